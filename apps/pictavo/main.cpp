@@ -1,0 +1,104 @@
+// pictavo: the command line of the library.  Subcommands register
+// themselves (see registry.h); `pictavo demo` runs every demo section.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "apps/pictavo/registry.h"
+#include "apps/pictavo/startup.h"
+#include "platform/exceptions.h"
+
+namespace pictavo::cli {
+
+std::vector<Command>& Commands() {
+  static std::vector<Command> commands;
+  return commands;
+}
+
+std::vector<DemoSection>& DemoSections() {
+  static std::vector<DemoSection> sections;
+  return sections;
+}
+
+void DemoContext::Run(const std::string& section, const std::string& operation,
+                      const std::function<std::string()>& work) {
+  auto start = std::chrono::steady_clock::now();
+  Row row{section, operation, "", 0, true};
+  try {
+    row.figures = work();
+  } catch (const std::exception& e) {
+    row.figures = std::string("FAILED: ") + e.what();
+    row.ok = false;
+    ++failures_;
+  }
+  row.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  std::printf("  %-10s %-44s %9.2f ms  %s\n", section.c_str(), operation.c_str(), row.ms,
+              row.figures.c_str());
+  std::fflush(stdout);
+  rows_.push_back(std::move(row));
+}
+
+void DemoContext::PrintTable() const {
+  std::printf("\n%-10s | %-44s | %10s | %s\n", "section", "operation", "time (ms)", "figures");
+  std::printf("%s\n", std::string(110, '-').c_str());
+  for (const Row& r : rows_)
+    std::printf("%-10s | %-44s | %10.2f | %s%s\n", r.section.c_str(), r.operation.c_str(), r.ms,
+                r.ok ? "" : "", r.figures.c_str());
+  std::printf("\n%zu operations, %d failed; files in %s\n", rows_.size(), failures_, out_dir_.c_str());
+}
+
+namespace {
+
+int RunDemo(const std::vector<std::string>& args) {
+  std::string dir = args.empty() ? "demo-out" : args[0];
+  std::filesystem::create_directories(dir);
+  DemoContext demo(dir);
+  auto sections = DemoSections();
+  std::stable_sort(sections.begin(), sections.end(),
+                   [](const DemoSection& a, const DemoSection& b) { return a.order < b.order; });
+  for (const DemoSection& s : sections) {
+    std::printf("== %s\n", s.name.c_str());
+    s.run(demo);
+  }
+  demo.PrintTable();
+  return demo.Failures() == 0 ? 0 : 1;
+}
+
+PICTAVO_COMMAND("demo", "demo [DIR]  build sample images and run every capability, writing to DIR",
+                RunDemo);
+
+void PrintUsage() {
+  std::fprintf(stderr, "usage: pictavo COMMAND [ARGS]\n\ncommands:\n");
+  auto commands = Commands();
+  std::sort(commands.begin(), commands.end(),
+            [](const Command& a, const Command& b) { return a.name < b.name; });
+  for (const Command& c : commands) std::fprintf(stderr, "  %s\n", c.usage.c_str());
+}
+
+}  // namespace
+}  // namespace pictavo::cli
+
+int main(int argc, char** argv) {
+  using namespace pictavo::cli;
+  InstallLibraryCoders();
+  if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "help") {
+    PrintUsage();
+    return argc < 2 ? 2 : 0;
+  }
+  std::string name = argv[1];
+  std::vector<std::string> args(argv + 2, argv + argc);
+  for (const Command& c : Commands()) {
+    if (c.name == name) {
+      try {
+        return c.run(args);
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "pictavo %s: %s\n", name.c_str(), e.what());
+        return 1;
+      }
+    }
+  }
+  std::fprintf(stderr, "pictavo: unknown command \"%s\"\n", name.c_str());
+  PrintUsage();
+  return 2;
+}

@@ -1,0 +1,31 @@
+// GIF codec: frames of single and multi-frame files, insertion, deletion,
+// animation, and the LZW coders (assigned by the application).
+#pragma once
+
+#include <string>
+
+#include "io/ioparams.h"
+#include "platform/bitmap.h"
+#include "platform/stream.h"
+
+namespace pictavo {
+
+void ReadGifStream(TStream& stream, TBitmap* bitmap, int& imageCount, bool paramsOnly,
+                   TProgressRec& progress, TIOParamsVals& params);
+void ReadGif(const std::string& fileName, TBitmap* bitmap, int& imageCount, bool paramsOnly,
+             TProgressRec& progress, TIOParamsVals& params);
+void WriteGifStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);
+void WriteGif(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);
+int _InsertGifImStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);
+int _InsertGifIm(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);
+int _DeleteGifIm(const std::string& fileName, int index, bool save);
+bool _CheckGifAnimate(const std::string& fileName);
+void _GifMakeAnimate(const std::string& fileName, int loopCount, int screenWidth, int screenHeight);
+
+bool GIFLZWDecompress(TStream& stream, int height, int width, bool interlaced, uint8_t* dest);
+bool GIFLZWCompress(TStream& stream, int height, int width, bool interlaced, const uint8_t* data,
+                    int bitsPerPixel);
+bool GIFNONLZWCompress(TStream& stream, int height, int width, bool interlaced, const uint8_t* data,
+                       int bitsPerPixel);
+
+}  // namespace pictavo
