@@ -102,3 +102,12 @@ int main(int argc, char** argv) {
   PrintUsage();
   return 2;
 }
+
+#include "apps/pictavo/info_details.h"
+
+namespace pictavo::cli {
+std::vector<InfoDetails>& InfoDetailsList() {
+  static std::vector<InfoDetails> list;
+  return list;
+}
+}  // namespace pictavo::cli
