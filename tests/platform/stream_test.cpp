@@ -18,7 +18,7 @@ TEST(Stream, MemoryStreamReadWriteSeek) {
   m.WriteBuffer(text, 6);
   EXPECT_EQ(m.GetSize(), 6);
   EXPECT_EQ(m.Seek(-2, soEnd), 4);
-  char out[4] = {};
+  char out[8] = {};
   EXPECT_EQ(m.Read(out, 4), 2);
   EXPECT_EQ(std::string(out, 2), "ef");
   m.SetPosition(0);
