@@ -67,6 +67,9 @@ class TBitmap : public TObject {
   // ScanLine.  Coordinates outside the bitmap read clBlack and write nothing.
   TColor GetPixel(int x, int y) const;
   void SetPixel(int x, int y, TColor color);
+  // The stored value of a colour in this format: the bit, the nearest
+  // palette index, the 15/16-bit word, or blue | green << 8 | red << 16.
+  uint32_t ColorToPixelValue(TColor color) const { return EncodeColor(color); }
 
   TCanvas& Canvas();
 
