@@ -1,13 +1,14 @@
 // Selection mask: scan conversion of many-vertex polygons over a 4000x3000
 // mask and the masked copy of that selection, beside a memcpy of the same
 // bitmap bytes (the limit of the copy).
+#include "core/mask.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "core/mask.h"
 #include "platform/bitmap.h"
 
 namespace pictavo {
@@ -33,8 +34,8 @@ void BM_DrawPolygon(benchmark::State& state) {
     m.DrawPolygon(1, p.data(), int(p.size()));
     benchmark::DoNotOptimize(m.Bits.data());
   }
-  state.counters["Mpix/s"] = benchmark::Counter(double(kW) * kH * state.iterations() / 1e6,
-                                                benchmark::Counter::kIsRate);
+  state.counters["Mpix/s"] =
+      benchmark::Counter(double(kW) * kH * state.iterations() / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DrawPolygon)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 
@@ -61,8 +62,8 @@ void BM_MemcpyBitmap(benchmark::State& state) {
     std::memcpy(b.data(), a.data(), a.size());
     benchmark::DoNotOptimize(b.data());
   }
-  state.counters["Mpix/s"] = benchmark::Counter(double(kW) * kH * state.iterations() / 1e6,
-                                                benchmark::Counter::kIsRate);
+  state.counters["Mpix/s"] =
+      benchmark::Counter(double(kW) * kH * state.iterations() / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_MemcpyBitmap)->Unit(benchmark::kMillisecond);
 

@@ -20,7 +20,9 @@ struct MaskEdge {
   int64_t xtop, ytop;
 };
 
-__int128 CeilDiv128(__int128 n, __int128 d) { return n >= 0 ? (n + d - 1) / d : -((-n) / d); }
+__int128 CeilDiv128(__int128 n, __int128 d) {
+  return n >= 0 ? (n + d - 1) / d : -((-n) / d);
+}
 
 // Steps an edge down one row: x moves by dx div dy, and the doubled
 // remainder decides when one more column is due.
@@ -96,9 +98,12 @@ void TPVMask::AllocateBits(int32_t width, int32_t height, int32_t bitsPerPixel) 
   Width = std::max(width, 0);
   Height = std::max(height, 0);
   BitsPerPixel = bitsPerPixel;
-  if (bitsPerPixel == 1) RowLen = _BitmapRowLen(Width, 1);
-  else if (bitsPerPixel == 8) RowLen = Width;
-  else RowLen = 0;
+  if (bitsPerPixel == 1)
+    RowLen = _BitmapRowLen(Width, 1);
+  else if (bitsPerPixel == 8)
+    RowLen = Width;
+  else
+    RowLen = 0;
   Bits.assign(size_t(RowLen) * size_t(Height), 0);
   ResetBox();
 }
@@ -269,20 +274,19 @@ void TPVMask::DrawSinglePolygon(int32_t value, const TPoint* points, int32_t cou
       if (xl > xr - 1) continue;
       xl = std::max<int64_t>(xl, 0);
       xr = std::min<int64_t>(xr, Width);
-      if (xl < xr)
-        DrawHorizontalLine(value, int32_t(xl), int32_t(xr - 1), int32_t(y));
+      if (xl < xr) DrawHorizontalLine(value, int32_t(xl), int32_t(xr - 1), int32_t(y));
     }
   }
 }
 
-void TPVMask::InvertCanvas(TCanvas& canvas, int32_t XDst, int32_t YDst, int32_t DstW,
-                           int32_t DstH, int32_t XSrc, int32_t YSrc, int32_t SrcW, int32_t SrcH) {
+void TPVMask::InvertCanvas(TCanvas& canvas, int32_t XDst, int32_t YDst, int32_t DstW, int32_t DstH,
+                           int32_t XSrc, int32_t YSrc, int32_t SrcW, int32_t SrcH) {
   if (BitsPerPixel != 1 || Bits.empty()) return;
   BitmapInfo.bmiHeader.biWidth = Width;
   BitmapInfo.bmiHeader.biHeight = Height;
   BitmapInfo.bmiHeader.biSizeImage = uint32_t(RowLen) * uint32_t(Height);
-  canvas.StretchDIBits(XDst, YDst, DstW, DstH, XSrc, Height - SrcH - YSrc, SrcW, SrcH,
-                       Bits.data(), &BitmapInfo, DIB_RGB_COLORS, SRCINVERT, Bits.size());
+  canvas.StretchDIBits(XDst, YDst, DstW, DstH, XSrc, Height - SrcH - YSrc, SrcW, SrcH, Bits.data(),
+                       &BitmapInfo, DIB_RGB_COLORS, SRCINVERT, Bits.size());
 }
 
 void TPVMask::CopyBitmap(TBitmap& dest, const TBitmap& source, bool toBox) const {
@@ -297,10 +301,9 @@ void TPVMask::CopyBitmap(TBitmap& dest, const TBitmap& source, bool toBox) const
   // The box is clipped to the mask, the source and the destination (a box
   // may reach one pixel beyond the image).
   int64_t x0 = std::max<int64_t>({X1, 0, ox}), y0 = std::max<int64_t>({Y1, 0, oy});
-  int64_t x1 = std::min<int64_t>({X2, Width - 1, source.GetWidth() - 1,
-                                  ox + dest.GetWidth() - 1});
-  int64_t y1 = std::min<int64_t>({Y2, Height - 1, source.GetHeight() - 1,
-                                  oy + dest.GetHeight() - 1});
+  int64_t x1 = std::min<int64_t>({X2, Width - 1, source.GetWidth() - 1, ox + dest.GetWidth() - 1});
+  int64_t y1 =
+      std::min<int64_t>({Y2, Height - 1, source.GetHeight() - 1, oy + dest.GetHeight() - 1});
   if (x0 > x1 || y0 > y1) return;
   for (int64_t y = y0; y <= y1; ++y) {
     const uint8_t* m = RowPtr(int32_t(y));
@@ -331,8 +334,10 @@ void TPVMask::CopyBitmap(TBitmap& dest, const TBitmap& source, bool toBox) const
         if (!selected) continue;
         int64_t dx = x - ox;
         uint8_t bit = uint8_t(0x80 >> (dx & 7));
-        if (s[x >> 3] & (0x80 >> (x & 7))) d[dx >> 3] |= bit;
-        else d[dx >> 3] &= uint8_t(~bit);
+        if (s[x >> 3] & (0x80 >> (x & 7)))
+          d[dx >> 3] |= bit;
+        else
+          d[dx >> 3] &= uint8_t(~bit);
       }
     }
   }

@@ -14,22 +14,33 @@ enum StoreKind { k1, k4, k8, k16, k24, k32 };
 
 StoreKind KindOf(TPixelFormat f) {
   switch (StorageBitCount(f)) {
-    case 1: return k1;
-    case 4: return k4;
-    case 8: return k8;
-    case 16: return k16;
-    case 32: return k32;
-    default: return k24;
+    case 1:
+      return k1;
+    case 4:
+      return k4;
+    case 8:
+      return k8;
+    case 16:
+      return k16;
+    case 32:
+      return k32;
+    default:
+      return k24;
   }
 }
 
 uint32_t ValueMask(StoreKind k) {
   switch (k) {
-    case k1: return 1;
-    case k4: return 0xF;
-    case k8: return 0xFF;
-    case k16: return 0xFFFF;
-    default: return 0xFFFFFF;
+    case k1:
+      return 1;
+    case k4:
+      return 0xF;
+    case k8:
+      return 0xFF;
+    case k16:
+      return 0xFFFF;
+    default:
+      return 0xFFFFFF;
   }
 }
 
@@ -100,34 +111,62 @@ struct Px<k32> {
 template <typename Fn>
 void WithKind(StoreKind k, Fn&& fn) {
   switch (k) {
-    case k1: fn(Px<k1>{}); break;
-    case k4: fn(Px<k4>{}); break;
-    case k8: fn(Px<k8>{}); break;
-    case k16: fn(Px<k16>{}); break;
-    case k24: fn(Px<k24>{}); break;
-    case k32: fn(Px<k32>{}); break;
+    case k1:
+      fn(Px<k1>{});
+      break;
+    case k4:
+      fn(Px<k4>{});
+      break;
+    case k8:
+      fn(Px<k8>{});
+      break;
+    case k16:
+      fn(Px<k16>{});
+      break;
+    case k24:
+      fn(Px<k24>{});
+      break;
+    case k32:
+      fn(Px<k32>{});
+      break;
   }
 }
 
 // The binary raster operation of a pen mode on pen P and destination D.
 uint32_t Rop2(TPenMode mode, uint32_t p, uint32_t d) {
   switch (mode) {
-    case pmBlack: return 0;
-    case pmWhite: return ~0u;
-    case pmNop: return d;
-    case pmNot: return ~d;
-    case pmCopy: return p;
-    case pmNotCopy: return ~p;
-    case pmMergePenNot: return p | ~d;
-    case pmMaskPenNot: return p & ~d;
-    case pmMergeNotPen: return ~p | d;
-    case pmMaskNotPen: return ~p & d;
-    case pmMerge: return p | d;
-    case pmNotMerge: return ~(p | d);
-    case pmMask: return p & d;
-    case pmNotMask: return ~(p & d);
-    case pmXor: return p ^ d;
-    case pmNotXor: return ~(p ^ d);
+    case pmBlack:
+      return 0;
+    case pmWhite:
+      return ~0u;
+    case pmNop:
+      return d;
+    case pmNot:
+      return ~d;
+    case pmCopy:
+      return p;
+    case pmNotCopy:
+      return ~p;
+    case pmMergePenNot:
+      return p | ~d;
+    case pmMaskPenNot:
+      return p & ~d;
+    case pmMergeNotPen:
+      return ~p | d;
+    case pmMaskNotPen:
+      return ~p & d;
+    case pmMerge:
+      return p | d;
+    case pmNotMerge:
+      return ~(p | d);
+    case pmMask:
+      return p & d;
+    case pmNotMask:
+      return ~(p & d);
+    case pmXor:
+      return p ^ d;
+    case pmNotXor:
+      return ~(p ^ d);
   }
   return d;
 }
@@ -136,8 +175,7 @@ uint32_t Rop2(TPenMode mode, uint32_t p, uint32_t d) {
 uint32_t Rop3(uint8_t table, uint32_t p, uint32_t s, uint32_t d) {
   uint32_t r = 0;
   for (int k = 0; k < 8; ++k)
-    if (table & (1 << k))
-      r |= ((k & 4) ? p : ~p) & ((k & 2) ? s : ~s) & ((k & 1) ? d : ~d);
+    if (table & (1 << k)) r |= ((k & 4) ? p : ~p) & ((k & 2) ? s : ~s) & ((k & 1) ? d : ~d);
   return r;
 }
 
@@ -147,8 +185,8 @@ constexpr uint32_t kNoPixel = 0xFFFFFFFFu;
 // Combines converted source values into a destination row with a raster
 // operation; the common operations get their own loops.
 template <typename P>
-void CombineRow(uint8_t* row, int x0, int x1, const uint32_t* vals, uint8_t table,
-                uint32_t pattern, uint32_t mask) {
+void CombineRow(uint8_t* row, int x0, int x1, const uint32_t* vals, uint8_t table, uint32_t pattern,
+                uint32_t mask) {
   auto loop = [&](auto op) {
     for (int x = x0; x < x1; ++x) {
       uint32_t s = vals[x - x0];
@@ -157,14 +195,29 @@ void CombineRow(uint8_t* row, int x0, int x1, const uint32_t* vals, uint8_t tabl
     }
   };
   switch (table) {
-    case 0xCC: loop([](uint32_t s, uint32_t) { return s; }); break;
-    case 0x66: loop([](uint32_t s, uint32_t d) { return s ^ d; }); break;
-    case 0x88: loop([](uint32_t s, uint32_t d) { return s & d; }); break;
-    case 0xEE: loop([](uint32_t s, uint32_t d) { return s | d; }); break;
-    case 0x33: loop([](uint32_t s, uint32_t) { return ~s; }); break;
-    case 0x55: loop([](uint32_t, uint32_t d) { return ~d; }); break;
-    case 0xAA: break;
-    default: loop([&](uint32_t s, uint32_t d) { return Rop3(table, pattern, s, d); }); break;
+    case 0xCC:
+      loop([](uint32_t s, uint32_t) { return s; });
+      break;
+    case 0x66:
+      loop([](uint32_t s, uint32_t d) { return s ^ d; });
+      break;
+    case 0x88:
+      loop([](uint32_t s, uint32_t d) { return s & d; });
+      break;
+    case 0xEE:
+      loop([](uint32_t s, uint32_t d) { return s | d; });
+      break;
+    case 0x33:
+      loop([](uint32_t s, uint32_t) { return ~s; });
+      break;
+    case 0x55:
+      loop([](uint32_t, uint32_t d) { return ~d; });
+      break;
+    case 0xAA:
+      break;
+    default:
+      loop([&](uint32_t s, uint32_t d) { return Rop3(table, pattern, s, d); });
+      break;
   }
 }
 
@@ -216,9 +269,15 @@ void SampleRow(const SourceImage& src, int sy, const std::vector<int>& cols, int
     }
     uint32_t v;
     switch (src.bits) {
-      case 1: v = src.table[Px<k1>::Load(r, sx)]; break;
-      case 4: v = src.table[Px<k4>::Load(r, sx)]; break;
-      case 8: v = src.table[r[sx]]; break;
+      case 1:
+        v = src.table[Px<k1>::Load(r, sx)];
+        break;
+      case 4:
+        v = src.table[Px<k4>::Load(r, sx)];
+        break;
+      case 8:
+        v = src.table[r[sx]];
+        break;
       case 16: {
         uint32_t w = Px<k16>::Load(r, sx);
         uint32_t rr, gg, bb;
@@ -264,8 +323,12 @@ int64_t MapIndex(int64_t j, int64_t src, int64_t dst) {
 
 }  // namespace
 
-int CanvasBitmapWidth(const TBitmap* bitmap) { return bitmap ? bitmap->GetWidth() : 0; }
-int CanvasBitmapHeight(const TBitmap* bitmap) { return bitmap ? bitmap->GetHeight() : 0; }
+int CanvasBitmapWidth(const TBitmap* bitmap) {
+  return bitmap ? bitmap->GetWidth() : 0;
+}
+int CanvasBitmapHeight(const TBitmap* bitmap) {
+  return bitmap ? bitmap->GetHeight() : 0;
+}
 
 bool TCanvas::PointVisible(int x, int y) const {
   if (!bitmap_ || x < 0 || y < 0 || x >= bitmap_->GetWidth() || y >= bitmap_->GetHeight())
@@ -273,7 +336,9 @@ bool TCanvas::PointVisible(int x, int y) const {
   return !clip_ || clip_->Contains(x, y);
 }
 
-void TCanvas::ClearClip() { clip_.reset(); }
+void TCanvas::ClearClip() {
+  clip_.reset();
+}
 
 int TCanvas::SetClipRegion(const TRegion* region) {
   if (!region) {
@@ -291,8 +356,8 @@ int TCanvas::IntersectClipRect(const TRect& rect) {
 }
 
 int TCanvas::ExcludeClipRect(const TRect& rect) {
-  static const TRegion kAll = TRegion::FromRect(TRect(-kRegionCoordLimit, -kRegionCoordLimit,
-                                                      kRegionCoordLimit, kRegionCoordLimit));
+  static const TRegion kAll = TRegion::FromRect(
+      TRect(-kRegionCoordLimit, -kRegionCoordLimit, kRegionCoordLimit, kRegionCoordLimit));
   clip_ = TRegion::Combine(clip_ ? *clip_ : kAll, TRegion::FromRect(rect), RGN_DIFF);
   return clip_->Kind();
 }
@@ -310,7 +375,9 @@ TRect TCanvas::ClipRect() const {
   return r.IsEmpty() ? TRect() : r;
 }
 
-TColor TCanvas::GetPixel(int x, int y) const { return bitmap_ ? bitmap_->GetPixel(x, y) : clBlack; }
+TColor TCanvas::GetPixel(int x, int y) const {
+  return bitmap_ ? bitmap_->GetPixel(x, y) : clBlack;
+}
 
 void TCanvas::SetPixel(int x, int y, TColor color) {
   if (PointVisible(x, y)) bitmap_->SetPixel(x, y, color);
@@ -337,7 +404,9 @@ void TCanvas::PaintSpan(int y, int x0, int x1, uint32_t value, TPenMode mode) {
         row[b1] = uint8_t((row[b1] & ~m1) | (fill & m1));
         return;
       }
-      case k8: std::memset(row + x0, int(value & 0xFF), size_t(x1 - x0)); return;
+      case k8:
+        std::memset(row + x0, int(value & 0xFF), size_t(x1 - x0));
+        return;
       case k24: {
         uint8_t b = uint8_t(value), g = uint8_t(value >> 8), r = uint8_t(value >> 16);
         uint8_t* p = row + 3 * x0;
@@ -352,7 +421,8 @@ void TCanvas::PaintSpan(int y, int x0, int x1, uint32_t value, TPenMode mode) {
         }
         return;
       }
-      default: break;
+      default:
+        break;
     }
   }
   uint32_t mask = ValueMask(kind);
@@ -441,7 +511,8 @@ static void RunStretch(TCanvas& canvas, TBitmap& dest, const SourceImage& src,
           int end = from;
           while (end < to && cols[size_t(end)] >= 0) ++end;
           if (end > from)
-            std::memcpy(row + int64_t(cx0 + from) * bpp, src.Row(int(sy)) + int64_t(cols[from]) * bpp,
+            std::memcpy(row + int64_t(cx0 + from) * bpp,
+                        src.Row(int(sy)) + int64_t(cols[from]) * bpp,
                         size_t(end - from) * size_t(bpp));
           return;
         }
@@ -474,11 +545,14 @@ void TCanvas::StretchDraw(const TRect& rect, const TBitmap& source) {
       src.table[i] = bitmap_->ColorToPixelValue(palette[i]);
     // A 1-bit source onto a 1-bit bitmap keeps its bits.
   }
-  StretchJob job{rect.Left, rect.Top, int64_t(rect.Right) - rect.Left,
-                 int64_t(rect.Bottom) - rect.Top, Extent{0, src.width, false},
-                 Extent{0, src.height, false}, copy_mode_};
-  RunStretch(*this, *bitmap_, src, job,
-             bitmap_->ColorToPixelValue(ColorToRGB(brush_.GetColor())));
+  StretchJob job{rect.Left,
+                 rect.Top,
+                 int64_t(rect.Right) - rect.Left,
+                 int64_t(rect.Bottom) - rect.Top,
+                 Extent{0, src.width, false},
+                 Extent{0, src.height, false},
+                 copy_mode_};
+  RunStretch(*this, *bitmap_, src, job, bitmap_->ColorToPixelValue(ColorToRGB(brush_.GetColor())));
 }
 
 int TCanvas::StretchDIBits(int XDst, int YDst, int DstW, int DstH, int XSrc, int YSrc, int SrcW,
@@ -527,8 +601,7 @@ int TCanvas::StretchDIBits(int XDst, int YDst, int DstW, int DstH, int XSrc, int
   Extent ey = Normalise(YSrc, SrcH);
   if (bottom_up) ey.start = int64_t(height) - ey.start - ey.length;
   StretchJob job{XDst, YDst, DstW, DstH, ex, ey, rop};
-  RunStretch(*this, *bitmap_, src, job,
-             bitmap_->ColorToPixelValue(ColorToRGB(brush_.GetColor())));
+  RunStretch(*this, *bitmap_, src, job, bitmap_->ColorToPixelValue(ColorToRGB(brush_.GetColor())));
   return height;
 }
 

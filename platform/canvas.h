@@ -39,11 +39,42 @@ namespace pictavo {
 
 class TBitmap;
 
-enum TBrushStyle : uint8_t { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
-enum TPenStyle : uint8_t { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
+enum TBrushStyle : uint8_t {
+  bsSolid,
+  bsClear,
+  bsHorizontal,
+  bsVertical,
+  bsFDiagonal,
+  bsBDiagonal,
+  bsCross,
+  bsDiagCross
+};
+enum TPenStyle : uint8_t {
+  psSolid,
+  psDash,
+  psDot,
+  psDashDot,
+  psDashDotDot,
+  psClear,
+  psInsideFrame
+};
 enum TPenMode : uint8_t {
-  pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
-  pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
+  pmBlack,
+  pmWhite,
+  pmNop,
+  pmNot,
+  pmCopy,
+  pmNotCopy,
+  pmMergePenNot,
+  pmMaskPenNot,
+  pmMergeNotPen,
+  pmMaskNotPen,
+  pmMerge,
+  pmNotMerge,
+  pmMask,
+  pmNotMask,
+  pmXor,
+  pmNotXor
 };
 enum TFontStyle : uint8_t { fsBold, fsItalic, fsUnderline, fsStrikeOut };
 
@@ -92,8 +123,11 @@ class TFont : public TObject {
   uint8_t GetStyle() const { return style_; }  // bits of TFontStyle
   void SetStyle(uint8_t style) { style_ = style; }
   void Assign(const TFont& source) {
-    name_ = source.name_; size_ = source.size_; height_ = source.height_;
-    color_ = source.color_; style_ = source.style_;
+    name_ = source.name_;
+    size_ = source.size_;
+    height_ = source.height_;
+    color_ = source.color_;
+    style_ = source.style_;
   }
 
  private:
@@ -139,9 +173,9 @@ class TCanvas : public TObject {
   // source falls outside it stay as they are.  When bitsSize is given, rows
   // that do not fit in it are treated as outside.  Returns the number of
   // DIB rows (0 when the DIB or the arguments are not supported).
-  int StretchDIBits(int XDst, int YDst, int DstW, int DstH, int XSrc, int YSrc, int SrcW,
-                    int SrcH, const void* bits, const void* bitmapInfo, uint32_t usage,
-                    uint32_t rop, size_t bitsSize = SIZE_MAX);
+  int StretchDIBits(int XDst, int YDst, int DstW, int DstH, int XSrc, int YSrc, int SrcW, int SrcH,
+                    const void* bits, const void* bitmapInfo, uint32_t usage, uint32_t rop,
+                    size_t bitsSize = SIZE_MAX);
 
   // Clipping.  The clip is an optional region, always intersected with the
   // bitmap.  The calls return NULLREGION, SIMPLEREGION or COMPLEXREGION.

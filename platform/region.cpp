@@ -13,11 +13,16 @@ int32_t ClampCoord(int64_t v) {
 
 bool Apply(TRegionOp op, bool a, bool b) {
   switch (op) {
-    case RGN_AND: return a && b;
-    case RGN_OR: return a || b;
-    case RGN_XOR: return a != b;
-    case RGN_DIFF: return a && !b;
-    default: return a;
+    case RGN_AND:
+      return a && b;
+    case RGN_OR:
+      return a || b;
+    case RGN_XOR:
+      return a != b;
+    case RGN_DIFF:
+      return a && !b;
+    default:
+      return a;
   }
 }
 
@@ -50,8 +55,10 @@ std::vector<TSpan> CombineSpans(const std::vector<TSpan>* a, const std::vector<T
     if (now && !inside) {
       start = x;
     } else if (!now && inside && x > start) {
-      if (!out.empty() && out.back().right == start) out.back().right = x;
-      else out.push_back({start, x});
+      if (!out.empty() && out.back().right == start)
+        out.back().right = x;
+      else
+        out.push_back({start, x});
     }
     inside = now;
   }
@@ -64,7 +71,9 @@ struct PolyEdge {
 };
 
 // ceil(n / d) for d > 0.
-int64_t CeilDiv(int64_t n, int64_t d) { return n >= 0 ? (n + d - 1) / d : -((-n) / d); }
+int64_t CeilDiv(int64_t n, int64_t d) {
+  return n >= 0 ? (n + d - 1) / d : -((-n) / d);
+}
 
 }  // namespace
 
@@ -95,11 +104,12 @@ TRegion TRegion::FromPolygon(const TPoint* points, int count, TPolyFillMode mode
   for (int i = 0; i < count; ++i) {
     const TPoint& p = points[i];
     const TPoint& q = points[(i + 1) % count];
-    int64_t px = ClampCoord(p.x), py = ClampCoord(p.y), qx = ClampCoord(q.x),
-            qy = ClampCoord(q.y);
+    int64_t px = ClampCoord(p.x), py = ClampCoord(p.y), qx = ClampCoord(q.x), qy = ClampCoord(q.y);
     if (py == qy) continue;
-    if (py < qy) edges.push_back({px, py, qx, qy, 1});
-    else edges.push_back({qx, qy, px, py, -1});
+    if (py < qy)
+      edges.push_back({px, py, qx, qy, 1});
+    else
+      edges.push_back({qx, qy, px, py, -1});
     ymin = std::min({ymin, py, qy});
     ymax = std::max({ymax, py, qy});
   }
@@ -151,7 +161,8 @@ TRegion TRegion::FromPolygon(const TPoint* points, int count, TPolyFillMode mode
         if (l < r) {
           if (!spans.empty() && spans.back().right >= l)
             spans.back().right = static_cast<int32_t>(std::max<int64_t>(spans.back().right, r));
-          else spans.push_back({static_cast<int32_t>(l), static_cast<int32_t>(r)});
+          else
+            spans.push_back({static_cast<int32_t>(l), static_cast<int32_t>(r)});
         }
       }
     }

@@ -49,8 +49,8 @@ void RunMaskDemo(DemoContext& demo) {
   demo.Run("mask", "DrawPolygon: pentagon + overlapping box", [&] {
     mask.AllocateBits(w, h, 1);
     const TPoint brk{kPVPolygonBreak, kPVPolygonBreak};
-    std::vector<TPoint> poly = {{320, 40}, {520, 190}, {440, 420}, {200, 420}, {120, 190}, brk,
-                                {60, 300}, {260, 300}, {260, 460}, {60, 460}};
+    std::vector<TPoint> poly = {{320, 40}, {520, 190}, {440, 420}, {200, 420}, {120, 190},
+                                brk,       {60, 300},  {260, 300}, {260, 460}, {60, 460}};
     mask.DrawPolygon(1, poly.data(), int(poly.size()));
     int64_t count = 0;
     for (int y = 0; y < h; ++y)
@@ -78,8 +78,8 @@ void RunMaskDemo(DemoContext& demo) {
   demo.Run("mask", "CopyBitmap to the selection box", [&] {
     TBitmap box(mask.X2 - mask.X1 + 1, mask.Y2 - mask.Y1 + 1, pf24bit);
     mask.CopyBitmap(box, sample, true);
-    return std::to_string(box.GetWidth()) + "x" + std::to_string(box.GetHeight()) +
-           ", checksum " + Hex(Checksum(box));
+    return std::to_string(box.GetWidth()) + "x" + std::to_string(box.GetHeight()) + ", checksum " +
+           Hex(Checksum(box));
   });
 }
 

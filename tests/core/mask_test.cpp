@@ -336,9 +336,8 @@ TEST(PVMask, InvertCanvasXorsSelectedPixels) {
   m.InvertCanvas(c.Canvas(), 0, 0, 4, 4, 2, 3, 4, 4);
   for (int j = 0; j < 4; ++j)
     for (int i = 0; i < 4; ++i)
-      EXPECT_EQ(c.GetPixel(i, j), m.IsPointInside(2 + i, 3 + j)
-                                      ? orig.GetPixel(i, j) ^ 0xFFFFFF
-                                      : orig.GetPixel(i, j))
+      EXPECT_EQ(c.GetPixel(i, j), m.IsPointInside(2 + i, 3 + j) ? orig.GetPixel(i, j) ^ 0xFFFFFF
+                                                                : orig.GetPixel(i, j))
           << i << "," << j;
 }
 

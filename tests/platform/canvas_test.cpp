@@ -140,7 +140,7 @@ TEST(CanvasClip, StarPolygonAlternateRuleLeavesCentreOut) {
   b.Canvas().SetClipPolygon(star.data(), int(star.size()));
   b.Canvas().Brush().SetColor(clWhite);
   b.Canvas().FillRect(Rect(0, 0, 41, 41));
-  EXPECT_EQ(b.GetPixel(20, 22), kBack);  // centre
+  EXPECT_EQ(b.GetPixel(20, 22), kBack);   // centre
   EXPECT_EQ(b.GetPixel(20, 5), clWhite);  // top arm
   EXPECT_EQ(b.GetPixel(4, 15), clWhite);  // left arm
   for (int y = 0; y < 41; ++y)
@@ -296,7 +296,9 @@ TEST(CanvasStretchDIBits, OneBitSourceInvertsThroughPalette) {
   EXPECT_EQ(m.ScanLine(1)[0] & 0xF0, 0x60);
 }
 
-TColor Ramp(int x, int y) { return RGB(uint8_t(x * 40 + 1), uint8_t(y * 40 + 1), 7); }
+TColor Ramp(int x, int y) {
+  return RGB(uint8_t(x * 40 + 1), uint8_t(y * 40 + 1), 7);
+}
 
 TEST(CanvasStretchDIBits, MirroringAndSourceOrigin) {
   Dib24 dib(3, 2, Ramp);
@@ -352,8 +354,8 @@ TEST(CanvasStretchDIBits, ReadsOnlyInsideTheBits) {
                            DIB_RGB_COLORS, SRCCOPY);
   BITMAPINFOHEADER rle = dib.h;
   rle.biCompression = BI_RLE8;
-  EXPECT_EQ(c.Canvas().StretchDIBits(0, 0, 3, 2, 0, 0, 3, 2, dib.bits.data(), &rle,
-                                     DIB_RGB_COLORS, SRCCOPY),
+  EXPECT_EQ(c.Canvas().StretchDIBits(0, 0, 3, 2, 0, 0, 3, 2, dib.bits.data(), &rle, DIB_RGB_COLORS,
+                                     SRCCOPY),
             0);
   for (int y = 0; y < 2; ++y) EXPECT_EQ(c.ScanLine(y)[9], 0);  // row padding untouched
 }
