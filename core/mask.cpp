@@ -310,12 +310,26 @@ void TPVMask::CopyBitmap(TBitmap& dest, const TBitmap& source, bool toBox) const
     const uint8_t* s = source.ScanLine(int(y));
     uint8_t* d = dest.ScanLine(int(y - oy));
     if (fmt == pf24bit && BitsPerPixel == 1) {
-      for (int64_t x = x0; x <= x1; ++x) {
+      // Runs of selected pixels are copied with one memcpy each; whole
+      // bytes of the mask are skipped or taken eight pixels at a time.
+      auto selected = [m](int64_t x) { return (m[x >> 3] & (0x80 >> (x & 7))) != 0; };
+      int64_t x = x0;
+      while (x <= x1) {
         if (!(x & 7) && x + 7 <= x1 && m[x >> 3] == 0) {
-          x += 7;  // eight unselected pixels
+          x += 8;
           continue;
         }
-        if (m[x >> 3] & (0x80 >> (x & 7))) std::memcpy(d + 3 * (x - ox), s + 3 * x, 3);
+        if (!selected(x)) {
+          ++x;
+          continue;
+        }
+        int64_t start = x;
+        while (x <= x1) {
+          if (!(x & 7) && x + 7 <= x1 && m[x >> 3] == 0xFF) x += 8;
+          else if (selected(x)) ++x;
+          else break;
+        }
+        std::memcpy(d + 3 * (start - ox), s + 3 * start, size_t(3 * (x - start)));
       }
     } else if (fmt == pf24bit) {
       for (int64_t x = x0; x <= x1; ++x) {

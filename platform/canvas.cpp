@@ -363,7 +363,8 @@ int TCanvas::ExcludeClipRect(const TRect& rect) {
 }
 
 void TCanvas::SetClipPolygon(const TPoint* points, int count) {
-  clip_ = TRegion::FromPolygon(points, count, ALTERNATE);
+  TRect bounds(0, 0, CanvasBitmapWidth(bitmap_), CanvasBitmapHeight(bitmap_));
+  clip_ = TRegion::FromPolygon(points, count, ALTERNATE, &bounds);
 }
 
 TRect TCanvas::ClipRect() const {
@@ -555,13 +556,16 @@ void TCanvas::StretchDraw(const TRect& rect, const TBitmap& source) {
   RunStretch(*this, *bitmap_, src, job, bitmap_->ColorToPixelValue(ColorToRGB(brush_.GetColor())));
 }
 
+// Largest header the colour table may follow (the version 5 header).
+constexpr uint32_t kMaxInfoHeaderSize = 124;
+
 int TCanvas::StretchDIBits(int XDst, int YDst, int DstW, int DstH, int XSrc, int YSrc, int SrcW,
                            int SrcH, const void* bits, const void* bitmapInfo, uint32_t usage,
                            uint32_t rop, size_t bitsSize) {
   if (!bitmap_ || !bits || !bitmapInfo || usage != DIB_RGB_COLORS) return 0;
   BITMAPINFOHEADER hdr;
   std::memcpy(&hdr, bitmapInfo, sizeof(hdr));
-  if (hdr.biSize < sizeof(hdr) || hdr.biWidth <= 0 || hdr.biHeight == 0 ||
+  if (hdr.biSize < sizeof(hdr) || hdr.biSize > kMaxInfoHeaderSize || hdr.biWidth <= 0 || hdr.biHeight == 0 ||
       hdr.biHeight == INT32_MIN || hdr.biCompression != BI_RGB)
     return 0;
   int bpp = hdr.biBitCount;

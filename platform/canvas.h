@@ -172,7 +172,8 @@ class TCanvas : public TObject {
   // colour).  Only pixels inside the DIB are read: destination pixels whose
   // source falls outside it stay as they are.  When bitsSize is given, rows
   // that do not fit in it are treated as outside.  Returns the number of
-  // DIB rows (0 when the DIB or the arguments are not supported).
+  // DIB rows (0 when the DIB or the arguments are not supported; headers
+  // of more than 124 bytes are refused).
   int StretchDIBits(int XDst, int YDst, int DstW, int DstH, int XSrc, int YSrc, int SrcW, int SrcH,
                     const void* bits, const void* bitmapInfo, uint32_t usage, uint32_t rop,
                     size_t bitsSize = SIZE_MAX);
@@ -186,7 +187,8 @@ class TCanvas : public TObject {
   int SetClipRegion(const TRegion* region);
   int IntersectClipRect(const TRect& rect);
   int ExcludeClipRect(const TRect& rect);
-  // Replaces the clip by the polygon with the alternate (even-odd) rule.
+  // Replaces the clip by the polygon with the alternate (even-odd) rule,
+  // as far as it lies inside the bitmap at the time of the call.
   void SetClipPolygon(const TPoint* points, int count);
   // Bounds of the visible area (bitmap and clip).
   TRect ClipRect() const;
