@@ -40,9 +40,13 @@ void TPVIOThread::Execute() {
   finished_load_ = true;
 }
 
-void TPVIOThread::Load() { io_->LoadFromFile(file_name_); }
+void TPVIOThread::Load() {
+  io_->LoadFromFile(file_name_);
+}
 
-void TPVIOThread::DoTerminate() { io_->Aborting = true; }
+void TPVIOThread::DoTerminate() {
+  io_->Aborting = true;
+}
 
 void TPVIOThread::Deliver() {
   if (abandoned_ || !caller_) return;

@@ -21,7 +21,9 @@ std::string Lower(std::string s) {
   return s;
 }
 
-bool IsBuiltinLoadKey(int32_t key) { return (key >= ftTIFF && key <= ftPNG) || key == ftTGA || key == ftPXM; }
+bool IsBuiltinLoadKey(int32_t key) {
+  return (key >= ftTIFF && key <= ftPNG) || key == ftTGA || key == ftPXM;
+}
 bool IsBuiltinSaveKey(int32_t key) {
   return (key >= ftTIFF && key <= ftBMP) || key == ftPNG || key == ftTGA || key == ftPXM;
 }
@@ -31,11 +33,11 @@ int32_t LoadKeyOfExtension(const std::string& ext) {
   static const struct {
     const char* ext;
     int32_t key;
-  } table[] = {{"jpg", ftJPEG},  {"jpeg", ftJPEG}, {"jpe", ftJPEG}, {"png", ftPNG},   {"tif", ftTIFF},
-               {"tiff", ftTIFF}, {"pcx", ftPCX},   {"gif", ftGIF},  {"wmf", ftWMF},   {"emf", ftEMF},
-               {"bmp", ftBMP},   {"dib", ftBMP},   {"rle", ftBMP},  {"cur", ftCUR},   {"ico", ftICO},
-               {"tga", ftTGA},   {"targa", ftTGA}, {"vda", ftTGA},  {"icb", ftTGA},   {"vst", ftTGA},
-               {"win", ftTGA},   {"pxm", ftPXM},   {"ppm", ftPXM},  {"pgm", ftPXM},   {"pbm", ftPXM}};
+  } table[] = {{"jpg", ftJPEG},  {"jpeg", ftJPEG}, {"jpe", ftJPEG}, {"png", ftPNG}, {"tif", ftTIFF},
+               {"tiff", ftTIFF}, {"pcx", ftPCX},   {"gif", ftGIF},  {"wmf", ftWMF}, {"emf", ftEMF},
+               {"bmp", ftBMP},   {"dib", ftBMP},   {"rle", ftBMP},  {"cur", ftCUR}, {"ico", ftICO},
+               {"tga", ftTGA},   {"targa", ftTGA}, {"vda", ftTGA},  {"icb", ftTGA}, {"vst", ftTGA},
+               {"win", ftTGA},   {"pxm", ftPXM},   {"ppm", ftPXM},  {"pgm", ftPXM}, {"pbm", ftPXM}};
   for (const auto& row : table)
     if (ext == row.ext) return row.key;
   return 0;
@@ -45,9 +47,9 @@ int32_t SaveKeyOfExtension(const std::string& ext) {
   static const struct {
     const char* ext;
     int32_t key;
-  } table[] = {{"jpg", ftJPEG}, {"jpeg", ftJPEG}, {"pcx", ftPCX}, {"gif", ftGIF}, {"tif", ftTIFF},
-               {"tiff", ftTIFF}, {"png", ftPNG},  {"bmp", ftBMP}, {"tga", ftTGA}, {"pxm", ftPXM},
-               {"pbm", ftPXM},  {"pgm", ftPXM},   {"ppm", ftPXM}};
+  } table[] = {{"jpg", ftJPEG},  {"jpeg", ftJPEG}, {"pcx", ftPCX}, {"gif", ftGIF}, {"tif", ftTIFF},
+               {"tiff", ftTIFF}, {"png", ftPNG},   {"bmp", ftBMP}, {"tga", ftTGA}, {"pxm", ftPXM},
+               {"pbm", ftPXM},   {"pgm", ftPXM},   {"ppm", ftPXM}};
   for (const auto& row : table)
     if (ext == row.ext) return row.key;
   return 0;
@@ -74,9 +76,12 @@ int64_t Remaining(TStream& stream) {
   return left > 0 ? left : 0;
 }
 
-TColor ColorOf(const TRGB& c) { return TColor(c.r) | (TColor(c.g) << 8) | (TColor(c.b) << 16); }
+TColor ColorOf(const TRGB& c) {
+  return TColor(c.r) | (TColor(c.g) << 8) | (TColor(c.b) << 16);
+}
 
-void WriteBlockHeader(TStream& stream, int64_t start, const char tag[4], int64_t length, bool& aborting) {
+void WriteBlockHeader(TStream& stream, int64_t start, const char tag[4], int64_t length,
+                      bool& aborting) {
   uint8_t header[kBlockHeaderSize] = {};
   std::memcpy(header, tag, 4);
   uint32_t len = static_cast<uint32_t>(std::clamp<int64_t>(length, 0, 0xFFFFFFFF));
@@ -218,7 +223,8 @@ void TPictavoIO::StreamRead(int32_t key, TStream& stream, TBitmap* bitmap, TProg
   switch (key) {
     case ftTIFF: {
       if (!stream_headers_) break;
-      if (stream.Read(header, kBlockHeaderSize) != kBlockHeaderSize || std::memcmp(header, "TIFF", 4) != 0) {
+      if (stream.Read(header, kBlockHeaderSize) != kBlockHeaderSize ||
+          std::memcmp(header, "TIFF", 4) != 0) {
         Aborting = true;
         return;
       }
@@ -232,7 +238,8 @@ void TPictavoIO::StreamRead(int32_t key, TStream& stream, TBitmap* bitmap, TProg
         CodecRead(key, stream, bitmap, progress, preview, Remaining(stream));
         return;
       }
-      if (stream.Read(header, kBlockHeaderSize) != kBlockHeaderSize || std::memcmp(header, "PCX", 3) != 0) {
+      if (stream.Read(header, kBlockHeaderSize) != kBlockHeaderSize ||
+          std::memcmp(header, "PCX", 3) != 0) {
         Aborting = true;
         return;
       }
@@ -249,7 +256,8 @@ void TPictavoIO::StreamRead(int32_t key, TStream& stream, TBitmap* bitmap, TProg
     }
     case ftJPEG: {
       // A "JFIF" block header is skipped whatever StreamHeaders says.
-      if (stream.Read(header, kBlockHeaderSize) == kBlockHeaderSize && std::memcmp(header, "JFIF", 4) == 0) {
+      if (stream.Read(header, kBlockHeaderSize) == kBlockHeaderSize &&
+          std::memcmp(header, "JFIF", 4) == 0) {
         int64_t length = std::min<int64_t>(BlockLength(header), Remaining(stream));
         CodecRead(key, stream, bitmap, progress, preview, length);
         stream.Seek(start + kBlockHeaderSize + length, soBeginning);
@@ -265,7 +273,10 @@ void TPictavoIO::StreamRead(int32_t key, TStream& stream, TBitmap* bitmap, TProg
 }
 
 void TPictavoIO::StreamWrite(int32_t key, TStream& stream, TProgressRec& progress) {
-  const char* tag = key == ftTIFF ? "TIFF" : key == ftPCX ? "PCX2" : key == ftJPEG ? "JFIF" : nullptr;
+  const char* tag = key == ftTIFF   ? "TIFF"
+                    : key == ftPCX  ? "PCX2"
+                    : key == ftJPEG ? "JFIF"
+                                    : nullptr;
   if (!stream_headers_ || !tag) {
     CodecWrite(key, stream, progress);
     return;
@@ -287,7 +298,8 @@ void TPictavoIO::AfterLoad(int32_t key, const std::string& fileName, bool passRe
   params_->FileType = key;
   if (passResolution) SetViewResolution();
   if (key == ftGIF)
-    SetBackground(ColorOf(params_->GIF_Transparent ? params_->GIF_TranspColor : params_->GIF_Background));
+    SetBackground(
+        ColorOf(params_->GIF_Transparent ? params_->GIF_TranspColor : params_->GIF_Background));
   if (key == ftJPEG) {
     int index = params_->JPEG_MarkerList.IndexOf(kAPP13);
     if (index >= 0) {
@@ -362,42 +374,114 @@ void TPictavoIO::SaveStreamBuiltin(int32_t key, TStream& stream) {
   StreamWrite(key, stream, progress);
 }
 
-void TPictavoIO::LoadFromFileTIFF(const std::string& name) { LoadFileBuiltin(ftTIFF, name); }
-void TPictavoIO::LoadFromStreamTIFF(TStream& stream) { LoadStreamBuiltin(ftTIFF, stream); }
-void TPictavoIO::SaveToFileTIFF(const std::string& name) { SaveFileBuiltin(ftTIFF, name); }
-void TPictavoIO::SaveToStreamTIFF(TStream& stream) { SaveStreamBuiltin(ftTIFF, stream); }
-void TPictavoIO::LoadFromFileGif(const std::string& name) { LoadFileBuiltin(ftGIF, name); }
-void TPictavoIO::LoadFromStreamGif(TStream& stream) { LoadStreamBuiltin(ftGIF, stream); }
-void TPictavoIO::SaveToFileGif(const std::string& name) { SaveFileBuiltin(ftGIF, name); }
-void TPictavoIO::SaveToStreamGif(TStream& stream) { SaveStreamBuiltin(ftGIF, stream); }
-void TPictavoIO::LoadFromFileJpeg(const std::string& name) { LoadFileBuiltin(ftJPEG, name); }
-void TPictavoIO::LoadFromStreamJpeg(TStream& stream) { LoadStreamBuiltin(ftJPEG, stream); }
-void TPictavoIO::SaveToFileJpeg(const std::string& name) { SaveFileBuiltin(ftJPEG, name); }
-void TPictavoIO::SaveToStreamJpeg(TStream& stream) { SaveStreamBuiltin(ftJPEG, stream); }
-void TPictavoIO::LoadFromFilePCX(const std::string& name) { LoadFileBuiltin(ftPCX, name); }
-void TPictavoIO::LoadFromStreamPCX(TStream& stream) { LoadStreamBuiltin(ftPCX, stream); }
-void TPictavoIO::SaveToFilePCX(const std::string& name) { SaveFileBuiltin(ftPCX, name); }
-void TPictavoIO::SaveToStreamPCX(TStream& stream) { SaveStreamBuiltin(ftPCX, stream); }
-void TPictavoIO::LoadFromFileBMP(const std::string& name) { LoadFileBuiltin(ftBMP, name); }
-void TPictavoIO::LoadFromStreamBMP(TStream& stream) { LoadStreamBuiltin(ftBMP, stream); }
-void TPictavoIO::SaveToFileBMP(const std::string& name) { SaveFileBuiltin(ftBMP, name); }
-void TPictavoIO::SaveToStreamBMP(TStream& stream) { SaveStreamBuiltin(ftBMP, stream); }
-void TPictavoIO::LoadFromFileICO(const std::string& name) { LoadFileBuiltin(ftICO, name); }
-void TPictavoIO::LoadFromStreamICO(TStream& stream) { LoadStreamBuiltin(ftICO, stream); }
-void TPictavoIO::LoadFromFileCUR(const std::string& name) { LoadFileBuiltin(ftCUR, name); }
-void TPictavoIO::LoadFromStreamCUR(TStream& stream) { LoadStreamBuiltin(ftCUR, stream); }
-void TPictavoIO::LoadFromFilePNG(const std::string& name) { LoadFileBuiltin(ftPNG, name); }
-void TPictavoIO::LoadFromStreamPNG(TStream& stream) { LoadStreamBuiltin(ftPNG, stream); }
-void TPictavoIO::SaveToFilePNG(const std::string& name) { SaveFileBuiltin(ftPNG, name); }
-void TPictavoIO::SaveToStreamPNG(TStream& stream) { SaveStreamBuiltin(ftPNG, stream); }
-void TPictavoIO::LoadFromFileTGA(const std::string& name) { LoadFileBuiltin(ftTGA, name); }
-void TPictavoIO::LoadFromStreamTGA(TStream& stream) { LoadStreamBuiltin(ftTGA, stream); }
-void TPictavoIO::SaveToFileTGA(const std::string& name) { SaveFileBuiltin(ftTGA, name); }
-void TPictavoIO::SaveToStreamTGA(TStream& stream) { SaveStreamBuiltin(ftTGA, stream); }
-void TPictavoIO::LoadFromFilePXM(const std::string& name) { LoadFileBuiltin(ftPXM, name); }
-void TPictavoIO::LoadFromStreamPXM(TStream& stream) { LoadStreamBuiltin(ftPXM, stream); }
-void TPictavoIO::SaveToFilePXM(const std::string& name) { SaveFileBuiltin(ftPXM, name); }
-void TPictavoIO::SaveToStreamPXM(TStream& stream) { SaveStreamBuiltin(ftPXM, stream); }
+void TPictavoIO::LoadFromFileTIFF(const std::string& name) {
+  LoadFileBuiltin(ftTIFF, name);
+}
+void TPictavoIO::LoadFromStreamTIFF(TStream& stream) {
+  LoadStreamBuiltin(ftTIFF, stream);
+}
+void TPictavoIO::SaveToFileTIFF(const std::string& name) {
+  SaveFileBuiltin(ftTIFF, name);
+}
+void TPictavoIO::SaveToStreamTIFF(TStream& stream) {
+  SaveStreamBuiltin(ftTIFF, stream);
+}
+void TPictavoIO::LoadFromFileGif(const std::string& name) {
+  LoadFileBuiltin(ftGIF, name);
+}
+void TPictavoIO::LoadFromStreamGif(TStream& stream) {
+  LoadStreamBuiltin(ftGIF, stream);
+}
+void TPictavoIO::SaveToFileGif(const std::string& name) {
+  SaveFileBuiltin(ftGIF, name);
+}
+void TPictavoIO::SaveToStreamGif(TStream& stream) {
+  SaveStreamBuiltin(ftGIF, stream);
+}
+void TPictavoIO::LoadFromFileJpeg(const std::string& name) {
+  LoadFileBuiltin(ftJPEG, name);
+}
+void TPictavoIO::LoadFromStreamJpeg(TStream& stream) {
+  LoadStreamBuiltin(ftJPEG, stream);
+}
+void TPictavoIO::SaveToFileJpeg(const std::string& name) {
+  SaveFileBuiltin(ftJPEG, name);
+}
+void TPictavoIO::SaveToStreamJpeg(TStream& stream) {
+  SaveStreamBuiltin(ftJPEG, stream);
+}
+void TPictavoIO::LoadFromFilePCX(const std::string& name) {
+  LoadFileBuiltin(ftPCX, name);
+}
+void TPictavoIO::LoadFromStreamPCX(TStream& stream) {
+  LoadStreamBuiltin(ftPCX, stream);
+}
+void TPictavoIO::SaveToFilePCX(const std::string& name) {
+  SaveFileBuiltin(ftPCX, name);
+}
+void TPictavoIO::SaveToStreamPCX(TStream& stream) {
+  SaveStreamBuiltin(ftPCX, stream);
+}
+void TPictavoIO::LoadFromFileBMP(const std::string& name) {
+  LoadFileBuiltin(ftBMP, name);
+}
+void TPictavoIO::LoadFromStreamBMP(TStream& stream) {
+  LoadStreamBuiltin(ftBMP, stream);
+}
+void TPictavoIO::SaveToFileBMP(const std::string& name) {
+  SaveFileBuiltin(ftBMP, name);
+}
+void TPictavoIO::SaveToStreamBMP(TStream& stream) {
+  SaveStreamBuiltin(ftBMP, stream);
+}
+void TPictavoIO::LoadFromFileICO(const std::string& name) {
+  LoadFileBuiltin(ftICO, name);
+}
+void TPictavoIO::LoadFromStreamICO(TStream& stream) {
+  LoadStreamBuiltin(ftICO, stream);
+}
+void TPictavoIO::LoadFromFileCUR(const std::string& name) {
+  LoadFileBuiltin(ftCUR, name);
+}
+void TPictavoIO::LoadFromStreamCUR(TStream& stream) {
+  LoadStreamBuiltin(ftCUR, stream);
+}
+void TPictavoIO::LoadFromFilePNG(const std::string& name) {
+  LoadFileBuiltin(ftPNG, name);
+}
+void TPictavoIO::LoadFromStreamPNG(TStream& stream) {
+  LoadStreamBuiltin(ftPNG, stream);
+}
+void TPictavoIO::SaveToFilePNG(const std::string& name) {
+  SaveFileBuiltin(ftPNG, name);
+}
+void TPictavoIO::SaveToStreamPNG(TStream& stream) {
+  SaveStreamBuiltin(ftPNG, stream);
+}
+void TPictavoIO::LoadFromFileTGA(const std::string& name) {
+  LoadFileBuiltin(ftTGA, name);
+}
+void TPictavoIO::LoadFromStreamTGA(TStream& stream) {
+  LoadStreamBuiltin(ftTGA, stream);
+}
+void TPictavoIO::SaveToFileTGA(const std::string& name) {
+  SaveFileBuiltin(ftTGA, name);
+}
+void TPictavoIO::SaveToStreamTGA(TStream& stream) {
+  SaveStreamBuiltin(ftTGA, stream);
+}
+void TPictavoIO::LoadFromFilePXM(const std::string& name) {
+  LoadFileBuiltin(ftPXM, name);
+}
+void TPictavoIO::LoadFromStreamPXM(TStream& stream) {
+  LoadStreamBuiltin(ftPXM, stream);
+}
+void TPictavoIO::SaveToFilePXM(const std::string& name) {
+  SaveFileBuiltin(ftPXM, name);
+}
+void TPictavoIO::SaveToStreamPXM(TStream& stream) {
+  SaveStreamBuiltin(ftPXM, stream);
+}
 
 void TPictavoIO::ImportMetafile(const std::string& name, int width, int height) {
   (void)name;
@@ -580,8 +664,9 @@ void TPictavoIO::ParamsFromStreamFormat(TStream& stream, int32_t fileType) {
         // Only the IPTC step of a load: the target is untouched.
         int index = params_->JPEG_MarkerList.IndexOf(kAPP13);
         if (index >= 0)
-          params_->IPTC_Info.LoadFromStandardBuffer(params_->JPEG_MarkerList.GetMarkerData(index),
-                                                    params_->JPEG_MarkerList.GetMarkerLength(index));
+          params_->IPTC_Info.LoadFromStandardBuffer(
+              params_->JPEG_MarkerList.GetMarkerData(index),
+              params_->JPEG_MarkerList.GetMarkerLength(index));
       }
     } else {
       const TPVFileFormatInfo* info = PVFileFormatGetInfo(fileType);
@@ -687,7 +772,8 @@ int32_t FindFileFormat(const std::string& name, bool verify) {
     while (pos <= list.size()) {
       size_t end = list.find(';', pos);
       if (end == std::string::npos) end = list.size();
-      if (!ext.empty() && list.compare(pos, end - pos, ext) == 0 && end - pos == ext.size()) return key;
+      if (!ext.empty() && list.compare(pos, end - pos, ext) == 0 && end - pos == ext.size())
+        return key;
       pos = end + 1;
     }
   }

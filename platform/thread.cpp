@@ -25,7 +25,8 @@ TThread::~TThread() {
           lock.unlock();
           Application().CheckSynchronize();
           lock.lock();
-          finished_cv_.wait_for(lock, std::chrono::milliseconds(1), [&] { return finished_.load(); });
+          finished_cv_.wait_for(lock, std::chrono::milliseconds(1),
+                                [&] { return finished_.load(); });
         }
       }
       thread_.join();
@@ -69,7 +70,9 @@ void TThread::DoTerminate() {
   if (OnTerminate) Synchronize([this] { OnTerminate(this); });
 }
 
-void TThread::Synchronize(const std::function<void()>& step) { Application().Synchronize(step); }
+void TThread::Synchronize(const std::function<void()>& step) {
+  Application().Synchronize(step);
+}
 
 void TThread::PrepareDestroy() {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -1,5 +1,7 @@
 // Background loading: TPVIOThread loads through a registered reader on its
 // own thread while the main thread pumps the application's queue.
+#include "io/iothread.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,7 +10,6 @@
 #include <filesystem>
 #include <thread>
 
-#include "io/iothread.h"
 #include "io/registry.h"
 #include "platform/app.h"
 
@@ -22,7 +23,8 @@ std::atomic<bool> g_releaseReader{true};
 void SlowRead(TStream& s, TBitmap& bmp, TIOParamsVals& params, TProgressRec& progress, bool) {
   g_readerThread = std::this_thread::get_id();
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  while (!g_releaseReader && !progress.Aborted()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (!g_releaseReader && !progress.Aborted())
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   uint8_t head[5];
   if (s.Read(head, 5) != 5 || std::memcmp(head, "SLOW", 4) != 0) {
     progress.Abort();
@@ -45,7 +47,8 @@ class IOThreadTest : public ::testing::Test {
     info.Extensions = "slow";
     info.ReadFunction = SlowRead;
     PVFileFormatAdd(info);
-    file_ = (std::filesystem::temp_directory_path() / ("pictavo_thread_" + std::to_string(::getpid()) + ".slow"))
+    file_ = (std::filesystem::temp_directory_path() /
+             ("pictavo_thread_" + std::to_string(::getpid()) + ".slow"))
                 .string();
     TFileStream f(file_, fmCreate);
     f.WriteBuffer("SLOW\x5A", 5);

@@ -1,5 +1,7 @@
 // Dispatch, detection, block headers and registry formats of TPictavoIO,
 // driven by small fake codecs registered for the test and removed after.
+#include "io/pictavoio.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "io/codec_table.h"
-#include "io/pictavoio.h"
 #include "io/registry.h"
 #include "platform/exceptions.h"
 #include "platform/stream.h"
@@ -24,7 +25,9 @@ int64_t g_lastBlockSize = -2;
 int g_reads = 0;
 bool g_failWrite = false;
 
-void PutInt(TStream& s, int32_t v) { s.WriteBuffer(&v, 4); }
+void PutInt(TStream& s, int32_t v) {
+  s.WriteBuffer(&v, 4);
+}
 
 void FakeWrite(TStream& s, TBitmap& bmp, TIOParamsVals& params, TProgressRec& progress) {
   if (g_failWrite) {
@@ -49,8 +52,8 @@ void FakeRead(TStream& s, TBitmap* bmp, TIOParamsVals& params, TProgressRec& pro
   g_lastBlockSize = blockSize;
   char tag[4];
   int32_t w = 0, h = 0;
-  if (s.Read(tag, 4) != 4 || std::memcmp(tag, "FAKE", 4) != 0 || s.Read(&w, 4) != 4 || s.Read(&h, 4) != 4 ||
-      w <= 0 || h <= 0 || w > 64 || h > 64) {
+  if (s.Read(tag, 4) != 4 || std::memcmp(tag, "FAKE", 4) != 0 || s.Read(&w, 4) != 4 ||
+      s.Read(&h, 4) != 4 || w <= 0 || h <= 0 || w > 64 || h > 64) {
     progress.Abort();
     return;
   }
@@ -79,8 +82,8 @@ bool FakeTry(TStream& s) {
   return ok;
 }
 
-void FakeReadGif(TStream& s, TBitmap* bmp, TIOParamsVals& params, TProgressRec& progress, bool preview,
-                 int64_t blockSize) {
+void FakeReadGif(TStream& s, TBitmap* bmp, TIOParamsVals& params, TProgressRec& progress,
+                 bool preview, int64_t blockSize) {
   FakeRead(s, bmp, params, progress, preview, blockSize);
   params.GIF_Transparent = true;
   params.GIF_TranspColor = TRGB{0x30, 0x20, 0x10};
@@ -96,7 +99,8 @@ class CodecGuard {
     PVRegisterBuiltinCodec(key, codec);
   }
   ~CodecGuard() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) PVRegisterBuiltinCodec(it->first, it->second);
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+      PVRegisterBuiltinCodec(it->first, it->second);
   }
 
  private:
@@ -157,12 +161,24 @@ TEST(FindStreamFormatTest, SizeThresholdsOfTheSignatures) {
     size_t size;
     int32_t key;
   } cases[] = {
-      {"GIF89a", 13, 0},   {"GIF89a", 14, ftGIF}, {"BM", 14, 0},  {"BM", 15, ftBMP},
-      {std::string("JFIF\0", 5), 12, 0}, {std::string("JFIF\0", 5), 13, ftJPEG},
-      {"JFIFX", 20, 0},    {std::string("PCX2\0", 5), 13, ftPCX}, {std::string("PCX\0", 4), 5, ftPCX},
-      {std::string("PCX\0", 4), 4, 0}, {std::string("TIFF\0", 5), 13, ftTIFF},
-      {"II*", 9, ftTIFF},  {"MM", 8, 0},  {"MM", 9, ftTIFF},
-      {"\x0A\x05", 129, ftPCX}, {"\x0A\x05", 128, 0}, {"\x0A\x06", 200, 0}, {"xyz", 300, 0},
+      {"GIF89a", 13, 0},
+      {"GIF89a", 14, ftGIF},
+      {"BM", 14, 0},
+      {"BM", 15, ftBMP},
+      {std::string("JFIF\0", 5), 12, 0},
+      {std::string("JFIF\0", 5), 13, ftJPEG},
+      {"JFIFX", 20, 0},
+      {std::string("PCX2\0", 5), 13, ftPCX},
+      {std::string("PCX\0", 4), 5, ftPCX},
+      {std::string("PCX\0", 4), 4, 0},
+      {std::string("TIFF\0", 5), 13, ftTIFF},
+      {"II*", 9, ftTIFF},
+      {"MM", 8, 0},
+      {"MM", 9, ftTIFF},
+      {"\x0A\x05", 129, ftPCX},
+      {"\x0A\x05", 128, 0},
+      {"\x0A\x06", 200, 0},
+      {"xyz", 300, 0},
   };
   for (const Case& c : cases) {
     TMemoryStream m = StreamOf(Bytes(c.head, c.size));
@@ -202,7 +218,9 @@ TEST(FindStreamFormatTest, DetectorsRunInOrder) {
   EXPECT_EQ(m.GetPosition(), 0);
 }
 
-bool ThrowingTry(TStream&) { throw EReadError("broken"); }
+bool ThrowingTry(TStream&) {
+  throw EReadError("broken");
+}
 
 TEST(FindStreamFormatTest, AnExceptionEndsTheTests) {
   TPVFileFormatInfo info;
@@ -594,7 +612,8 @@ TEST_F(IOTest, AssignParamsAcceptsComponentsAndParameters) {
 }
 
 // A registered format end to end: "RAW1" + width + height + rows.
-void RawRead(TStream& s, TBitmap& bmp, TIOParamsVals& params, TProgressRec& progress, bool preview) {
+void RawRead(TStream& s, TBitmap& bmp, TIOParamsVals& params, TProgressRec& progress,
+             bool preview) {
   FakeRead(s, &bmp, params, progress, preview, -1);
 }
 void RawWrite(TStream& s, TBitmap& bmp, TIOParamsVals& params, TProgressRec& progress) {

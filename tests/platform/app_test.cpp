@@ -1,5 +1,7 @@
 // The main-thread queue: posted messages, Synchronize from a worker, timers
 // on the manual clock, and TThread's life cycle.
+#include "platform/app.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/app.h"
 #include "platform/thread.h"
 
 namespace pictavo {
@@ -55,7 +56,8 @@ TEST(ApplicationTest, SynchronizeRethrowsInTheCaller) {
       caught = true;
     }
   });
-  while (Application().PendingCount() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (Application().PendingCount() == 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   Application().ProcessMessages();
   worker.join();
   EXPECT_TRUE(caught);
