@@ -300,18 +300,19 @@ void TPictavoIO::AfterLoad(int32_t key, const std::string& fileName, bool passRe
   if (key == ftGIF)
     SetBackground(
         ColorOf(params_->GIF_Transparent ? params_->GIF_TranspColor : params_->GIF_Background));
-  if (key == ftJPEG) {
-    int index = params_->JPEG_MarkerList.IndexOf(kAPP13);
-    if (index >= 0) {
-      try {
-        params_->IPTC_Info.LoadFromStandardBuffer(params_->JPEG_MarkerList.GetMarkerData(index),
-                                                  params_->JPEG_MarkerList.GetMarkerLength(index));
-      } catch (const std::exception&) {
-        params_->IPTC_Info.Clear();  // a malformed block carries no records
-      }
-    }
-  }
+  if (key == ftJPEG) ParseIPTCMarker();
   Update();
+}
+
+void TPictavoIO::ParseIPTCMarker() {
+  int index = params_->JPEG_MarkerList.IndexOf(kAPP13);
+  if (index < 0) return;
+  try {
+    params_->IPTC_Info.LoadFromStandardBuffer(params_->JPEG_MarkerList.GetMarkerData(index),
+                                              params_->JPEG_MarkerList.GetMarkerLength(index));
+  } catch (const std::exception&) {
+    params_->IPTC_Info.Clear();  // a malformed block carries no records
+  }
 }
 
 bool TPictavoIO::StoreIPTCMarker() {
@@ -622,7 +623,7 @@ void TPictavoIO::ParamsFromFileFormat(const std::string& name, int32_t fileType)
     TFileStream file(name, fmOpenRead | fmShareDenyWrite);
     if (IsBuiltinLoadKey(fileType)) {
       FileRead(fileType, file, nullptr, progress, true);
-      if (fileType == ftJPEG) AfterLoad(ftJPEG, name, false);
+      if (fileType == ftJPEG) ParseIPTCMarker();
     } else {
       const TPVFileFormatInfo* info = PVFileFormatGetInfo(fileType);
       if (info && info->ReadFunction) {
@@ -660,14 +661,7 @@ void TPictavoIO::ParamsFromStreamFormat(TStream& stream, int32_t fileType) {
   try {
     if (IsBuiltinLoadKey(fileType)) {
       StreamRead(fileType, stream, nullptr, progress, true);
-      if (fileType == ftJPEG) {
-        // Only the IPTC step of a load: the target is untouched.
-        int index = params_->JPEG_MarkerList.IndexOf(kAPP13);
-        if (index >= 0)
-          params_->IPTC_Info.LoadFromStandardBuffer(
-              params_->JPEG_MarkerList.GetMarkerData(index),
-              params_->JPEG_MarkerList.GetMarkerLength(index));
-      }
+      if (fileType == ftJPEG) ParseIPTCMarker();
     } else {
       const TPVFileFormatInfo* info = PVFileFormatGetInfo(fileType);
       if (info && info->ReadFunction) {

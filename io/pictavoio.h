@@ -181,6 +181,8 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   // Stores IPTC_Info as the APP13 marker when the user changed it; false
   // when it does not fit in a marker.
   bool StoreIPTCMarker();
+  // Parses the first APP13 marker into IPTC_Info.
+  void ParseIPTCMarker();
 
   TBitmap* bitmap_ = nullptr;
   TPVView* attached_view_ = nullptr;

@@ -59,14 +59,17 @@ void FakeRead(TStream& s, TBitmap* bmp, TIOParamsVals& params, TProgressRec& pro
   }
   params.Width = w;
   params.Height = h;
-  if (preview) return;
-  bmp->SetPixelFormat(pf24bit);
-  bmp->SetSize(w, h);
-  for (int y = 0; y < h; ++y)
-    if (s.Read(bmp->ScanLine(y), w * 3) != w * 3) {
-      progress.Abort();
-      return;
-    }
+  if (preview) {
+    s.Seek(int64_t(w) * h * 3, soCurrent);
+  } else {
+    bmp->SetPixelFormat(pf24bit);
+    bmp->SetSize(w, h);
+    for (int y = 0; y < h; ++y)
+      if (s.Read(bmp->ScanLine(y), w * 3) != w * 3) {
+        progress.Abort();
+        return;
+      }
+  }
   int32_t len = 0;
   if (s.Read(&len, 4) == 4 && len > 0 && len < 65536) {
     std::vector<uint8_t> data(len);
@@ -526,6 +529,17 @@ TEST_F(IOTest, IptcTravelsInTheApp13Marker) {
   ASSERT_EQ(in.IOParams().IPTC_Info.GetCount(), 1);
   EXPECT_EQ(in.IOParams().IPTC_Info.GetStrings(0), "a caption");
   EXPECT_EQ(in.IOParams().IPTC_Info.GetDataSet(0), 120);
+  // Reading only the parameters fills the IPTC list too, and leaves the target alone.
+  TBitmap untouched;
+  TPictavoIO params;
+  params.SetAttachedBitmap(&untouched);
+  m.SetPosition(0);
+  params.ParamsFromStream(m);
+  EXPECT_EQ(params.IOParams().FileType, ftJPEG);
+  ASSERT_EQ(params.IOParams().IPTC_Info.GetCount(), 1);
+  EXPECT_EQ(params.IOParams().IPTC_Info.GetStrings(0), "a caption");
+  EXPECT_FALSE(untouched.GetModified());
+  EXPECT_EQ(untouched.GetWidth(), 0);
 }
 
 TEST_F(IOTest, GifBackgroundAndProgressSender) {
