@@ -205,7 +205,7 @@ TEST(IOParams, StreamRoundTripReproducesEveryField) {
   TMemoryStream m;
   p.SaveToStream(m);
   const uint8_t* bytes = m.Memory();
-  EXPECT_EQ(bytes[0], 5);  // version 5, little-endian
+  EXPECT_EQ(bytes[0], 5);   // version 5, little-endian
   EXPECT_EQ(bytes[4], 10);  // file name length
   m.SetPosition(0);
   TIOParamsVals q;
@@ -239,42 +239,72 @@ class OldStream {
     I32(static_cast<int32_t>(s.size()));
     m.WriteBuffer(s.data(), static_cast<int64_t>(s.size()));
   }
-  void Rgb(uint8_t v) { U8(v); U8(v); U8(v); }
+  void Rgb(uint8_t v) {
+    U8(v);
+    U8(v);
+    U8(v);
+  }
   TMemoryStream m;
 };
 
 void WriteCommonHead(OldStream& s, int version) {
   s.I32(version);
   s.Str("old.bmp");
-  if (version <= 1) s.U8(5); else s.I32(5);
+  if (version <= 1)
+    s.U8(5);
+  else
+    s.I32(5);
   for (int i = 0; i < 6; ++i) s.I32(100 + i);
   s.I32(0);  // no colour map
   s.U8(5);   // TIFF LZW
   s.I32(0);
   s.U8(2);
-  s.I32(1); s.I32(0); s.I32(0);
-  s.Str(""); s.Str(""); s.Str("");
-  s.I32(0); s.I32(0);
+  s.I32(1);
+  s.I32(0);
+  s.I32(0);
+  s.Str("");
+  s.Str("");
+  s.Str("");
+  s.I32(0);
+  s.I32(0);
   if (version >= 4) s.I32(0);
   s.Str("GIF87a");
-  s.I32(0); s.I32(0); s.I32(0); s.I32(0);
-  s.U8(0); s.Rgb(0); s.U8(0);
-  s.I32(0); s.I32(0);
+  s.I32(0);
+  s.I32(0);
+  s.I32(0);
+  s.I32(0);
+  s.U8(0);
+  s.Rgb(0);
+  s.U8(0);
+  s.I32(0);
+  s.I32(0);
   s.Rgb(0);
   s.I32(0);
   if (version >= 4) s.I32(0);
-  s.U8(2); s.I32(75); s.U8(0); s.U8(0); s.I32(0); s.U8(0);
+  s.U8(2);
+  s.I32(75);
+  s.U8(0);
+  s.U8(0);
+  s.I32(0);
+  s.U8(0);
   if (version >= 1) s.U8(1);
   s.I32(5);  // PCX version
-  s.U8(1); s.U8(1); s.U8(0);
+  s.U8(1);
+  s.U8(1);
+  s.U8(0);
 }
 
 TEST(IOParams, VersionZeroReadsOneByteFileTypeAndZeroesIconFields) {
   OldStream s;
   WriteCommonHead(s, 0);
-  s.I32(77); s.I32(78);  // skipped
-  s.I32(79); s.I32(80);  // skipped
-  s.U8(1); s.Rgb(9); s.U8(2); s.I32(6);  // PNG
+  s.I32(77);
+  s.I32(78);  // skipped
+  s.I32(79);
+  s.I32(80);  // skipped
+  s.U8(1);
+  s.Rgb(9);
+  s.U8(2);
+  s.I32(6);  // PNG
   s.m.SetPosition(0);
   TIOParamsVals p;
   p.ICO_ImageIndex = 3;
@@ -303,9 +333,14 @@ TEST(IOParams, VersionZeroReadsOneByteFileTypeAndZeroesIconFields) {
 TEST(IOParams, VersionTwoLeavesNewerGroupsUntouched) {
   OldStream s;
   WriteCommonHead(s, 2);
-  s.I32(2);              // ICO index
-  s.I32(3); s.I32(4); s.I32(5);  // cursor
-  s.U8(0); s.Rgb(9); s.U8(0); s.I32(6);  // PNG
+  s.I32(2);  // ICO index
+  s.I32(3);
+  s.I32(4);
+  s.I32(5);  // cursor
+  s.U8(0);
+  s.Rgb(9);
+  s.U8(0);
+  s.I32(6);  // PNG
   s.m.SetPosition(0);
   TIOParamsVals p;
   p.TGA_Author = "author";

@@ -1,0 +1,777 @@
+#include "io/pictavoio.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "io/codec_table.h"
+#include "platform/exceptions.h"
+
+namespace pictavo {
+
+namespace {
+
+constexpr uint8_t kAPP13 = 237;
+constexpr int kBlockHeaderSize = 12;
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool IsBuiltinLoadKey(int32_t key) {
+  return (key >= ftTIFF && key <= ftPNG) || key == ftTGA || key == ftPXM;
+}
+bool IsBuiltinSaveKey(int32_t key) {
+  return (key >= ftTIFF && key <= ftBMP) || key == ftPNG || key == ftTGA || key == ftPXM;
+}
+
+// Extensions that LoadFromFile and SaveToFile dispatch themselves.
+int32_t LoadKeyOfExtension(const std::string& ext) {
+  static const struct {
+    const char* ext;
+    int32_t key;
+  } table[] = {{"jpg", ftJPEG},  {"jpeg", ftJPEG}, {"jpe", ftJPEG}, {"png", ftPNG}, {"tif", ftTIFF},
+               {"tiff", ftTIFF}, {"pcx", ftPCX},   {"gif", ftGIF},  {"wmf", ftWMF}, {"emf", ftEMF},
+               {"bmp", ftBMP},   {"dib", ftBMP},   {"rle", ftBMP},  {"cur", ftCUR}, {"ico", ftICO},
+               {"tga", ftTGA},   {"targa", ftTGA}, {"vda", ftTGA},  {"icb", ftTGA}, {"vst", ftTGA},
+               {"win", ftTGA},   {"pxm", ftPXM},   {"ppm", ftPXM},  {"pgm", ftPXM}, {"pbm", ftPXM}};
+  for (const auto& row : table)
+    if (ext == row.ext) return row.key;
+  return 0;
+}
+
+int32_t SaveKeyOfExtension(const std::string& ext) {
+  static const struct {
+    const char* ext;
+    int32_t key;
+  } table[] = {{"jpg", ftJPEG},  {"jpeg", ftJPEG}, {"pcx", ftPCX}, {"gif", ftGIF}, {"tif", ftTIFF},
+               {"tiff", ftTIFF}, {"png", ftPNG},   {"bmp", ftBMP}, {"tga", ftTGA}, {"pxm", ftPXM},
+               {"pbm", ftPXM},   {"pgm", ftPXM},   {"ppm", ftPXM}};
+  for (const auto& row : table)
+    if (ext == row.ext) return row.key;
+  return 0;
+}
+
+// Reads up to `count` bytes at the position and seeks back.
+int64_t Peek(TStream& stream, uint8_t* buffer, int64_t count) {
+  int64_t start = stream.GetPosition();
+  int64_t got = stream.Read(buffer, count);
+  stream.Seek(start, soBeginning);
+  return got;
+}
+
+// The first `limit` bytes as text, cut at the first zero byte.
+std::string TextUpToZero(const uint8_t* bytes, int limit) {
+  std::string s;
+  for (int i = 0; i < limit && bytes[i] != 0; ++i) s.push_back(static_cast<char>(bytes[i]));
+  return s;
+}
+
+// Bytes from the position to the end of the stream.
+int64_t Remaining(TStream& stream) {
+  int64_t left = stream.GetSize() - stream.GetPosition();
+  return left > 0 ? left : 0;
+}
+
+TColor ColorOf(const TRGB& c) {
+  return TColor(c.r) | (TColor(c.g) << 8) | (TColor(c.b) << 16);
+}
+
+void WriteBlockHeader(TStream& stream, int64_t start, const char tag[4], int64_t length,
+                      bool& aborting) {
+  uint8_t header[kBlockHeaderSize] = {};
+  std::memcpy(header, tag, 4);
+  uint32_t len = static_cast<uint32_t>(std::clamp<int64_t>(length, 0, 0xFFFFFFFF));
+  for (int i = 0; i < 4; ++i) header[8 + i] = static_cast<uint8_t>(len >> (8 * i));
+  int64_t end = stream.GetPosition();
+  stream.Seek(start, soBeginning);
+  if (stream.Write(header, kBlockHeaderSize) != kBlockHeaderSize) aborting = true;
+  stream.Seek(end, soBeginning);
+}
+
+uint32_t BlockLength(const uint8_t* header) {
+  return uint32_t(header[8]) | (uint32_t(header[9]) << 8) | (uint32_t(header[10]) << 16) |
+         (uint32_t(header[11]) << 24);
+}
+
+}  // namespace
+
+std::string PVLowerExtension(const std::string& name) {
+  std::string ext = std::filesystem::path(name).extension().string();
+  if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+  return Lower(ext);
+}
+
+// ---------------------------------------------------------------------------
+// Component basics
+
+TPictavoIO::TPictavoIO(TComponent* owner) : TComponent(owner) {
+  params_ = std::make_unique<TIOParamsVals>(this);
+}
+
+TPictavoIO::~TPictavoIO() = default;
+
+void TPictavoIO::SetAttachedBitmap(TBitmap* bitmap) {
+  if (bitmap) {
+    bitmap_ = bitmap;
+    attached_view_ = nullptr;
+    attached_image_ = nullptr;
+  } else if (!attached_view_ && !attached_image_) {
+    bitmap_ = nullptr;
+  }
+}
+
+bool TPictavoIO::ParamsViewResolution(int& dpiX, int& dpiY) {
+  (void)dpiX;
+  (void)dpiY;
+  return attached_view_ != nullptr;  // no view can be attached yet
+}
+
+TProgressRec TPictavoIO::MakeProgress() {
+  TProgressRec progress;
+  progress.ProgressEvent = OnProgress;
+  progress.Sender = this;
+  progress.Aborting = &Aborting;
+  return progress;
+}
+
+bool TPictavoIO::BeginOperation(TProgressRec& progress) {
+  Aborting = false;
+  progress = MakeProgress();
+  return bitmap_ != nullptr;
+}
+
+void TPictavoIO::SetViewResolution() {
+  // The view takes DpiX and DpiY here once views can be attached.
+}
+
+void TPictavoIO::Update() {
+  if (bitmap_) bitmap_->SetModified(true);
+}
+
+void TPictavoIO::Clear() {
+  if (!bitmap_) return;
+  TCanvas& canvas = bitmap_->Canvas();
+  canvas.Brush().SetStyle(bsSolid);
+  canvas.Brush().SetColor(GetBackground());
+  canvas.FillRect(Rect(0, 0, bitmap_->GetWidth(), bitmap_->GetHeight()));
+}
+
+void TPictavoIO::AssignParams(TObject* source) {
+  if (auto* io = dynamic_cast<TPictavoIO*>(source)) {
+    if (io != this) params_->Assign(io->IOParams());
+  } else if (auto* vals = dynamic_cast<TIOParamsVals*>(source)) {
+    if (vals != params_.get()) params_->Assign(*vals);
+  }
+}
+
+void TPictavoIO::ClearLists() {
+  params_->IPTC_Info.Clear();
+  params_->JPEG_MarkerList.Clear();
+}
+
+void TPictavoIO::PrepareTargetForSave() {
+  TPixelFormat f = bitmap_->GetPixelFormat();
+  if (f != pf24bit && f != pf1bit) bitmap_->SetPixelFormat(pf24bit);
+}
+
+// ---------------------------------------------------------------------------
+// Codec calls
+
+void TPictavoIO::CodecRead(int32_t key, TStream& stream, TBitmap* bitmap, TProgressRec& progress,
+                           bool preview, int64_t blockSize) {
+  const TBuiltinCodec* codec = PVBuiltinCodec(key);
+  if (!codec || !codec->Read) {
+    Aborting = true;
+    return;
+  }
+  try {
+    codec->Read(stream, bitmap, *params_, progress, preview, blockSize);
+  } catch (const std::exception&) {
+    // A codec reports through the abort flag; anything escaping it is a failure.
+    Aborting = true;
+  }
+}
+
+void TPictavoIO::CodecWrite(int32_t key, TStream& stream, TProgressRec& progress) {
+  const TBuiltinCodec* codec = PVBuiltinCodec(key);
+  if (!codec || !codec->Write) {
+    Aborting = true;
+    return;
+  }
+  try {
+    codec->Write(stream, *bitmap_, *params_, progress);
+  } catch (const std::exception&) {
+    Aborting = true;
+  }
+}
+
+void TPictavoIO::FileRead(int32_t key, TStream& file, TBitmap* bitmap, TProgressRec& progress,
+                          bool preview) {
+  // BMP and PCX know where the image ends: the file's size.
+  int64_t block = (key == ftBMP || key == ftPCX) ? file.GetSize() : -1;
+  CodecRead(key, file, bitmap, progress, preview, block);
+}
+
+void TPictavoIO::StreamRead(int32_t key, TStream& stream, TBitmap* bitmap, TProgressRec& progress,
+                            bool preview) {
+  uint8_t header[kBlockHeaderSize] = {};
+  int64_t start = stream.GetPosition();
+  switch (key) {
+    case ftTIFF: {
+      if (!stream_headers_) break;
+      if (stream.Read(header, kBlockHeaderSize) != kBlockHeaderSize ||
+          std::memcmp(header, "TIFF", 4) != 0) {
+        Aborting = true;
+        return;
+      }
+      int64_t length = std::min<int64_t>(BlockLength(header), Remaining(stream));
+      CodecRead(key, stream, bitmap, progress, preview, length);
+      stream.Seek(start + kBlockHeaderSize + length, soBeginning);
+      return;
+    }
+    case ftPCX: {
+      if (!stream_headers_) {
+        CodecRead(key, stream, bitmap, progress, preview, Remaining(stream));
+        return;
+      }
+      if (stream.Read(header, kBlockHeaderSize) != kBlockHeaderSize ||
+          std::memcmp(header, "PCX", 3) != 0) {
+        Aborting = true;
+        return;
+      }
+      if (std::memcmp(header, "PCX2", 4) == 0) {
+        int64_t length = std::min<int64_t>(BlockLength(header), Remaining(stream));
+        CodecRead(key, stream, bitmap, progress, preview, length);
+        stream.Seek(start + kBlockHeaderSize + length, soBeginning);
+      } else {
+        // An older 4-byte header: the image follows the tag.
+        stream.Seek(start + 4, soBeginning);
+        CodecRead(key, stream, bitmap, progress, preview, Remaining(stream));
+      }
+      return;
+    }
+    case ftJPEG: {
+      // A "JFIF" block header is skipped whatever StreamHeaders says.
+      if (stream.Read(header, kBlockHeaderSize) == kBlockHeaderSize &&
+          std::memcmp(header, "JFIF", 4) == 0) {
+        int64_t length = std::min<int64_t>(BlockLength(header), Remaining(stream));
+        CodecRead(key, stream, bitmap, progress, preview, length);
+        stream.Seek(start + kBlockHeaderSize + length, soBeginning);
+        return;
+      }
+      stream.Seek(start, soBeginning);
+      break;
+    }
+    default:
+      break;
+  }
+  CodecRead(key, stream, bitmap, progress, preview, -1);
+}
+
+void TPictavoIO::StreamWrite(int32_t key, TStream& stream, TProgressRec& progress) {
+  const char* tag = key == ftTIFF   ? "TIFF"
+                    : key == ftPCX  ? "PCX2"
+                    : key == ftJPEG ? "JFIF"
+                                    : nullptr;
+  if (!stream_headers_ || !tag) {
+    CodecWrite(key, stream, progress);
+    return;
+  }
+  int64_t start = stream.GetPosition();
+  uint8_t placeholder[kBlockHeaderSize] = {};
+  if (stream.Write(placeholder, kBlockHeaderSize) != kBlockHeaderSize) {
+    Aborting = true;
+    return;
+  }
+  CodecWrite(key, stream, progress);
+  if (key == ftPCX && Aborting) return;
+  int64_t length = stream.GetPosition() - start - kBlockHeaderSize;
+  WriteBlockHeader(stream, start, tag, length, Aborting);
+}
+
+void TPictavoIO::AfterLoad(int32_t key, const std::string& fileName, bool passResolution) {
+  params_->FileName = fileName;
+  params_->FileType = key;
+  if (passResolution) SetViewResolution();
+  if (key == ftGIF)
+    SetBackground(
+        ColorOf(params_->GIF_Transparent ? params_->GIF_TranspColor : params_->GIF_Background));
+  if (key == ftJPEG) ParseIPTCMarker();
+  Update();
+}
+
+void TPictavoIO::ParseIPTCMarker() {
+  int index = params_->JPEG_MarkerList.IndexOf(kAPP13);
+  if (index < 0) return;
+  try {
+    params_->IPTC_Info.LoadFromStandardBuffer(params_->JPEG_MarkerList.GetMarkerData(index),
+                                              params_->JPEG_MarkerList.GetMarkerLength(index));
+  } catch (const std::exception&) {
+    params_->IPTC_Info.Clear();  // a malformed block carries no records
+  }
+}
+
+bool TPictavoIO::StoreIPTCMarker() {
+  if (!params_->IPTC_Info.GetUserChanged()) return true;
+  std::vector<uint8_t> buffer = params_->IPTC_Info.SaveToStandardBuffer();
+  // A marker segment holds at most 65533 payload bytes.
+  if (buffer.size() > 65533) return false;
+  auto length = static_cast<uint16_t>(buffer.size());
+  TPVMarkerList& markers = params_->JPEG_MarkerList;
+  int index = markers.IndexOf(kAPP13);
+  if (index >= 0)
+    markers.SetMarker(index, kAPP13, buffer.data(), length);
+  else
+    markers.AddMarker(kAPP13, buffer.data(), length);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Built-in loads and saves
+
+void TPictavoIO::LoadFileBuiltin(int32_t key, const std::string& name) {
+  TProgressRec progress;
+  if (!BeginOperation(progress)) return;
+  TFileStream file(name, fmOpenRead | fmShareDenyWrite);
+  ClearLists();
+  FileRead(key, file, bitmap_, progress, false);
+  AfterLoad(key, name, true);
+}
+
+void TPictavoIO::LoadStreamBuiltin(int32_t key, TStream& stream) {
+  TProgressRec progress;
+  if (!BeginOperation(progress)) return;
+  ClearLists();
+  StreamRead(key, stream, bitmap_, progress, false);
+  bool passResolution = !(key == ftGIF || key == ftBMP || key == ftTGA || key == ftICO ||
+                          key == ftCUR || key == ftPXM);
+  AfterLoad(key, std::string(), passResolution);
+}
+
+void TPictavoIO::SaveFileBuiltin(int32_t key, const std::string& name) {
+  TProgressRec progress;
+  if (!BeginOperation(progress)) return;
+  PrepareTargetForSave();
+  if (key == ftJPEG && !StoreIPTCMarker()) {
+    Aborting = true;
+    return;
+  }
+  TFileStream file(name, fmCreate);
+  CodecWrite(key, file, progress);
+}
+
+void TPictavoIO::SaveStreamBuiltin(int32_t key, TStream& stream) {
+  TProgressRec progress;
+  if (!BeginOperation(progress)) return;
+  PrepareTargetForSave();
+  if (key == ftJPEG && !StoreIPTCMarker()) {
+    Aborting = true;
+    return;
+  }
+  StreamWrite(key, stream, progress);
+}
+
+void TPictavoIO::LoadFromFileTIFF(const std::string& name) {
+  LoadFileBuiltin(ftTIFF, name);
+}
+void TPictavoIO::LoadFromStreamTIFF(TStream& stream) {
+  LoadStreamBuiltin(ftTIFF, stream);
+}
+void TPictavoIO::SaveToFileTIFF(const std::string& name) {
+  SaveFileBuiltin(ftTIFF, name);
+}
+void TPictavoIO::SaveToStreamTIFF(TStream& stream) {
+  SaveStreamBuiltin(ftTIFF, stream);
+}
+void TPictavoIO::LoadFromFileGif(const std::string& name) {
+  LoadFileBuiltin(ftGIF, name);
+}
+void TPictavoIO::LoadFromStreamGif(TStream& stream) {
+  LoadStreamBuiltin(ftGIF, stream);
+}
+void TPictavoIO::SaveToFileGif(const std::string& name) {
+  SaveFileBuiltin(ftGIF, name);
+}
+void TPictavoIO::SaveToStreamGif(TStream& stream) {
+  SaveStreamBuiltin(ftGIF, stream);
+}
+void TPictavoIO::LoadFromFileJpeg(const std::string& name) {
+  LoadFileBuiltin(ftJPEG, name);
+}
+void TPictavoIO::LoadFromStreamJpeg(TStream& stream) {
+  LoadStreamBuiltin(ftJPEG, stream);
+}
+void TPictavoIO::SaveToFileJpeg(const std::string& name) {
+  SaveFileBuiltin(ftJPEG, name);
+}
+void TPictavoIO::SaveToStreamJpeg(TStream& stream) {
+  SaveStreamBuiltin(ftJPEG, stream);
+}
+void TPictavoIO::LoadFromFilePCX(const std::string& name) {
+  LoadFileBuiltin(ftPCX, name);
+}
+void TPictavoIO::LoadFromStreamPCX(TStream& stream) {
+  LoadStreamBuiltin(ftPCX, stream);
+}
+void TPictavoIO::SaveToFilePCX(const std::string& name) {
+  SaveFileBuiltin(ftPCX, name);
+}
+void TPictavoIO::SaveToStreamPCX(TStream& stream) {
+  SaveStreamBuiltin(ftPCX, stream);
+}
+void TPictavoIO::LoadFromFileBMP(const std::string& name) {
+  LoadFileBuiltin(ftBMP, name);
+}
+void TPictavoIO::LoadFromStreamBMP(TStream& stream) {
+  LoadStreamBuiltin(ftBMP, stream);
+}
+void TPictavoIO::SaveToFileBMP(const std::string& name) {
+  SaveFileBuiltin(ftBMP, name);
+}
+void TPictavoIO::SaveToStreamBMP(TStream& stream) {
+  SaveStreamBuiltin(ftBMP, stream);
+}
+void TPictavoIO::LoadFromFileICO(const std::string& name) {
+  LoadFileBuiltin(ftICO, name);
+}
+void TPictavoIO::LoadFromStreamICO(TStream& stream) {
+  LoadStreamBuiltin(ftICO, stream);
+}
+void TPictavoIO::LoadFromFileCUR(const std::string& name) {
+  LoadFileBuiltin(ftCUR, name);
+}
+void TPictavoIO::LoadFromStreamCUR(TStream& stream) {
+  LoadStreamBuiltin(ftCUR, stream);
+}
+void TPictavoIO::LoadFromFilePNG(const std::string& name) {
+  LoadFileBuiltin(ftPNG, name);
+}
+void TPictavoIO::LoadFromStreamPNG(TStream& stream) {
+  LoadStreamBuiltin(ftPNG, stream);
+}
+void TPictavoIO::SaveToFilePNG(const std::string& name) {
+  SaveFileBuiltin(ftPNG, name);
+}
+void TPictavoIO::SaveToStreamPNG(TStream& stream) {
+  SaveStreamBuiltin(ftPNG, stream);
+}
+void TPictavoIO::LoadFromFileTGA(const std::string& name) {
+  LoadFileBuiltin(ftTGA, name);
+}
+void TPictavoIO::LoadFromStreamTGA(TStream& stream) {
+  LoadStreamBuiltin(ftTGA, stream);
+}
+void TPictavoIO::SaveToFileTGA(const std::string& name) {
+  SaveFileBuiltin(ftTGA, name);
+}
+void TPictavoIO::SaveToStreamTGA(TStream& stream) {
+  SaveStreamBuiltin(ftTGA, stream);
+}
+void TPictavoIO::LoadFromFilePXM(const std::string& name) {
+  LoadFileBuiltin(ftPXM, name);
+}
+void TPictavoIO::LoadFromStreamPXM(TStream& stream) {
+  LoadStreamBuiltin(ftPXM, stream);
+}
+void TPictavoIO::SaveToFilePXM(const std::string& name) {
+  SaveFileBuiltin(ftPXM, name);
+}
+void TPictavoIO::SaveToStreamPXM(TStream& stream) {
+  SaveStreamBuiltin(ftPXM, stream);
+}
+
+void TPictavoIO::ImportMetafile(const std::string& name, int width, int height) {
+  (void)name;
+  Aborting = false;
+  if (width == 0 || height == 0) return;
+  ClearLists();
+  // No metafile player yet: the import cannot be done.
+  Aborting = true;
+}
+
+// ---------------------------------------------------------------------------
+// Dispatch
+
+void TPictavoIO::LoadFileRegistry(const TPVFileFormatInfo* info, const std::string& name) {
+  TProgressRec progress;
+  if (!BeginOperation(progress)) return;
+  params_->FileName.clear();
+  params_->FileType = 0;
+  ClearLists();
+  if (!info || !info->ReadFunction) {
+    Aborting = true;
+    return;
+  }
+  TFileStream file(name, fmOpenRead | fmShareDenyWrite);
+  info->ReadFunction(file, *bitmap_, *params_, progress, false);
+  params_->FileName = name;
+  params_->FileType = info->FileType;
+  SetViewResolution();
+  Update();
+}
+
+void TPictavoIO::LoadStreamRegistry(const TPVFileFormatInfo* info, int32_t key, TStream& stream) {
+  TProgressRec progress;
+  if (!BeginOperation(progress)) return;
+  params_->FileName.clear();
+  params_->FileType = 0;
+  ClearLists();
+  if (!info || !info->ReadFunction) {
+    Aborting = true;
+    return;
+  }
+  info->ReadFunction(stream, *bitmap_, *params_, progress, false);
+  params_->FileType = key;
+  SetViewResolution();
+  Update();
+}
+
+void TPictavoIO::LoadFromFile(const std::string& name) {
+  Aborting = false;
+  if (!bitmap_ || name.empty()) return;
+  std::string ext = PVLowerExtension(name);
+  int32_t key = LoadKeyOfExtension(ext);
+  if (key == ftWMF || key == ftEMF)
+    ImportMetafile(name, -1, -1);
+  else if (key != 0)
+    LoadFileBuiltin(key, name);
+  else
+    LoadFileRegistry(PVFileFormatGetInfo2(ext), name);
+}
+
+void TPictavoIO::LoadFromFileFormat(const std::string& name, int32_t fileType) {
+  if (IsBuiltinLoadKey(fileType))
+    LoadFileBuiltin(fileType, name);
+  else if (fileType == ftWMF || fileType == ftEMF)
+    ImportMetafile(name, -1, -1);
+  else
+    LoadFileRegistry(PVFileFormatGetInfo(fileType), name);
+}
+
+void TPictavoIO::LoadFromStream(TStream& stream) {
+  int64_t position = stream.GetPosition();
+  int32_t key = FindStreamFormat(stream);
+  stream.Seek(position, soBeginning);
+  LoadFromStreamFormat(stream, key);
+}
+
+void TPictavoIO::LoadFromStreamFormat(TStream& stream, int32_t fileType) {
+  if (IsBuiltinLoadKey(fileType))
+    LoadStreamBuiltin(fileType, stream);
+  else
+    LoadStreamRegistry(PVFileFormatGetInfo(fileType), fileType, stream);
+}
+
+void TPictavoIO::SaveToFile(const std::string& name) {
+  Aborting = false;
+  if (name.empty()) return;
+  std::string ext = PVLowerExtension(name);
+  int32_t key = SaveKeyOfExtension(ext);
+  if (key != 0) {
+    SaveFileBuiltin(key, name);
+    return;
+  }
+  TProgressRec progress;
+  if (!BeginOperation(progress)) return;
+  const TPVFileFormatInfo* info = PVFileFormatGetInfo2(ext);
+  if (!info || !info->WriteFunction) {
+    Aborting = true;
+    return;
+  }
+  TFileStream file(name, fmCreate);
+  info->WriteFunction(file, *bitmap_, *params_, progress);
+}
+
+void TPictavoIO::SaveToStream(TStream& stream, int32_t fileType) {
+  if (IsBuiltinSaveKey(fileType)) {
+    SaveStreamBuiltin(fileType, stream);
+    return;
+  }
+  TProgressRec progress;
+  if (!BeginOperation(progress)) return;
+  const TPVFileFormatInfo* info = PVFileFormatGetInfo(fileType);
+  if (!info || !info->WriteFunction) {
+    Aborting = true;
+    return;
+  }
+  info->WriteFunction(stream, *bitmap_, *params_, progress);
+}
+
+// ---------------------------------------------------------------------------
+// Parameters only
+
+void TPictavoIO::ParamsFromFile(const std::string& name) {
+  try {
+    ParamsFromFileFormat(name, FindFileFormat(name, true));
+  } catch (const std::exception&) {
+    params_->FileType = 0;
+  }
+}
+
+void TPictavoIO::ParamsFromFileFormat(const std::string& name, int32_t fileType) {
+  params_->FileType = fileType;
+  ClearLists();
+  Aborting = false;
+  TProgressRec progress;
+  progress.Sender = this;
+  progress.Aborting = &Aborting;
+  try {
+    TFileStream file(name, fmOpenRead | fmShareDenyWrite);
+    if (IsBuiltinLoadKey(fileType)) {
+      FileRead(fileType, file, nullptr, progress, true);
+      if (fileType == ftJPEG) ParseIPTCMarker();
+    } else {
+      const TPVFileFormatInfo* info = PVFileFormatGetInfo(fileType);
+      if (info && info->ReadFunction) {
+        TBitmap scratch;
+        info->ReadFunction(file, scratch, *params_, progress, true);
+      } else {
+        Aborting = true;
+      }
+    }
+  } catch (const std::exception&) {
+    Aborting = true;
+  }
+  params_->FileType = Aborting ? 0 : fileType;
+  params_->FileName = name;
+}
+
+void TPictavoIO::ParamsFromStream(TStream& stream) {
+  try {
+    int64_t position = stream.GetPosition();
+    int32_t key = FindStreamFormat(stream);
+    stream.Seek(position, soBeginning);
+    ParamsFromStreamFormat(stream, key);
+  } catch (const std::exception&) {
+    params_->FileType = 0;
+  }
+}
+
+void TPictavoIO::ParamsFromStreamFormat(TStream& stream, int32_t fileType) {
+  params_->FileType = fileType;
+  ClearLists();
+  Aborting = false;
+  TProgressRec progress;
+  progress.Sender = this;
+  progress.Aborting = &Aborting;
+  try {
+    if (IsBuiltinLoadKey(fileType)) {
+      StreamRead(fileType, stream, nullptr, progress, true);
+      if (fileType == ftJPEG) ParseIPTCMarker();
+    } else {
+      const TPVFileFormatInfo* info = PVFileFormatGetInfo(fileType);
+      if (info && info->ReadFunction) {
+        TBitmap scratch;
+        info->ReadFunction(stream, scratch, *params_, progress, true);
+      } else {
+        Aborting = true;
+      }
+    }
+  } catch (const std::exception&) {
+    Aborting = true;
+  }
+  params_->FileType = Aborting ? 0 : fileType;
+  params_->FileName.clear();
+}
+
+// ---------------------------------------------------------------------------
+// Detection
+
+int32_t FindStreamFormat(TStream& stream) {
+  int64_t start = 0;
+  try {
+    start = stream.GetPosition();
+  } catch (const std::exception&) {
+    return 0;
+  }
+  int32_t result = 0;
+  try {
+    // 1. detectors of registered formats, in registry order
+    for (int i = 0; i < PVFileFormatCount() && result == 0; ++i) {
+      const TPVFileFormatInfo* info = PVFileFormatAt(i);
+      if (!info || !info->TryFunction) continue;
+      stream.Seek(start, soBeginning);
+      if (info->TryFunction(stream)) result = info->FileType;
+    }
+    auto tryBuiltin = [&](int32_t key) {
+      const TBuiltinCodec* codec = PVBuiltinCodec(key);
+      if (!codec || !codec->Try) return false;
+      stream.Seek(start, soBeginning);
+      return codec->Try(stream);
+    };
+    if (result == 0 && tryBuiltin(ftJPEG)) result = ftJPEG;
+    if (result == 0) {
+      stream.Seek(start, soBeginning);
+      // Sizes count from the start position: bytes that are not there cannot match.
+      const int64_t size = Remaining(stream);
+      uint8_t b[16] = {};
+      Peek(stream, b, sizeof b);
+      if (size > 12 && TextUpToZero(b, 5) == "JFIF")
+        result = ftJPEG;
+      else if (size > 13 && std::memcmp(b, "GIF", 3) == 0)
+        result = ftGIF;
+      else if (size > 12 && TextUpToZero(b, 5) == "PCX2")
+        result = ftPCX;
+      else if (size > 4 && TextUpToZero(b, 4) == "PCX")
+        result = ftPCX;
+      else if (size > 14 && b[0] == 'B' && b[1] == 'M')
+        result = ftBMP;
+      else if (size > 128 && b[0] == 0x0A && b[1] <= 5)
+        result = ftPCX;
+      else if (size > 12 && TextUpToZero(b, 5) == "TIFF")
+        result = ftTIFF;
+      else if (size > 8 && ((b[0] == 'I' && b[1] == 'I') || (b[0] == 'M' && b[1] == 'M')))
+        result = ftTIFF;
+      else if (size > 8 && tryBuiltin(ftPNG))
+        result = ftPNG;
+      else if (tryBuiltin(ftICO))
+        result = ftICO;
+      else if (tryBuiltin(ftCUR))
+        result = ftCUR;
+      else if (tryBuiltin(ftTGA))
+        result = ftTGA;
+      else if (tryBuiltin(ftPXM))
+        result = ftPXM;
+    }
+  } catch (const std::exception&) {
+    // The tests end with what was found so far.
+  }
+  try {
+    stream.Seek(start, soBeginning);
+  } catch (const std::exception&) {
+  }
+  return result;
+}
+
+int32_t FindFileFormat(const std::string& name, bool verify) {
+  int32_t key = 0;
+  try {
+    TFileStream file(name, fmOpenRead | fmShareDenyWrite);
+    key = FindStreamFormat(file);
+  } catch (const std::exception&) {
+    return 0;
+  }
+  if (!verify || key == 0) return key;
+  std::string ext = PVLowerExtension(name);
+  for (int i = 0; i < PVFileFormatCount(); ++i) {
+    const TPVFileFormatInfo* info = PVFileFormatAt(i);
+    if (!info || info->FileType != key) continue;
+    // Compare against every extension of this entry.
+    std::string list = Lower(info->Extensions);
+    size_t pos = 0;
+    while (pos <= list.size()) {
+      size_t end = list.find(';', pos);
+      if (end == std::string::npos) end = list.size();
+      if (!ext.empty() && list.compare(pos, end - pos, ext) == 0 && end - pos == ext.size())
+        return key;
+      pos = end + 1;
+    }
+  }
+  return 0;
+}
+
+}  // namespace pictavo

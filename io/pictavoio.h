@@ -1,0 +1,205 @@
+// TPictavoIO: the non-visual component through which an application loads
+// and saves images.  It is attached to one target (for now a bare TBitmap;
+// the view and TImage targets arrive with their subsystems), keeps the
+// TIOParamsVals of the last operation, and dispatches every operation to a
+// codec: by extension for files, by content for streams without a stated
+// format, or by an explicit file-type key.  Built-in formats go through the
+// codec table (io/codec_table.h), formats added by applications through the
+// format registry (io/registry.h).
+//
+// Failures are reported only through Aborting: every operation clears it
+// first and the codecs set it.  Exceptions of the platform (a file that
+// cannot be opened or created) propagate from loads and saves; the Params...
+// and Find... functions catch them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/pvdefs.h"
+#include "io/ioparams.h"
+#include "io/registry.h"
+#include "platform/bitmap.h"
+#include "platform/canvas.h"
+#include "platform/colors.h"
+#include "platform/component.h"
+#include "platform/stream.h"
+
+namespace pictavo {
+
+// The view base and the platform image control.  Attaching to them arrives
+// with the view subsystem and the platform TImage; until then the component
+// never has one attached and AttachedPictavo / AttachedTImage stay null.
+class TPVView;
+class TImage;
+
+class TPictavoIO : public TComponent, public TIOParamsOwner {
+ public:
+  explicit TPictavoIO(TComponent* owner = nullptr);
+  ~TPictavoIO() override;
+
+  // --- Target --------------------------------------------------------------
+  TBitmap* GetAttachedBitmap() const { return bitmap_; }
+  // A bitmap becomes the target (and any view or TImage is detached).  Null
+  // while a view or TImage is attached changes nothing; null with only a bare
+  // bitmap attached detaches it, so that an application can release it.
+  void SetAttachedBitmap(TBitmap* bitmap);
+  // Extension points of the view and TImage targets: always null for now.
+  TPVView* GetAttachedPictavo() const { return attached_view_; }
+  TImage* GetAttachedTImage() const { return attached_image_; }
+
+  // --- Properties ------------------------------------------------------------
+  // The attached view's background when a view is attached, else our own.
+  TColor GetBackground() const { return background_; }
+  void SetBackground(TColor color) { background_ = color; }
+  bool GetStreamHeaders() const { return stream_headers_; }
+  void SetStreamHeaders(bool on) { stream_headers_ = on; }
+  TFont& GetPreviewFont() { return preview_font_; }
+  void SetPreviewFont(const TFont& font) { preview_font_.Assign(font); }
+  TPVProgressEvent OnProgress;
+
+  TIOParamsVals& IOParams() { return *params_; }
+  const TIOParamsVals& IOParams() const { return *params_; }
+  // Set by a codec that failed or was cancelled; cleared by every operation.
+  bool Aborting = false;
+
+  // A progress record for one operation: handler and Sender from this
+  // component, abort pointer at Aborting.
+  TProgressRec MakeProgress();
+
+  // --- Per-format operations -------------------------------------------------
+  void LoadFromFileTIFF(const std::string& name);
+  void LoadFromStreamTIFF(TStream& stream);
+  void SaveToFileTIFF(const std::string& name);
+  void SaveToStreamTIFF(TStream& stream);
+  void LoadFromFileGif(const std::string& name);
+  void LoadFromStreamGif(TStream& stream);
+  void SaveToFileGif(const std::string& name);
+  void SaveToStreamGif(TStream& stream);
+  void LoadFromFileJpeg(const std::string& name);
+  void LoadFromStreamJpeg(TStream& stream);
+  void SaveToFileJpeg(const std::string& name);
+  void SaveToStreamJpeg(TStream& stream);
+  void LoadFromFilePCX(const std::string& name);
+  void LoadFromStreamPCX(TStream& stream);
+  void SaveToFilePCX(const std::string& name);
+  void SaveToStreamPCX(TStream& stream);
+  void LoadFromFileBMP(const std::string& name);
+  void LoadFromStreamBMP(TStream& stream);
+  void SaveToFileBMP(const std::string& name);
+  void SaveToStreamBMP(TStream& stream);
+  void LoadFromFileICO(const std::string& name);
+  void LoadFromStreamICO(TStream& stream);
+  void LoadFromFileCUR(const std::string& name);
+  void LoadFromStreamCUR(TStream& stream);
+  void LoadFromFilePNG(const std::string& name);
+  void LoadFromStreamPNG(TStream& stream);
+  void SaveToFilePNG(const std::string& name);
+  void SaveToStreamPNG(TStream& stream);
+  void LoadFromFileTGA(const std::string& name);
+  void LoadFromStreamTGA(TStream& stream);
+  void SaveToFileTGA(const std::string& name);
+  void SaveToStreamTGA(TStream& stream);
+  void LoadFromFilePXM(const std::string& name);
+  void LoadFromStreamPXM(TStream& stream);
+  void SaveToFilePXM(const std::string& name);
+  void SaveToStreamPXM(TStream& stream);
+
+  // --- Dispatch --------------------------------------------------------------
+  void LoadFromFile(const std::string& name);
+  void LoadFromFileFormat(const std::string& name, int32_t fileType);
+  void LoadFromStream(TStream& stream);
+  void LoadFromStreamFormat(TStream& stream, int32_t fileType);
+  void SaveToFile(const std::string& name);
+  void SaveToStream(TStream& stream, int32_t fileType);
+
+  // Fill IOParams from a file or stream without touching the target.
+  void ParamsFromFile(const std::string& name);
+  void ParamsFromFileFormat(const std::string& name, int32_t fileType);
+  void ParamsFromStream(TStream& stream);
+  void ParamsFromStreamFormat(TStream& stream, int32_t fileType);
+
+  // Metafile import needs the platform metafile player, which has not landed:
+  // it checks its arguments and then sets Aborting.
+  void ImportMetafile(const std::string& name, int width, int height);
+
+  // After a load: the view's Update and ImageChange when a view is attached,
+  // else the target bitmap's modified flag.
+  void Update();
+  // Fills the target with Background.
+  void Clear();
+  // Copies the parameters of another TPictavoIO or of a TIOParamsVals; any
+  // other object is ignored.
+  void AssignParams(TObject* source);
+
+  // --- Multi-image and IPTC operations (implemented by their codec units) ---
+  // io/pictavoio_gif.cpp
+  int InsertToFileGif(const std::string& name);
+  int DeleteGifIm(const std::string& name, int index);
+  int EnumGifIm(const std::string& name);
+  bool CheckAniGif(const std::string& name);
+  // io/pictavoio_tiff.cpp
+  int InsertToFileTIFF(const std::string& name);
+  int DeleteTIFFIm(const std::string& name, int index);
+  int EnumTIFFIm(const std::string& name);
+  // io/pictavoio_jpeg.cpp
+  bool InjectJpegIPTC(const std::string& name);
+  bool InjectJpegIPTCStream(TStream& source, TStream& dest);
+
+  // TIOParamsOwner
+  TBitmap* ParamsTargetBitmap() override { return bitmap_; }
+  bool ParamsViewResolution(int& dpiX, int& dpiY) override;
+
+ protected:
+  // Clears Aborting and builds the progress record; false when there is no
+  // target bitmap (the operation then does nothing).
+  bool BeginOperation(TProgressRec& progress);
+  // Passes IOParams' resolution to the attached view (extension point).
+  void SetViewResolution();
+
+ private:
+  void ClearLists();
+  void PrepareTargetForSave();
+  // Calls the built-in reader or writer; a missing codec sets Aborting.
+  void CodecRead(int32_t key, TStream& stream, TBitmap* bitmap, TProgressRec& progress,
+                 bool preview, int64_t blockSize);
+  void CodecWrite(int32_t key, TStream& stream, TProgressRec& progress);
+  // Reads one built-in format at the stream position, honouring the block
+  // headers of TIFF, PCX and JPEG streams.
+  void StreamRead(int32_t key, TStream& stream, TBitmap* bitmap, TProgressRec& progress,
+                  bool preview);
+  void StreamWrite(int32_t key, TStream& stream, TProgressRec& progress);
+  void FileRead(int32_t key, TStream& file, TBitmap* bitmap, TProgressRec& progress, bool preview);
+  void AfterLoad(int32_t key, const std::string& fileName, bool passResolution);
+  void LoadFileBuiltin(int32_t key, const std::string& name);
+  void LoadStreamBuiltin(int32_t key, TStream& stream);
+  void SaveFileBuiltin(int32_t key, const std::string& name);
+  void SaveStreamBuiltin(int32_t key, TStream& stream);
+  void LoadFileRegistry(const TPVFileFormatInfo* info, const std::string& name);
+  void LoadStreamRegistry(const TPVFileFormatInfo* info, int32_t key, TStream& stream);
+  // Stores IPTC_Info as the APP13 marker when the user changed it; false
+  // when it does not fit in a marker.
+  bool StoreIPTCMarker();
+  // Parses the first APP13 marker into IPTC_Info.
+  void ParseIPTCMarker();
+
+  TBitmap* bitmap_ = nullptr;
+  TPVView* attached_view_ = nullptr;
+  TImage* attached_image_ = nullptr;
+  TColor background_ = 0;
+  bool stream_headers_ = false;
+  TFont preview_font_;
+  std::unique_ptr<TIOParamsVals> params_;
+};
+
+// The file-type key of the stream's content, or 0; the position is restored.
+int32_t FindStreamFormat(TStream& stream);
+// The key of the file's content, or 0 (also when it cannot be read).  With
+// verify, the extension must belong to a registry entry of that key.
+int32_t FindFileFormat(const std::string& name, bool verify);
+
+// The lower-cased extension of a file name without the dot ("" when none).
+std::string PVLowerExtension(const std::string& name);
+
+}  // namespace pictavo
