@@ -27,9 +27,9 @@ class TPVQuantizer : public TObject {
   void* handle_ = nullptr;
 };
 
-// How the network's contest applies the bias: false (default) subtracts the
-// signed bias divided by 4096; true shifts its 32-bit pattern right by 12
-// without sign.  For measurements only.
+// How the network's contest applies the bias: true (default) shifts its
+// 32-bit pattern right by 12 without sign; false subtracts the signed bias
+// divided by 4096.  For measurements only.
 extern bool gPVQuantUnsignedBiasShift;
 
 // Median cut (splitting by variance).

