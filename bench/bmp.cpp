@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <map>
+#include <string>
 #include <cstring>
 #include <vector>
 
@@ -149,7 +151,10 @@ void BM_QuantLiq(benchmark::State& state) {
     liq_set_max_colors(attr, colors);
     liq_image* img = liq_image_create_rgba(attr, rgba.data(), w, h, 0);
     liq_result* res = nullptr;
-    liq_image_quantize(img, attr, &res);
+    if (liq_image_quantize(img, attr, &res) != LIQ_OK) {
+      state.SkipWithError("libimagequant failed");
+      break;
+    }
     liq_set_dithering_level(res, 0);
     liq_write_remapped_image(res, img, idx.data(), idx.size());
     const liq_palette* pal = liq_get_palette(res);
@@ -174,4 +179,29 @@ BENCHMARK(BM_QuantLiq)->Arg(16)->Arg(256)->Unit(benchmark::kMillisecond);
 }  // namespace
 }  // namespace pictavo
 
-BENCHMARK_MAIN();
+// Prints the usual table, then the ratios of our times to the references.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const auto& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> times;
+};
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  auto ratio = [&](const char* ours, const char* ref) {
+    auto a = reporter.times.find(ours), b = reporter.times.find(ref);
+    if (a != reporter.times.end() && b != reporter.times.end() && b->second > 0)
+      std::printf("ratio %-22s / %-18s = %.2f\n", ours, ref, a->second / b->second);
+  };
+  ratio("BM_ReadPictavo", "BM_ReadStb");
+  ratio("BM_ReadPictavo", "BM_Memcpy");
+  ratio("BM_WritePictavo", "BM_Memcpy");
+  ratio("BM_QuantPictavo/16", "BM_QuantLiq/16");
+  ratio("BM_QuantPictavo/256", "BM_QuantLiq/256");
+  return 0;
+}
