@@ -4,16 +4,15 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
-#include <cstring>
 #include <vector>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_BMP
-#include <stb/stb_image.h>
-
 #include <libimagequant.h>
+#include <stb/stb_image.h>
 
 #include "codecs/bmp.h"
 #include "codecs/quantize.h"
@@ -110,7 +109,8 @@ double Mse(TBitmap& a, const std::vector<TRGB>& mapped) {
   for (int y = 0; y < a.GetHeight(); ++y) {
     const TRGB* p = reinterpret_cast<const TRGB*>(a.ScanLine(y));
     for (int x = 0; x < a.GetWidth(); ++x, ++k) {
-      s += double(p[x].r - mapped[k].r) * (p[x].r - mapped[k].r) + double(p[x].g - mapped[k].g) * (p[x].g - mapped[k].g) +
+      s += double(p[x].r - mapped[k].r) * (p[x].r - mapped[k].r) +
+           double(p[x].g - mapped[k].g) * (p[x].g - mapped[k].g) +
            double(p[x].b - mapped[k].b) * (p[x].b - mapped[k].b);
     }
   }

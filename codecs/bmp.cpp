@@ -22,7 +22,8 @@ namespace pictavo {
 
 // The bilevel conversions live in the core unit; declared weak so that the
 // writer falls back to a grey threshold while a build lacks them.
-std::unique_ptr<TBitmap> _ConvertTo1bit(const TBitmap& bitmap, TRGB& c0, TRGB& c1) __attribute__((weak));
+std::unique_ptr<TBitmap> _ConvertTo1bit(const TBitmap& bitmap, TRGB& c0, TRGB& c1)
+    __attribute__((weak));
 void _ConvertToBWOrdered(TBitmap& bitmap, TProgressRec& progress) __attribute__((weak));
 
 namespace {
@@ -40,8 +41,12 @@ struct TBmpInfo {
   bool hasMasks = false;
 };
 
-bool IsBlack(const TRGB& c) { return c.r == 0 && c.g == 0 && c.b == 0; }
-bool IsWhite(const TRGB& c) { return c.r == 255 && c.g == 255 && c.b == 255; }
+bool IsBlack(const TRGB& c) {
+  return c.r == 0 && c.g == 0 && c.b == 0;
+}
+bool IsWhite(const TRGB& c) {
+  return c.r == 255 && c.g == 255 && c.b == 255;
+}
 
 // Scales a channel value of `bits` bits to 8 bits by replicating its high
 // bits into the low ones (31 of 5 bits gives 255, 63 of 6 bits gives 255);
@@ -136,7 +141,8 @@ class TBmpReader {
   void Read4() {
     ReadRows([&](const uint8_t* src, uint8_t* dst, int pixels) {
       TRGB* out = reinterpret_cast<TRGB*>(dst);
-      for (int x = 0; x < pixels; ++x) out[x] = palette_[(x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4)];
+      for (int x = 0; x < pixels; ++x)
+        out[x] = palette_[(x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4)];
     });
   }
 
@@ -158,7 +164,8 @@ class TBmpReader {
       for (uint32_t w = 0; w < 65536; ++w) table[w] = TRGB{b.Get(w), g.Get(w), r.Get(w)};
     } else {
       for (uint32_t w = 0; w < 65536; ++w)
-        table[w] = TRGB{uint8_t((w & 0x1F) << 3), uint8_t((w & 0x03E0) >> 2), uint8_t((w & 0x7C00) >> 7)};
+        table[w] =
+            TRGB{uint8_t((w & 0x1F) << 3), uint8_t((w & 0x03E0) >> 2), uint8_t((w & 0x7C00) >> 7)};
     }
     ReadRows([&](const uint8_t* src, uint8_t* dst, int pixels) {
       TRGB* out = reinterpret_cast<TRGB*>(dst);
@@ -167,7 +174,9 @@ class TBmpReader {
   }
 
   void Read24() {
-    ReadRows([&](const uint8_t* src, uint8_t* dst, int pixels) { std::memcpy(dst, src, size_t(pixels) * 3); });
+    ReadRows([&](const uint8_t* src, uint8_t* dst, int pixels) {
+      std::memcpy(dst, src, size_t(pixels) * 3);
+    });
   }
 
   void Read32() {
@@ -183,7 +192,8 @@ class TBmpReader {
       });
       return;
     }
-    const TChannel r = MakeChannel(info_.masks[0]), g = MakeChannel(info_.masks[1]), b = MakeChannel(info_.masks[2]);
+    const TChannel r = MakeChannel(info_.masks[0]), g = MakeChannel(info_.masks[1]),
+                   b = MakeChannel(info_.masks[2]);
     ReadRows([&](const uint8_t* src, uint8_t* dst, int pixels) {
       for (int x = 0; x < pixels; ++x, dst += 3) {
         const uint32_t w = GetU32LE(src + 4 * x);
@@ -213,7 +223,8 @@ class TBmpReader {
     bool finished = false;
     if (progress_.Report(0)) return;
     auto put = [&](int64_t col, uint8_t index) {
-      if (col >= 0 && col < width) reinterpret_cast<TRGB*>(bmp_.ScanLine(Row(fileRow)))[col] = palette_[index];
+      if (col >= 0 && col < width)
+        reinterpret_cast<TRGB*>(bmp_.ScanLine(Row(fileRow)))[col] = palette_[index];
     };
     while (!finished) {
       if (pos + 2 > n) break;
@@ -250,7 +261,8 @@ class TBmpReader {
         const int64_t have = std::min(bytes, n - pos);
         const int64_t pixels = rle4 ? std::min<int64_t>(b, have * 2) : have;
         for (int64_t k = 0; k < pixels && x + k < width; ++k) {
-          const uint8_t v = rle4 ? ((k & 1) ? (d[pos + k / 2] & 0x0F) : (d[pos + k / 2] >> 4)) : d[pos + k];
+          const uint8_t v =
+              rle4 ? ((k & 1) ? (d[pos + k / 2] & 0x0F) : (d[pos + k / 2] >> 4)) : d[pos + k];
           put(x + k, v);
         }
         if (have < bytes) break;
@@ -386,19 +398,37 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
     }
   }
   if (!colors.empty()) params.SetColorMap(colors.data(), static_cast<int>(colors.size()));
-  params.BMP_Compression = (info.compression == 1 || info.compression == 2) ? ioBMP_RLE : ioBMP_UNCOMPRESSED;
+  params.BMP_Compression =
+      (info.compression == 1 || info.compression == 2) ? ioBMP_RLE : ioBMP_UNCOMPRESSED;
   params.Width = info.width;
   params.Height = info.height;
 
   const int bc = info.bitCount;
   switch (bc) {
-    case 1: params.BitsPerSample = 1; params.SamplesPerPixel = 1; break;
-    case 4: params.BitsPerSample = 4; params.SamplesPerPixel = 1; break;
-    case 8: params.BitsPerSample = 8; params.SamplesPerPixel = 1; break;
-    case 16: params.BitsPerSample = 5; params.SamplesPerPixel = 3; break;
+    case 1:
+      params.BitsPerSample = 1;
+      params.SamplesPerPixel = 1;
+      break;
+    case 4:
+      params.BitsPerSample = 4;
+      params.SamplesPerPixel = 1;
+      break;
+    case 8:
+      params.BitsPerSample = 8;
+      params.SamplesPerPixel = 1;
+      break;
+    case 16:
+      params.BitsPerSample = 5;
+      params.SamplesPerPixel = 3;
+      break;
     case 24:
-    case 32: params.BitsPerSample = 8; params.SamplesPerPixel = 3; break;
-    default: progress.Abort(); return;
+    case 32:
+      params.BitsPerSample = 8;
+      params.SamplesPerPixel = 3;
+      break;
+    default:
+      progress.Abort();
+      return;
   }
   // Depth and compression must agree: RLE8 only at 8 bits, RLE4 only at 4,
   // bit fields only at 16 and 32; other compressions cannot be decoded.
@@ -432,12 +462,30 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
 
   TBmpReader reader(rd, *bitmap, params, progress, info);
   switch (bc) {
-    case 1: reader.Read1(); break;
-    case 4: if (cm == 2) reader.ReadRLE(encoded, true); else reader.Read4(); break;
-    case 8: if (cm == 1) reader.ReadRLE(encoded, false); else reader.Read8(); break;
-    case 16: reader.Read16(); break;
-    case 24: reader.Read24(); break;
-    case 32: reader.Read32(); break;
+    case 1:
+      reader.Read1();
+      break;
+    case 4:
+      if (cm == 2)
+        reader.ReadRLE(encoded, true);
+      else
+        reader.Read4();
+      break;
+    case 8:
+      if (cm == 1)
+        reader.ReadRLE(encoded, false);
+      else
+        reader.Read8();
+      break;
+    case 16:
+      reader.Read16();
+      break;
+    case 24:
+      reader.Read24();
+      break;
+    case 32:
+      reader.Read32();
+      break;
   }
 }
 
@@ -509,8 +557,8 @@ void WriteBmp(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgress
     return;
   }
   const int B = (params.BitsPerSample == 1 || params.BitsPerSample == 4) ? params.BitsPerSample
-                : params.SamplesPerPixel != 1                          ? 24
-                                                                      : 8;
+                : params.SamplesPerPixel != 1                            ? 24
+                                                                         : 8;
   const bool rle = !os2v1 && params.BMP_Compression == ioBMP_RLE && (B == 4 || B == 8);
 
   const int64_t P = stream.GetPosition();
@@ -674,7 +722,8 @@ void BMPReadStream(TStream& stream, TBitmap& bitmap, int64_t blockSize, TIOParam
   }
 }
 
-void BMPWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress) {
+void BMPWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress) {
   try {
     WriteBmp(stream, bitmap, params, progress);
   } catch (const std::exception&) {

@@ -13,17 +13,18 @@ namespace pictavo {
 
 namespace {
 
-constexpr int kNetBiasShift = 4;      // colour components are kept scaled by 16
-constexpr int kInitAlpha = 1024;      // learning rate scale
-constexpr int kRadiusBiasShift = 6;   // radius is kept scaled by 64
+constexpr int kNetBiasShift = 4;     // colour components are kept scaled by 16
+constexpr int kInitAlpha = 1024;     // learning rate scale
+constexpr int kRadiusBiasShift = 6;  // radius is kept scaled by 64
 constexpr int kRadBias = 256;
-constexpr int kAlphaRadBias = 262144; // kInitAlpha * kRadBias
+constexpr int kAlphaRadBias = 262144;  // kInitAlpha * kRadBias
 constexpr int kRadiusDec = 30;
 constexpr int kNCycles = 100;
 
 class TNeuralNet {
  public:
-  explicit TNeuralNet(int n) : n_(n), net_(n), bias_(n, 0), freq_(n, 65536 / n), radpower_(n / 8 + 1, 0) {
+  explicit TNeuralNet(int n)
+      : n_(n), net_(n), bias_(n, 0), freq_(n, 65536 / n), radpower_(n / 8 + 1, 0) {
     for (int i = 0; i < n; ++i) {
       int v = (i << (kNetBiasShift + 8)) / n;
       net_[i] = {v, v, v, i};
@@ -45,10 +46,14 @@ class TNeuralNet {
     SetRadPower(rad, alpha);
 
     int64_t step;
-    if (lengthcount % 499 != 0) step = 499;
-    else if (lengthcount % 491 != 0) step = 491;
-    else if (lengthcount % 487 != 0) step = 487;
-    else step = 503;
+    if (lengthcount % 499 != 0)
+      step = 499;
+    else if (lengthcount % 491 != 0)
+      step = 491;
+    else if (lengthcount % 487 != 0)
+      step = 487;
+    else
+      step = 503;
     step %= pixels;
 
     int64_t p = 0;
@@ -223,8 +228,8 @@ int SamplingFactor(int64_t pixels, int quality) {
 
 bool gPVQuantUnsignedBiasShift = true;
 
-TPVQuantizer::TPVQuantizer(TBitmap& bitmap, TRGB* colorMap, int reserved, int colorCount, int quality,
-                           int /*method*/) {
+TPVQuantizer::TPVQuantizer(TBitmap& bitmap, TRGB* colorMap, int reserved, int colorCount,
+                           int quality, int /*method*/) {
   colorCount = std::clamp(colorCount, 1, 256);
   // The algorithms read pf24bit rows; other formats are converted in a copy.
   std::unique_ptr<TBitmap> copy;
@@ -249,8 +254,10 @@ TPVQuantizer::TPVQuantizer(TBitmap& bitmap, TRGB* colorMap, int reserved, int co
 }
 
 TPVQuantizer::~TPVQuantizer() {
-  if (method_ == 1) FreeMedianCutQuantizer(handle_);
-  else delete static_cast<TNeuralNet*>(handle_);
+  if (method_ == 1)
+    FreeMedianCutQuantizer(handle_);
+  else
+    delete static_cast<TNeuralNet*>(handle_);
 }
 
 int TPVQuantizer::GetRGBIndex(const TRGB& color) {

@@ -32,7 +32,9 @@ struct TMedianCut {
   int64_t total = 0;
 };
 
-inline int Cell(int r, int g, int b) { return r * 1024 + g * 32 + b; }
+inline int Cell(int r, int g, int b) {
+  return r * 1024 + g * 32 + b;
+}
 
 void BoxStats(TBox& box, int64_t total) {
   box.score = 0;
@@ -139,7 +141,8 @@ void* CreateMedianCutQuantizer(TBitmap& bitmap, TRGB* colorMap, int /*reserved*/
   while (static_cast<int>(q->boxes.size()) < q->requested) {
     int chosen = -1;
     for (int i = 0; i < static_cast<int>(q->boxes.size()); ++i)
-      if (q->boxes[i].score > 0 && (chosen < 0 || q->boxes[i].score > q->boxes[chosen].score)) chosen = i;
+      if (q->boxes[i].score > 0 && (chosen < 0 || q->boxes[i].score > q->boxes[chosen].score))
+        chosen = i;
     if (chosen < 0) break;
     TBox halves[3][2];
     double sums[3];
@@ -165,7 +168,8 @@ void* CreateMedianCutQuantizer(TBitmap& bitmap, TRGB* colorMap, int /*reserved*/
     colorMap[i].b = static_cast<uint8_t>(std::nearbyint(box.mean[2]) * 8);
     for (int r = box.lo[0]; r < box.hi[0]; ++r)
       for (int g = box.lo[1]; g < box.hi[1]; ++g)
-        for (int b = box.lo[2]; b < box.hi[2]; ++b) q->inverse[Cell(r, g, b)] = static_cast<uint8_t>(i);
+        for (int b = box.lo[2]; b < box.hi[2]; ++b)
+          q->inverse[Cell(r, g, b)] = static_cast<uint8_t>(i);
   }
   return q.release();
 }
@@ -175,6 +179,8 @@ int MedianCutFindIndex(void* handle, const TRGB& color) {
   return static_cast<TMedianCut*>(handle)->inverse[Cell(color.r >> 3, color.g >> 3, color.b >> 3)];
 }
 
-void FreeMedianCutQuantizer(void* handle) { delete static_cast<TMedianCut*>(handle); }
+void FreeMedianCutQuantizer(void* handle) {
+  delete static_cast<TMedianCut*>(handle);
+}
 
 }  // namespace pictavo

@@ -22,8 +22,10 @@ void MakePhoto(TBitmap& b, int w, int h) {
     TRGB* row = reinterpret_cast<TRGB*>(b.ScanLine(y));
     for (int x = 0; x < w; ++x) {
       const double fx = double(x) / w, fy = double(y) / h;
-      double r = 40 + 150 * fy + 40 * std::sin(fx * 9), g = 90 + 120 * (1 - fy) * fx, bl = 200 - 120 * fy;
-      const double d1 = std::hypot(x - w * 0.3, y - h * 0.4), d2 = std::hypot(x - w * 0.7, y - h * 0.65);
+      double r = 40 + 150 * fy + 40 * std::sin(fx * 9), g = 90 + 120 * (1 - fy) * fx,
+             bl = 200 - 120 * fy;
+      const double d1 = std::hypot(x - w * 0.3, y - h * 0.4),
+                   d2 = std::hypot(x - w * 0.7, y - h * 0.65);
       if (d1 < h * 0.2) r = 230 - d1, g = 160 - d1 / 2, bl = 40;
       if (d2 < h * 0.15) r = 30, g = 140 + d2, bl = 90 + d2 / 2;
       if ((x / 16) % 5 == 0 && y > h * 0.8) r = g = bl = 20 + (x % 16) * 10;
@@ -71,11 +73,16 @@ void DemoBmp(DemoContext& demo) {
     TIOBMPVersion version;
     TIOBMPCompression compression;
   } cases[] = {
-      {"24-bit BM3", 8, 3, ioBMP_BM3, ioBMP_UNCOMPRESSED},   {"24-bit OS/2 1.x", 8, 3, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED},
-      {"24-bit OS/2 2.x", 8, 3, ioBMP_BMOS2V2, ioBMP_UNCOMPRESSED}, {"8-bit BM3", 8, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED},
-      {"8-bit RLE8", 8, 1, ioBMP_BM3, ioBMP_RLE},            {"8-bit OS/2 1.x", 8, 1, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED},
-      {"4-bit BM3", 4, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED},    {"4-bit RLE4", 4, 1, ioBMP_BM3, ioBMP_RLE},
-      {"4-bit OS/2 2.x RLE4", 4, 1, ioBMP_BMOS2V2, ioBMP_RLE}, {"1-bit BM3", 1, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED},
+      {"24-bit BM3", 8, 3, ioBMP_BM3, ioBMP_UNCOMPRESSED},
+      {"24-bit OS/2 1.x", 8, 3, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED},
+      {"24-bit OS/2 2.x", 8, 3, ioBMP_BMOS2V2, ioBMP_UNCOMPRESSED},
+      {"8-bit BM3", 8, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED},
+      {"8-bit RLE8", 8, 1, ioBMP_BM3, ioBMP_RLE},
+      {"8-bit OS/2 1.x", 8, 1, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED},
+      {"4-bit BM3", 4, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED},
+      {"4-bit RLE4", 4, 1, ioBMP_BM3, ioBMP_RLE},
+      {"4-bit OS/2 2.x RLE4", 4, 1, ioBMP_BMOS2V2, ioBMP_RLE},
+      {"1-bit BM3", 1, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -129,7 +136,8 @@ void DemoBmp(DemoContext& demo) {
     gPVQuantUnsignedBiasShift = false;
     const double signedMse = ReduceMSE(photo, 256);
     gPVQuantUnsignedBiasShift = true;
-    return "MSE " + Fmt("%.2f", unsignedMse) + " (signed bias reading: " + Fmt("%.2f", signedMse) + ")";
+    return "MSE " + Fmt("%.2f", unsignedMse) + " (signed bias reading: " + Fmt("%.2f", signedMse) +
+           ")";
   });
 }
 

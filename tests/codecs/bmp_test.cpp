@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "codecs/quantize.h"
-#include "platform/canvas.h"
 #include "core/streamreader.h"
 #include "io/codec_table.h"
 #include "io/registry.h"
+#include "platform/canvas.h"
 
 namespace pictavo {
 namespace {
@@ -30,7 +30,9 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
 }
 
-bool Shell(const std::string& cmd) { return std::system((cmd + " 2>/dev/null").c_str()) == 0; }
+bool Shell(const std::string& cmd) {
+  return std::system((cmd + " 2>/dev/null").c_str()) == 0;
+}
 
 struct Loaded {
   TBitmap bitmap;
@@ -86,8 +88,10 @@ TEST_F(BmpMagick, ReadsFilesWrittenByImageMagick) {
       {"bmp3_24", "-type TrueColor", "BMP3:", 24, ioBMP_BM3, ioBMP_UNCOMPRESSED},
       {"bmp2_24", "-type TrueColor", "BMP2:", 24, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED},
       {"bmp_24", "-type TrueColor", "BMP:", 24, ioBMP_BM, ioBMP_UNCOMPRESSED},
-      {"bmp3_8", "-type Palette -colors 200 -compress None", "BMP3:", 8, ioBMP_BM3, ioBMP_UNCOMPRESSED},
-      {"bmp3_4", "-type Palette -colors 16 -compress None", "BMP3:", 4, ioBMP_BM3, ioBMP_UNCOMPRESSED},
+      {"bmp3_8", "-type Palette -colors 200 -compress None", "BMP3:", 8, ioBMP_BM3,
+       ioBMP_UNCOMPRESSED},
+      {"bmp3_4", "-type Palette -colors 16 -compress None", "BMP3:", 4, ioBMP_BM3,
+       ioBMP_UNCOMPRESSED},
       {"bmp3_rle8", "-type Palette -colors 200 -compress RLE", "BMP3:", 8, ioBMP_BM3, ioBMP_RLE},
       {"bmp2_8", "-type Palette -colors 100", "BMP2:", 8, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED},
       {"bmp2_4", "-type Palette -colors 12", "BMP2:", 4, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED},
@@ -95,15 +99,17 @@ TEST_F(BmpMagick, ReadsFilesWrittenByImageMagick) {
       {"bmp_555", "-define bmp:subtype=RGB555", "BMP:", 16, ioBMP_BM, ioBMP_UNCOMPRESSED},
       {"bmp3_32", "-alpha set -channel A -fx 0.5 -define bmp3:alpha=true", "BMP3:", 32, ioBMP_BM3,
        ioBMP_UNCOMPRESSED},
-      {"bmp_32", "-alpha set -define bmp:subtype=ARGB8888", "BMP:", 32, ioBMP_BM, ioBMP_UNCOMPRESSED},
+      {"bmp_32", "-alpha set -define bmp:subtype=ARGB8888", "BMP:", 32, ioBMP_BM,
+       ioBMP_UNCOMPRESSED},
       {"bmp3_1", "-monochrome", "BMP3:", 1, ioBMP_BM3, ioBMP_UNCOMPRESSED},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = TempPath(std::string(c.name) + ".bmp");
     const bool plain = std::string(c.options).find("subtype=RGB5") != std::string::npos;
-    const std::string source = plain ? " -size 37x19 gradient:red-blue "
-                                     : " -size 37x19 gradient:red-blue -fill '#30c060' -draw 'circle 18,9 24,12' ";
+    const std::string source =
+        plain ? " -size 37x19 gradient:red-blue "
+              : " -size 37x19 gradient:red-blue -fill '#30c060' -draw 'circle 18,9 24,12' ";
     ASSERT_TRUE(Shell(std::string(kConvert) + source + c.options + " " + c.prefix + path));
     auto data = ReadFile(path);
     ASSERT_GT(data.size(), 54u);
@@ -132,7 +138,8 @@ TEST_F(BmpMagick, ReadsFilesWrittenByImageMagick) {
 
 TEST_F(BmpMagick, TopDownFileLoadsUpright) {
   const std::string path = TempPath("td.bmp");
-  ASSERT_TRUE(Shell(std::string(kConvert) + " -size 7x5 gradient:white-black -type TrueColor BMP3:" + path));
+  ASSERT_TRUE(Shell(std::string(kConvert) +
+                    " -size 7x5 gradient:white-black -type TrueColor BMP3:" + path));
   auto data = ReadFile(path);
   // Flip the rows and negate biHeight.
   const int rowLen = 24, off = data[10];
@@ -162,11 +169,16 @@ TEST_F(BmpMagick, WrittenFilesDecodeIdenticallyInImageMagick) {
     int bps, spp;
     TIOBMPVersion v;
     TIOBMPCompression c;
-  } cases[] = {{8, 3, ioBMP_BM3, ioBMP_UNCOMPRESSED}, {8, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED},
-               {8, 1, ioBMP_BM3, ioBMP_RLE},         {4, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED},
-               {4, 1, ioBMP_BM3, ioBMP_RLE},         {8, 1, ioBMP_BMOS2V1, ioBMP_RLE},
-               {4, 1, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED}, {8, 3, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED},
-               {8, 1, ioBMP_BMOS2V2, ioBMP_UNCOMPRESSED}, {1, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED}};
+  } cases[] = {{8, 3, ioBMP_BM3, ioBMP_UNCOMPRESSED},
+               {8, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED},
+               {8, 1, ioBMP_BM3, ioBMP_RLE},
+               {4, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED},
+               {4, 1, ioBMP_BM3, ioBMP_RLE},
+               {8, 1, ioBMP_BMOS2V1, ioBMP_RLE},
+               {4, 1, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED},
+               {8, 3, ioBMP_BMOS2V1, ioBMP_UNCOMPRESSED},
+               {8, 1, ioBMP_BMOS2V2, ioBMP_UNCOMPRESSED},
+               {1, 1, ioBMP_BM3, ioBMP_UNCOMPRESSED}};
   int n = 0;
   for (const auto& w : cases) {
     SCOPED_TRACE(n);
@@ -222,7 +234,8 @@ TEST_F(BmpMagick, WrittenFilesDecodeIdenticallyInImageMagick) {
     const uint32_t hsize = GetU32LE(data.data() + 14);
     EXPECT_EQ(hsize, w.v == ioBMP_BMOS2V1 ? 12u : (w.v == ioBMP_BMOS2V2 ? 64u : 40u));
     if (hsize != 12) {
-      EXPECT_EQ(GetU32LE(data.data() + 30), w.c == ioBMP_RLE && w.bps == 8 ? 1u : (w.c == ioBMP_RLE ? 2u : 0u));
+      EXPECT_EQ(GetU32LE(data.data() + 30),
+                w.c == ioBMP_RLE && w.bps == 8 ? 1u : (w.c == ioBMP_RLE ? 2u : 0u));
       EXPECT_EQ(GetU32LE(data.data() + 50), w.spp == 3 && w.bps == 8 ? 16777216u : (1u << w.bps));
     }
     if (w.c == ioBMP_RLE && w.v != ioBMP_BMOS2V1) {
@@ -236,8 +249,9 @@ TEST_F(BmpMagick, WrittenFilesDecodeIdenticallyInImageMagick) {
 
 // ---- hand-built files ------------------------------------------------------
 
-std::vector<uint8_t> InfoFile(int w, int h, int bits, uint32_t compression, const std::vector<TRGB>& colours,
-                              const std::vector<uint8_t>& pixels, int64_t clrUsedArg = -1) {
+std::vector<uint8_t> InfoFile(int w, int h, int bits, uint32_t compression,
+                              const std::vector<TRGB>& colours, const std::vector<uint8_t>& pixels,
+                              int64_t clrUsedArg = -1) {
   const uint32_t clrUsed = clrUsedArg < 0 ? uint32_t(colours.size()) : uint32_t(clrUsedArg);
   std::vector<uint8_t> f(54, 0);
   f[0] = 'B';
@@ -257,9 +271,12 @@ std::vector<uint8_t> InfoFile(int w, int h, int bits, uint32_t compression, cons
   return f;
 }
 
-const TRGB kRed{0, 0, 255}, kGreen{0, 255, 0}, kBlue{255, 0, 0}, kBlack{0, 0, 0}, kWhite{255, 255, 255};
+const TRGB kRed{0, 0, 255}, kGreen{0, 255, 0}, kBlue{255, 0, 0}, kBlack{0, 0, 0},
+    kWhite{255, 255, 255};
 
-TRGB Px(TBitmap& b, int x, int y) { return reinterpret_cast<TRGB*>(b.ScanLine(y))[x]; }
+TRGB Px(TBitmap& b, int x, int y) {
+  return reinterpret_cast<TRGB*>(b.ScanLine(y))[x];
+}
 
 TEST(BmpRead, OneBitColourPairs) {
   // Row of 3 pixels: 1, 0, 1.
@@ -357,7 +374,7 @@ TEST(BmpRead, TruncatedUncompressedKeepsWhatIsThere) {
   EXPECT_TRUE(l.aborted);
   EXPECT_EQ(Px(l.bitmap, 0, 2), kRed);
   EXPECT_EQ(Px(l.bitmap, 1, 2), kRed);
-  EXPECT_EQ(Px(l.bitmap, 0, 1), kRed);   // the whole pixel of the cut row
+  EXPECT_EQ(Px(l.bitmap, 0, 1), kRed);  // the whole pixel of the cut row
   EXPECT_EQ(Px(l.bitmap, 1, 1), kWhite);
   EXPECT_EQ(Px(l.bitmap, 0, 0), kWhite);
 }
@@ -366,9 +383,9 @@ TEST(BmpRead, RejectsBadHeadersWithoutAllocating) {
   struct Bad {
     int w, h, bits;
     uint32_t comp;
-  } bad[] = {{0, 5, 24, 0},      {-3, 5, 24, 0},   {5, 0, 24, 0},  {100000, 100000, 24, 0},
-             {0x7FFFFFFF, 1, 32, 0}, {5, 5, 7, 0}, {5, 5, 24, 1},  {5, 5, 8, 2},
-             {5, -5, 8, 1},      {5, 5, 24, 4}};
+  } bad[] = {{0, 5, 24, 0},          {-3, 5, 24, 0}, {5, 0, 24, 0}, {100000, 100000, 24, 0},
+             {0x7FFFFFFF, 1, 32, 0}, {5, 5, 7, 0},   {5, 5, 24, 1}, {5, 5, 8, 2},
+             {5, -5, 8, 1},          {5, 5, 24, 4}};
   for (const auto& b : bad) {
     SCOPED_TRACE(b.w);
     Loaded l;
@@ -449,7 +466,8 @@ TEST(BmpRead, AbortInFirstProgressCallReadsNoRow) {
 TEST(BmpWrite, RleEncodingOfRuns) {
   // 300 pixels of one index then 2 different: run 255, run 45, literal pair.
   TBitmap src(302, 1, pf24bit);
-  for (int x = 0; x < 302; ++x) reinterpret_cast<TRGB*>(src.ScanLine(0))[x] = x < 300 ? kRed : (x == 300 ? kBlue : kGreen);
+  for (int x = 0; x < 302; ++x)
+    reinterpret_cast<TRGB*>(src.ScanLine(0))[x] = x < 300 ? kRed : (x == 300 ? kBlue : kGreen);
   TIOParamsVals params;
   params.BitsPerSample = 8;
   params.SamplesPerPixel = 1;
@@ -507,6 +525,31 @@ TEST(BmpWrite, OneBitRoundTripAndRegistration) {
   p3.Aborting = &failed;
   BMPWriteStream(ro, src, params, p3);
   EXPECT_TRUE(failed);
+}
+
+TEST(BmpRead, SeedFilesLoadAndEveryTruncationTerminates) {
+  const std::string dir = std::string(PICTAVO_SOURCE_DIR) + "/fuzz/corpus/bmp/";
+  int files = 0;
+  for (const char* name : {"rgb24.bmp", "os2_24.bmp", "pal4.bmp", "pal8.bmp", "rle8.bmp",
+                           "os2_4.bmp", "rgb565.bmp", "argb32.bmp", "mono.bmp", "rle4.bmp"}) {
+    SCOPED_TRACE(name);
+    auto data = ReadFile(dir + name);
+    ASSERT_FALSE(data.empty());
+    ++files;
+    Loaded l;
+    Load(data, l);
+    EXPECT_FALSE(l.aborted);
+    EXPECT_GT(l.bitmap.GetWidth(), 0);
+    // Every prefix of the file is refused or decoded partly, never reported
+    // as complete.
+    for (size_t n = 0; n + 1 < data.size(); n += 7) {
+      std::vector<uint8_t> cut(data.begin(), data.begin() + n);
+      Loaded t;
+      Load(cut, t);
+      EXPECT_TRUE(t.aborted) << n;
+    }
+  }
+  EXPECT_EQ(files, 10);
 }
 
 }  // namespace

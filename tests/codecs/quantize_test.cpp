@@ -1,8 +1,8 @@
+#include "codecs/quantize.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-
-#include "codecs/quantize.h"
 
 namespace pictavo {
 namespace {
@@ -18,7 +18,9 @@ void Fill(TBitmap& b, int w, int h) {
   }
 }
 
-int Dist(const TRGB& a, const TRGB& b) { return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b); }
+int Dist(const TRGB& a, const TRGB& b) {
+  return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
+}
 
 TEST(Quantizer, MethodFollowsColourCount) {
   TBitmap b(20, 20, pf24bit);
