@@ -27,6 +27,11 @@ class TPVQuantizer : public TObject {
   void* handle_ = nullptr;
 };
 
+// How the network's contest applies the bias: true (default) shifts its
+// 32-bit pattern right by 12 without sign; false subtracts the signed bias
+// divided by 4096.  For measurements only.
+extern bool gPVQuantUnsignedBiasShift;
+
 // Median cut (splitting by variance).
 void* CreateMedianCutQuantizer(TBitmap& bitmap, TRGB* colorMap, int reserved, int colorCount);
 int MedianCutFindIndex(void* handle, const TRGB& color);
