@@ -579,7 +579,9 @@ int _InsertGifImStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
     if (stream.Read(src.data(), size) != size) return 0;
     if (std::memcmp(src.data(), "GIF", 3) != 0) return 0;
     TCursor c{src.data(), src.size()};
-    std::vector<uint8_t> out(src.begin(), src.begin() + 13);
+    std::vector<uint8_t> out;
+    out.reserve(src.size() + 1024);
+    out.insert(out.end(), src.data(), src.data() + 13);
     std::memcpy(out.data() + 3, "89a", 3);
     c.p = 13;
     if (src[10] & 0x80) {
@@ -588,7 +590,7 @@ int _InsertGifImStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
         progress.Abort();
         return 0;
       }
-      out.insert(out.end(), src.begin() + 13, src.begin() + 13 + long(t));
+      out.insert(out.end(), src.data() + 13, src.data() + 13 + t);
       c.p += t;
     }
     TGifFrame f;
@@ -721,7 +723,9 @@ int _DeleteGifIm(const std::string& fileName, int index, bool save) {
     if (!ReadFileBytes(fileName, src) || src.size() < 13 || std::memcmp(src.data(), "GIF", 3) != 0)
       return 0;
     TCursor c{src.data(), src.size()};
-    std::vector<uint8_t> out(src.begin(), src.begin() + 13);
+    std::vector<uint8_t> out;
+    out.reserve(src.size() + 1024);
+    out.insert(out.end(), src.data(), src.data() + 13);
     std::memcpy(out.data() + 3, "89a", 3);
     c.p = 13;
     if (src[10] & 0x80) {
