@@ -1,5 +1,7 @@
 // GIF coders beside giflib on the same 4000x3000 256-colour image: decoding
 // and encoding, with the time ratios and the file sizes of both encoders.
+#include "codecs/gif.h"
+
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
 
@@ -9,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "codecs/gif.h"
 #include "platform/stream.h"
 
 using namespace pictavo;
@@ -61,7 +62,8 @@ std::vector<uint8_t> GiflibEncode(const std::vector<uint8_t>& idx) {
   int err = 0;
   GifFileType* gif = EGifOpen(&out, WriteMem, &err);
   ColorMapObject* map = GifMakeMapObject(256, nullptr);
-  for (int i = 0; i < 256; ++i) map->Colors[i] = GifColorType{uint8_t(i), uint8_t(255 - i), uint8_t(i / 2)};
+  for (int i = 0; i < 256; ++i)
+    map->Colors[i] = GifColorType{uint8_t(i), uint8_t(255 - i), uint8_t(i / 2)};
   EGifPutScreenDesc(gif, kW, kH, 8, 0, map);
   EGifPutImageDesc(gif, 0, 0, kW, kH, false, nullptr);
   for (int y = 0; y < kH; ++y)
@@ -156,7 +158,8 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&rep);
   auto t = [&](const char* n) { return rep.times.count(n) ? rep.times[n] : 0.0; };
   if (t("BM_Decode_Giflib") > 0 && t("BM_Decode_Pictavo") > 0)
-    std::printf("decode: pictavo / giflib time = %.2f\n", t("BM_Decode_Pictavo") / t("BM_Decode_Giflib"));
+    std::printf("decode: pictavo / giflib time = %.2f\n",
+                t("BM_Decode_Pictavo") / t("BM_Decode_Giflib"));
   if (t("BM_Encode_Giflib") > 0 && t("BM_Encode_Pictavo_LZW") > 0)
     std::printf("encode LZW: pictavo / giflib time = %.2f\n",
                 t("BM_Encode_Pictavo_LZW") / t("BM_Encode_Giflib"));

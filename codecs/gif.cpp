@@ -2,14 +2,14 @@
 // frames of multi-frame files and marks files as looping animations.
 #include "codecs/gif.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <unordered_map>
 #include <vector>
-
-#include <unistd.h>
 
 #include "codecs/quantize.h"
 #include "core/conversions.h"
@@ -22,19 +22,19 @@
 // The quantizer and the ordered dither live in other units of the library;
 // the references are weak so that the codec links (and writes images that fit
 // a palette exactly) while those units are absent from a build.
-#pragma weak _ZN7pictavo12TPVQuantizer11GetRGBIndexERKNS_4TRGBE
-#pragma weak _ZN7pictavo19_ConvertToBWOrderedERNS_7TBitmapERNS_12TProgressRecE
-extern "C" char pictavo_gif_quantizer_probe __asm__(
+// The functions are declared by their linker names so that no part of the
+// classes (type information included) is needed when they are absent.
+extern "C" void pictavo_gif_quantizer_ctor(
+    void* self, pictavo::TBitmap& bitmap, pictavo::TRGB* colorMap, int reserved, int colorCount,
+    int quality, int method) __asm__("_ZN7pictavo12TPVQuantizerC1ERNS_7TBitmapEPNS_4TRGBEiiii")
+    __attribute__((weak));
+extern "C" void pictavo_gif_quantizer_dtor(void* self) __asm__("_ZN7pictavo12TPVQuantizerD1Ev")
+    __attribute__((weak));
+extern "C" int pictavo_gif_quantizer_index(void* self, const pictavo::TRGB& color) __asm__(
     "_ZN7pictavo12TPVQuantizer11GetRGBIndexERKNS_4TRGBE") __attribute__((weak));
-extern "C" char pictavo_gif_dither_probe __asm__(
+extern "C" void
+pictavo_gif_dither(pictavo::TBitmap& bitmap, pictavo::TProgressRec& progress) __asm__(
     "_ZN7pictavo19_ConvertToBWOrderedERNS_7TBitmapERNS_12TProgressRecE") __attribute__((weak));
-
-extern "C" void pictavo_gif_quantizer_ctor(void* self, pictavo::TBitmap& bitmap,
-                                           pictavo::TRGB* colorMap, int reserved, int colorCount,
-                                           int quality, int method)
-    __asm__("_ZN7pictavo12TPVQuantizerC1ERNS_7TBitmapEPNS_4TRGBEiiii") __attribute__((weak));
-extern "C" void pictavo_gif_quantizer_dtor(void* self)
-    __asm__("_ZN7pictavo12TPVQuantizerD1Ev") __attribute__((weak));
 
 namespace pictavo {
 
@@ -49,17 +49,17 @@ class TWeakQuantizer {
   ~TWeakQuantizer() { pictavo_gif_quantizer_dtor(storage_); }
   TWeakQuantizer(const TWeakQuantizer&) = delete;
   TWeakQuantizer& operator=(const TWeakQuantizer&) = delete;
-  int GetRGBIndex(const TRGB& c) { return reinterpret_cast<TPVQuantizer*>(storage_)->GetRGBIndex(c); }
+  int GetRGBIndex(const TRGB& c) { return pictavo_gif_quantizer_index(storage_, c); }
   static bool Available() {
     return &pictavo_gif_quantizer_ctor != nullptr && &pictavo_gif_quantizer_dtor != nullptr &&
-           &pictavo_gif_quantizer_probe != nullptr;
+           &pictavo_gif_quantizer_index != nullptr;
   }
 
  private:
   alignas(TPVQuantizer) unsigned char storage_[sizeof(TPVQuantizer)];
 };
 
-const uint8_t kLoopExt[19] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P',
+const uint8_t kLoopExt[19] = {0x21, 0xFF, 0x0B, 'N', 'E',  'T',  'S',  'C',  'A', 'P',
                               'E',  '2',  '.',  '0', 0x03, 0x01, 0x00, 0x00, 0x00};
 
 // Bounded cursor over a file held in memory.
@@ -86,7 +86,8 @@ bool WalkSubBlocks(TCursor& c, std::vector<uint8_t>* out) {
 
 void FileToTRGB(const uint8_t* file, int count, std::vector<TRGB>& map) {
   map.resize(size_t(count));
-  for (int i = 0; i < count; ++i) map[size_t(i)] = TRGB{file[i * 3 + 2], file[i * 3 + 1], file[i * 3]};
+  for (int i = 0; i < count; ++i)
+    map[size_t(i)] = TRGB{file[i * 3 + 2], file[i * 3 + 1], file[i * 3]};
 }
 
 bool ReadFileBytes(const std::string& name, std::vector<uint8_t>& data) {
@@ -147,7 +148,9 @@ struct TGifFrame {
   int bgIndex = 0, trIndex = 0;
 };
 
-inline uint32_t Key(const TRGB& c) { return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b; }
+inline uint32_t Key(const TRGB& c) {
+  return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+}
 
 // Exact palette of a pf24bit bitmap when it holds at most `colors` colours.
 bool ExactPalette(const TBitmap& bmp, int colors, TGifFrame& f) {
@@ -233,10 +236,10 @@ bool PrepareFrame(TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress
       } else if (insertMode) {
         bits = 8;
       } else {
-        if (&pictavo_gif_dither_probe == nullptr) return false;
+        if (&pictavo_gif_dither == nullptr) return false;
         auto copy = std::make_unique<TBitmap>();
         copy->Assign(*src);
-        _ConvertToBWOrdered(*copy, progress);
+        pictavo_gif_dither(*copy, progress);
         if (copy->GetPixelFormat() != pf1bit) return false;
         conv = std::move(copy);
         src = conv.get();
@@ -818,8 +821,8 @@ void _GifMakeAnimate(const std::string& fileName, int loopCount, int screenWidth
 
 namespace {
 
-void GifReadAdapter(TStream& stream, TBitmap* bitmap, TIOParamsVals& params,
-                    TProgressRec& progress, bool preview, int64_t /*blockSize*/) {
+void GifReadAdapter(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+                    bool preview, int64_t /*blockSize*/) {
   int imageCount = 0;
   ReadGifStream(stream, bitmap, imageCount, preview, progress, params);
 }

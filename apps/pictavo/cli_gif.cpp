@@ -163,8 +163,8 @@ void GifInfo(const std::string& fileName, TIOParamsVals& /*params*/, InfoFields&
       ReadGifStream(f, nullptr, n, true, progress, p);
       if (aborting) break;
       std::string v = std::to_string(p.Width) + "x" + std::to_string(p.Height) + " at " +
-                      std::to_string(p.GIF_XPos) + "," + std::to_string(p.GIF_YPos) +
-                      ", delay " + std::to_string(p.GIF_DelayTime);
+                      std::to_string(p.GIF_XPos) + "," + std::to_string(p.GIF_YPos) + ", delay " +
+                      std::to_string(p.GIF_DelayTime);
       if (p.GIF_Transparent) {
         char buf[16];
         std::snprintf(buf, sizeof buf, "#%02X%02X%02X", p.GIF_TranspColor.r, p.GIF_TranspColor.g,

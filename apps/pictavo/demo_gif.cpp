@@ -23,10 +23,14 @@ std::unique_ptr<TBitmap> DiscFrame(int w, int h, int step) {
       bool inDisc = (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
       uint8_t* p = row + x * 3;
       if (inDisc) {
-        p[0] = 30; p[1] = uint8_t(60 + 40 * step); p[2] = 230;
+        p[0] = 30;
+        p[1] = uint8_t(60 + 40 * step);
+        p[2] = 230;
       } else {
         uint8_t v = ((x / 8 + y / 8) & 1) ? 235 : 200;
-        p[0] = v; p[1] = v; p[2] = uint8_t(v - 20);
+        p[0] = v;
+        p[1] = v;
+        p[2] = uint8_t(v - 20);
       }
     }
   }
@@ -82,19 +86,18 @@ void Demo(DemoContext& demo) {
   for (int e = 0; e < 2; ++e) {
     const bool lzw = e == 0;
     const std::string name = demo.Path(lzw ? "gif_lzw.gif" : "gif_runlength.gif");
-    demo.Run("GIF", lzw ? "write with the LZW encoder" : "write with the run-length encoder",
-             [&] {
-               auto img = DiscFrame(640, 360, 2);
-               bool aborting = false;
-               TProgressRec progress;
-               progress.Aborting = &aborting;
-               TIOParamsVals params;
-               params.SetDefaultParams();
-               params.GIF_LZWCompFunc = lzw ? GIFLZWCompress : GIFNONLZWCompress;
-               WriteGif(name, *img, params, progress);
-               if (aborting) throw std::runtime_error("write failed");
-               return "640x360, " + std::to_string(_getfilesize(name)) + " bytes";
-             });
+    demo.Run("GIF", lzw ? "write with the LZW encoder" : "write with the run-length encoder", [&] {
+      auto img = DiscFrame(640, 360, 2);
+      bool aborting = false;
+      TProgressRec progress;
+      progress.Aborting = &aborting;
+      TIOParamsVals params;
+      params.SetDefaultParams();
+      params.GIF_LZWCompFunc = lzw ? GIFLZWCompress : GIFNONLZWCompress;
+      WriteGif(name, *img, params, progress);
+      if (aborting) throw std::runtime_error("write failed");
+      return "640x360, " + std::to_string(_getfilesize(name)) + " bytes";
+    });
   }
 }
 

@@ -1,3 +1,5 @@
+#include "codecs/gif.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "codecs/gif.h"
 #include "platform/stream.h"
 
 using namespace pictavo;
@@ -35,7 +36,8 @@ bool HaveTool(const char* name) {
 
 std::vector<uint8_t> ReadAll(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)),
+                              std::istreambuf_iterator<char>());
 }
 
 void WriteAll(const std::string& path, const std::vector<uint8_t>& d) {
@@ -133,8 +135,8 @@ bool Decode(const std::vector<uint8_t>& data, int w, int h, std::vector<uint8_t>
 // A one-frame GIF around image data, with an optional global table.
 std::vector<uint8_t> MakeGif(int w, int h, const std::vector<TRGB>& table, int tableBits,
                              const std::vector<uint8_t>& imageData, bool interlaced = false) {
-  std::vector<uint8_t> g = {'G', 'I', 'F', '8', '9', 'a', uint8_t(w), uint8_t(w >> 8), uint8_t(h),
-                            uint8_t(h >> 8)};
+  std::vector<uint8_t> g = {
+      'G', 'I', 'F', '8', '9', 'a', uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8)};
   g.push_back(table.empty() ? 0 : uint8_t(0x80 | (tableBits - 1)));
   g.push_back(0);
   g.push_back(0);
