@@ -9,7 +9,7 @@ JOBS="${JOBS:-$(nproc)}"
 PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache git
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
   libsqlite3-dev
   clang libclang-rt-14-dev

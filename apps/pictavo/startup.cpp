@@ -1,11 +1,14 @@
 #include "apps/pictavo/startup.h"
 
+#include "codecs/gif.h"
 #include "io/ioparams.h"
 
 namespace pictavo::cli {
 
 void InstallLibraryCoders() {
-  // The GIF and TIFF coders are assigned here once their codecs exist.
+  // The TIFF coders are assigned here once their codec exists.
+  DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
+  DefGIF_LZWCOMPFUNC = GIFLZWCompress;
 }
 
 }  // namespace pictavo::cli

@@ -1,0 +1,839 @@
+// GIF codec: reads one frame, writes one-frame files, inserts and deletes
+// frames of multi-frame files and marks files as looping animations.
+#include "codecs/gif.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "codecs/quantize.h"
+#include "core/conversions.h"
+#include "core/pvutils.h"
+#include "core/streamreader.h"
+#include "io/codec_table.h"
+#include "io/registry.h"
+#include "platform/exceptions.h"
+
+// The quantizer and the ordered dither live in other units of the library;
+// the references are weak so that the codec links (and writes images that fit
+// a palette exactly) while those units are absent from a build.
+// The functions are declared by their linker names so that no part of the
+// classes (type information included) is needed when they are absent.
+extern "C" void pictavo_gif_quantizer_ctor(
+    void* self, pictavo::TBitmap& bitmap, pictavo::TRGB* colorMap, int reserved, int colorCount,
+    int quality, int method) __asm__("_ZN7pictavo12TPVQuantizerC1ERNS_7TBitmapEPNS_4TRGBEiiii")
+    __attribute__((weak));
+extern "C" void pictavo_gif_quantizer_dtor(void* self) __asm__("_ZN7pictavo12TPVQuantizerD1Ev")
+    __attribute__((weak));
+extern "C" int pictavo_gif_quantizer_index(void* self, const pictavo::TRGB& color) __asm__(
+    "_ZN7pictavo12TPVQuantizer11GetRGBIndexERKNS_4TRGBE") __attribute__((weak));
+extern "C" void
+pictavo_gif_dither(pictavo::TBitmap& bitmap, pictavo::TProgressRec& progress) __asm__(
+    "_ZN7pictavo19_ConvertToBWOrderedERNS_7TBitmapERNS_12TProgressRecE") __attribute__((weak));
+
+namespace pictavo {
+
+namespace {
+
+// The quantizer built in place through its weak constructor reference.
+class TWeakQuantizer {
+ public:
+  TWeakQuantizer(TBitmap& bitmap, TRGB* map, int colors) {
+    pictavo_gif_quantizer_ctor(storage_, bitmap, map, 0, colors, -1, 0);
+  }
+  ~TWeakQuantizer() { pictavo_gif_quantizer_dtor(storage_); }
+  TWeakQuantizer(const TWeakQuantizer&) = delete;
+  TWeakQuantizer& operator=(const TWeakQuantizer&) = delete;
+  int GetRGBIndex(const TRGB& c) { return pictavo_gif_quantizer_index(storage_, c); }
+  static bool Available() {
+    return &pictavo_gif_quantizer_ctor != nullptr && &pictavo_gif_quantizer_dtor != nullptr &&
+           &pictavo_gif_quantizer_index != nullptr;
+  }
+
+ private:
+  alignas(TPVQuantizer) unsigned char storage_[sizeof(TPVQuantizer)];
+};
+
+const uint8_t kLoopExt[19] = {0x21, 0xFF, 0x0B, 'N', 'E',  'T',  'S',  'C',  'A', 'P',
+                              'E',  '2',  '.',  '0', 0x03, 0x01, 0x00, 0x00, 0x00};
+
+// Bounded cursor over a file held in memory.
+struct TCursor {
+  const uint8_t* d;
+  size_t n;
+  size_t p = 0;
+  size_t Left() const { return p < n ? n - p : 0; }
+};
+
+// Copies (or skips) a sub-block chain.  Returns false when a block runs past
+// the end; what was there is copied up to the end.
+bool WalkSubBlocks(TCursor& c, std::vector<uint8_t>* out) {
+  for (;;) {
+    if (c.Left() < 1) return false;
+    uint8_t len = c.d[c.p];
+    size_t take = std::min<size_t>(size_t(len) + 1, c.Left());
+    if (out) out->insert(out->end(), c.d + c.p, c.d + c.p + take);
+    c.p += take;
+    if (take < size_t(len) + 1) return false;
+    if (len == 0) return true;
+  }
+}
+
+void FileToTRGB(const uint8_t* file, int count, std::vector<TRGB>& map) {
+  map.resize(size_t(count));
+  for (int i = 0; i < count; ++i)
+    map[size_t(i)] = TRGB{file[i * 3 + 2], file[i * 3 + 1], file[i * 3]};
+}
+
+bool ReadFileBytes(const std::string& name, std::vector<uint8_t>& data) {
+  TFileStream f(name, fmOpenRead | fmShareDenyNone);
+  int64_t size = f.GetSize();
+  if (size < 0) return false;
+  data.resize(size_t(size));
+  return f.Read(data.data(), size) == size;
+}
+
+// Writes the data to a temporary file beside `name` and renames it over the
+// original only when everything was written.
+bool ReplaceFile(const std::string& name, const std::vector<uint8_t>& data) {
+  std::filesystem::path target(name);
+  std::string tmp = name + ".tmp" + std::to_string(::getpid());
+  bool ok = false;
+  try {
+    {
+      TFileStream f(tmp, fmCreate);
+      ok = f.Write(data.data(), int64_t(data.size())) == int64_t(data.size());
+    }
+    if (ok) {
+      std::error_code ec;
+      std::filesystem::rename(tmp, target, ec);
+      ok = !ec;
+    }
+  } catch (const std::exception&) {
+    ok = false;
+  }
+  if (!ok) {
+    std::error_code ec;
+    std::filesystem::remove(tmp, ec);
+  }
+  return ok;
+}
+
+int NearestIndex(const std::vector<TRGB>& pal, const TRGB& c) {
+  int best = 0;
+  int bestD = 1 << 30;
+  for (size_t i = 0; i < pal.size(); ++i) {
+    int dr = pal[i].r - c.r, dg = pal[i].g - c.g, db = pal[i].b - c.b;
+    int d = dr * dr + dg * dg + db * db;
+    if (d < bestD) {
+      bestD = d;
+      best = int(i);
+    }
+  }
+  return best;
+}
+
+// A frame ready to be written: palette (memory order, 2^bits entries) and
+// index bytes.
+struct TGifFrame {
+  int bits = 8;
+  int width = 0, height = 0;
+  std::vector<TRGB> palette;
+  std::vector<uint8_t> indices;
+  int bgIndex = 0, trIndex = 0;
+};
+
+inline uint32_t Key(const TRGB& c) {
+  return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+}
+
+// Exact palette of a pf24bit bitmap when it holds at most `colors` colours.
+bool ExactPalette(const TBitmap& bmp, int colors, TGifFrame& f) {
+  std::unordered_map<uint32_t, uint8_t> map;
+  map.reserve(size_t(colors) * 2);
+  const int w = bmp.GetWidth(), h = bmp.GetHeight();
+  f.indices.resize(size_t(w) * size_t(h));
+  f.palette.clear();
+  uint32_t lastKey = 0xFFFFFFFF;
+  uint8_t lastIdx = 0;
+  for (int y = 0; y < h; ++y) {
+    const TRGB* row = reinterpret_cast<const TRGB*>(bmp.ScanLine(y));
+    uint8_t* out = f.indices.data() + size_t(y) * size_t(w);
+    for (int x = 0; x < w; ++x) {
+      uint32_t k = Key(row[x]);
+      if (k != lastKey) {
+        auto it = map.find(k);
+        if (it == map.end()) {
+          if (int(f.palette.size()) >= colors) return false;
+          lastIdx = uint8_t(f.palette.size());
+          map.emplace(k, lastIdx);
+          f.palette.push_back(row[x]);
+        } else {
+          lastIdx = it->second;
+        }
+        lastKey = k;
+      }
+      out[x] = lastIdx;
+    }
+  }
+  return true;
+}
+
+std::unique_ptr<TBitmap> To24(const TBitmap& src) {
+  auto dst = std::make_unique<TBitmap>(src.GetWidth(), src.GetHeight(), pf24bit);
+  for (int y = 0; y < src.GetHeight(); ++y) {
+    const uint8_t* s = src.ScanLine(y);
+    uint8_t* d = dst->ScanLine(y);
+    if (src.GetPixelFormat() == pf1bit) {
+      for (int x = 0; x < src.GetWidth(); ++x) {
+        uint8_t v = (s[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0;
+        d[x * 3] = d[x * 3 + 1] = d[x * 3 + 2] = v;
+      }
+    } else {
+      for (int x = 0; x < src.GetWidth(); ++x) {
+        TColor c = src.GetPixel(x, y);
+        d[x * 3] = uint8_t(c >> 16);
+        d[x * 3 + 1] = uint8_t(c >> 8);
+        d[x * 3 + 2] = uint8_t(c);
+      }
+    }
+  }
+  return dst;
+}
+
+// Reduces the bitmap to 2^bits colours.  `insertMode`: a 1-bit request
+// whose bitmap has more than two colours is written with 8 bits instead of
+// dithered.
+bool PrepareFrame(TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress, bool insertMode,
+                  TGifFrame& f) {
+  f.width = bitmap.GetWidth();
+  f.height = bitmap.GetHeight();
+  if (f.width <= 0 || f.height <= 0 || f.width > 65535 || f.height > 65535) return false;
+  int bits = params.BitsPerSample;
+  if (bits < 1 || bits > 8) bits = 8;
+  std::unique_ptr<TBitmap> conv;
+  const TBitmap* src = &bitmap;
+  bool oneBitPath = false;
+  if (bits == 1) {
+    if (bitmap.GetPixelFormat() == pf1bit) {
+      oneBitPath = true;
+    } else {
+      if (bitmap.GetPixelFormat() != pf24bit) {
+        conv = To24(bitmap);
+        src = conv.get();
+      }
+      TGifFrame two;
+      if (ExactPalette(*src, 2, two)) {
+        // Two colours (or one): kept in their own colours.
+        while (two.palette.size() < 2) two.palette.push_back(TRGB{});
+        f.palette = two.palette;
+        f.indices = std::move(two.indices);
+      } else if (insertMode) {
+        bits = 8;
+      } else {
+        if (&pictavo_gif_dither == nullptr) return false;
+        auto copy = std::make_unique<TBitmap>();
+        copy->Assign(*src);
+        pictavo_gif_dither(*copy, progress);
+        if (copy->GetPixelFormat() != pf1bit) return false;
+        conv = std::move(copy);
+        src = conv.get();
+        oneBitPath = true;
+      }
+    }
+  }
+  if (oneBitPath) {
+    f.palette = {TRGB{0, 0, 0}, TRGB{255, 255, 255}};
+    f.indices.resize(size_t(f.width) * size_t(f.height));
+    for (int y = 0; y < f.height; ++y) {
+      const uint8_t* s = src->ScanLine(y);
+      uint8_t* d = f.indices.data() + size_t(y) * size_t(f.width);
+      for (int x = 0; x < f.width; ++x) d[x] = (s[x >> 3] >> (7 - (x & 7))) & 1;
+    }
+  } else if (f.palette.empty()) {
+    if (src->GetPixelFormat() != pf24bit) {
+      conv = To24(*src);
+      src = conv.get();
+    }
+    const int colors = 1 << bits;
+    if (!ExactPalette(*src, colors, f)) {
+      if (!TWeakQuantizer::Available()) return false;
+      std::vector<TRGB> pal(static_cast<size_t>(colors));
+      TBitmap& qsrc = const_cast<TBitmap&>(*src);
+      TWeakQuantizer q(qsrc, pal.data(), colors);
+      f.palette = pal;
+      f.indices.resize(size_t(f.width) * size_t(f.height));
+      // Colour runs are frequent: remember the last lookup.
+      uint32_t lastKey = 0xFFFFFFFF;
+      uint8_t lastIdx = 0;
+      for (int y = 0; y < f.height; ++y) {
+        const TRGB* row = reinterpret_cast<const TRGB*>(src->ScanLine(y));
+        uint8_t* d = f.indices.data() + size_t(y) * size_t(f.width);
+        for (int x = 0; x < f.width; ++x) {
+          uint32_t k = Key(row[x]);
+          if (k != lastKey) {
+            lastKey = k;
+            lastIdx = uint8_t(std::clamp(q.GetRGBIndex(row[x]), 0, colors - 1));
+          }
+          d[x] = lastIdx;
+        }
+      }
+    }
+  }
+  f.bits = bits;
+  f.palette.resize(size_t(1) << bits, TRGB{});
+  f.bgIndex = NearestIndex(f.palette, params.GIF_Background);
+  f.trIndex = NearestIndex(f.palette, params.GIF_TranspColor);
+  return true;
+}
+
+void PutTable(std::vector<uint8_t>& out, const std::vector<TRGB>& pal) {
+  for (const TRGB& c : pal) {
+    out.push_back(c.r);
+    out.push_back(c.g);
+    out.push_back(c.b);
+  }
+}
+
+void PutU16(std::vector<uint8_t>& out, int v) {
+  out.push_back(uint8_t(v));
+  out.push_back(uint8_t(v >> 8));
+}
+
+void PutGce(std::vector<uint8_t>& out, const TIOParamsVals& params, const TGifFrame& f) {
+  out.insert(out.end(), {0x21, 0xF9, 0x04});
+  out.push_back(uint8_t((params.GIF_Transparent ? 1 : 0) | 8));
+  PutU16(out, params.GIF_DelayTime);
+  out.push_back(uint8_t(f.trIndex));
+  out.push_back(0);
+}
+
+TGIFLZWCompFunc Encoder(const TIOParamsVals& params) {
+  return params.GIF_LZWCompFunc ? params.GIF_LZWCompFunc : DefGIF_LZWCOMPFUNC;
+}
+
+bool Encode(TGIFLZWCompFunc enc, const TIOParamsVals& params, const TGifFrame& f,
+            std::vector<uint8_t>& out) {
+  TMemoryStream ms;
+  if (!enc(ms, f.height, f.width, params.GIF_Interlaced, f.indices.data(), f.bits)) return false;
+  size_t old = out.size();
+  out.resize(old + size_t(ms.GetSize()));
+  ms.SetPosition(0);
+  return ms.Read(out.data() + old, ms.GetSize()) == ms.GetSize();
+}
+
+}  // namespace
+
+void ReadGifStream(TStream& stream, TBitmap* bitmap, int& imageCount, bool paramsOnly,
+                   TProgressRec& progress, TIOParamsVals& params) {
+  imageCount = 0;
+  if (progress.Report(0)) return;
+  int counter = 0;
+  try {
+    TStreamReader r(stream);
+    uint8_t gcePacked = 0, gceTransp = 0;
+    uint16_t gceDelay = 0;
+    uint8_t hdr[13];
+    if (!r.Read(hdr, 13) || std::memcmp(hdr, "GIF", 3) != 0) {
+      progress.Abort();
+      return;
+    }
+    params.GIF_Version.assign(reinterpret_cast<const char*>(hdr), 6);
+    params.GIF_WinWidth = GetU16LE(hdr + 6);
+    params.GIF_WinHeight = GetU16LE(hdr + 8);
+    params.GIF_Ratio = hdr[12];
+    params.DpiX = gSystemDPIX;
+    params.DpiY = gSystemDPIY;
+    params.SamplesPerPixel = 1;
+    std::vector<TRGB> global;
+    int globalBits = 0;
+    if (hdr[10] & 0x80) {
+      globalBits = (hdr[10] & 7) + 1;
+      std::vector<uint8_t> raw;
+      if (!r.ReadBytes(raw, 3 << globalBits)) {
+        progress.Abort();
+        return;
+      }
+      FileToTRGB(raw.data(), 1 << globalBits, global);
+      params.GIF_Background = hdr[11] < global.size() ? global[hdr[11]] : TRGB{};
+    }
+    if (r.Remaining() == 0) {
+      progress.Abort();
+      return;
+    }
+    bool found = false;
+    auto skipChain = [&r]() {
+      for (;;) {
+        uint8_t len = r.U8();
+        if (r.Failed() || len == 0) return;
+        if (!r.Skip(len)) {
+          r.SeekTo(r.End());
+          return;
+        }
+      }
+    };
+    while (!progress.Aborted()) {
+      uint8_t b = r.U8();
+      if (r.Failed() || b == 0x3B) break;
+      if (b == 0x21) {
+        uint8_t label = r.U8();
+        if (r.Failed()) break;
+        if (label == 0xF9 && counter == params.GIF_ImageIndex) {
+          int64_t at = r.Position();
+          uint8_t len = r.U8();
+          if (!r.Failed() && len >= 4) {
+            uint8_t g[4];
+            if (r.Read(g, 4)) {
+              gcePacked = g[0];
+              gceDelay = GetU16LE(g + 1);
+              gceTransp = g[3];
+            }
+          }
+          r.SeekTo(at);
+        }
+        skipChain();
+      } else if (b == 0x2C) {
+        uint8_t d[9];
+        if (!r.Read(d, 9)) break;
+        std::vector<TRGB> local;
+        int localBits = 0;
+        if (d[8] & 0x80) {
+          localBits = (d[8] & 7) + 1;
+          std::vector<uint8_t> raw;
+          if (!r.ReadBytes(raw, 3 << localBits)) break;
+          FileToTRGB(raw.data(), 1 << localBits, local);
+        }
+        if (counter != params.GIF_ImageIndex) {
+          if (!r.Skip(1)) break;
+          skipChain();
+          ++counter;
+          continue;
+        }
+        found = true;
+        if (progress.Report(30)) break;
+        const std::vector<TRGB>& table = !local.empty() ? local : global;
+        params.GIF_TranspColor = gceTransp < table.size() ? table[gceTransp] : TRGB{};
+        params.GIF_XPos = GetU16LE(d);
+        params.GIF_YPos = GetU16LE(d + 2);
+        params.Width = GetU16LE(d + 4);
+        params.Height = GetU16LE(d + 6);
+        params.GIF_DelayTime = gceDelay;
+        params.GIF_Transparent = (gcePacked & 1) != 0;
+        params.GIF_Interlaced = (d[8] & 0x40) != 0;
+        // The code size byte, for a frame that has no colour table at all.
+        int64_t dataPos = r.Position();
+        uint8_t minCode = r.U8();
+        r.SeekTo(dataPos);
+        const int w = params.Width, h = params.Height;
+        std::vector<uint8_t> idx;
+        bool decodeOk = true;
+        if (!paramsOnly) {
+          if (!bitmap || !PVImageSizeAllowed(w, h)) {
+            progress.Abort();
+            break;
+          }
+          TGIFLZWDecompFunc dec =
+              params.GIF_LZWDecompFunc ? params.GIF_LZWDecompFunc : DefGIF_LZWDECOMPFUNC;
+          if (!dec) {
+            progress.Abort();
+            break;
+          }
+          idx.resize(size_t(w) * size_t(h));
+          int64_t before = stream.GetPosition();
+          decodeOk = dec(stream, h, w, params.GIF_Interlaced, idx.data());
+          int64_t after = stream.GetPosition();
+          if (after == before || !r.SeekTo(after)) {
+            progress.Abort();
+            break;
+          }
+          if (progress.Report(70)) break;
+        }
+        std::vector<TRGB> map = table;
+        int bps;
+        if (!map.empty()) {
+          bps = !local.empty() ? localBits : globalBits;
+        } else {
+          // No colour table: a grey ramp over the code size.
+          bps = std::clamp<int>(minCode, 1, 8);
+          int n = 1 << bps;
+          map.resize(size_t(n));
+          for (int i = 0; i < n; ++i) {
+            uint8_t v = uint8_t(i * 255 / (n - 1));
+            map[size_t(i)] = TRGB{v, v, v};
+          }
+        }
+        params.BitsPerSample = bps;
+        params.ColorMapCount = int(map.size());
+        params.SetColorMap(map.data(), int(map.size()));
+        if (!paramsOnly) {
+          bool oneBit = bps == 1 && map.size() == 2 && map[0] == TRGB{0, 0, 0} &&
+                        map[1] == TRGB{255, 255, 255};
+          bitmap->SetPixelFormat(oneBit ? pf1bit : pf24bit);
+          bitmap->SetSize(w, h);
+          if (oneBit) {
+            for (int y = 0; y < h; ++y) {
+              uint8_t* row = bitmap->ScanLine(y);
+              std::memset(row, 0, size_t(bitmap->RowBytes()));
+              const uint8_t* s = idx.data() + size_t(y) * size_t(w);
+              for (int x = 0; x < w; ++x)
+                if (s[x] == 1) row[x >> 3] |= uint8_t(0x80 >> (x & 7));
+            }
+          } else {
+            TRGB lut[256];
+            for (int i = 0; i < 256; ++i) lut[i] = size_t(i) < map.size() ? map[size_t(i)] : TRGB{};
+            for (int y = 0; y < h; ++y) {
+              TRGB* row = reinterpret_cast<TRGB*>(bitmap->ScanLine(y));
+              const uint8_t* s = idx.data() + size_t(y) * size_t(w);
+              for (int x = 0; x < w; ++x) row[x] = lut[s[x]];
+            }
+          }
+          if (!decodeOk) progress.Abort();
+        }
+        ++counter;
+      }
+      // Any other byte is ignored.
+    }
+    if (!found && !paramsOnly) progress.Abort();
+  } catch (const std::exception&) {
+    progress.Abort();
+  }
+  imageCount = counter;
+  params.GIF_ImageCount = counter;
+  if (!progress.Aborted()) progress.Report(100);
+}
+
+void ReadGif(const std::string& fileName, TBitmap* bitmap, int& imageCount, bool paramsOnly,
+             TProgressRec& progress, TIOParamsVals& params) {
+  TFileStream f(fileName, fmOpenRead | fmShareDenyNone);
+  ReadGifStream(f, bitmap, imageCount, paramsOnly, progress, params);
+}
+
+void WriteGifStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress) {
+  if (progress.Report(0)) return;
+  try {
+    TGifFrame f;
+    if (!PrepareFrame(bitmap, params, progress, false, f)) {
+      progress.Abort();
+      return;
+    }
+    if (progress.Report(30)) return;
+    std::vector<uint8_t> out;
+    std::string ver = params.GIF_Version;
+    if (ver.size() != 6 || ver.compare(0, 3, "GIF") != 0) ver = "GIF89a";
+    out.insert(out.end(), ver.begin(), ver.end());
+    PutU16(out, f.width);
+    PutU16(out, f.height);
+    out.push_back(uint8_t(0x80 | (f.bits - 1) << 4 | (f.bits - 1)));
+    out.push_back(uint8_t(f.bgIndex));
+    out.push_back(0);
+    PutTable(out, f.palette);
+    PutGce(out, params, f);
+    out.push_back(0x2C);
+    PutU16(out, params.GIF_XPos);
+    PutU16(out, params.GIF_YPos);
+    PutU16(out, f.width);
+    PutU16(out, f.height);
+    out.push_back(params.GIF_Interlaced ? 64 : 0);
+    bool aborting = false;
+    SafeStreamWrite(stream, aborting, out.data(), int64_t(out.size()));
+    if (aborting) progress.Abort();
+    if (progress.Report(70)) return;
+    TGIFLZWCompFunc enc = Encoder(params);
+    if (!enc) {
+      progress.Abort();
+      return;
+    }
+    if (!enc(stream, f.height, f.width, params.GIF_Interlaced, f.indices.data(), f.bits)) {
+      progress.Abort();
+      return;
+    }
+    uint8_t trailer = 0x3B;
+    SafeStreamWrite(stream, aborting, &trailer, 1);
+    if (aborting) {
+      progress.Abort();
+      return;
+    }
+    progress.Report(100);
+  } catch (const std::exception&) {
+    progress.Abort();
+  }
+}
+
+void WriteGif(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params,
+              TProgressRec& progress) {
+  TFileStream f(fileName, fmCreate);
+  WriteGifStream(f, bitmap, params, progress);
+}
+
+int _InsertGifImStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                       TProgressRec& progress) {
+  if (progress.Report(0)) return 0;
+  try {
+    int64_t start = stream.GetPosition();
+    int64_t size = stream.GetSize() - start;
+    if (size < 13) return 0;
+    std::vector<uint8_t> src(static_cast<size_t>(size));
+    if (stream.Read(src.data(), size) != size) return 0;
+    if (std::memcmp(src.data(), "GIF", 3) != 0) return 0;
+    TCursor c{src.data(), src.size()};
+    std::vector<uint8_t> out;
+    out.reserve(src.size() + 1024);
+    out.insert(out.end(), src.data(), src.data() + 13);
+    std::memcpy(out.data() + 3, "89a", 3);
+    c.p = 13;
+    if (src[10] & 0x80) {
+      size_t t = size_t(3) << ((src[10] & 7) + 1);
+      if (c.Left() < t) {
+        progress.Abort();
+        return 0;
+      }
+      out.insert(out.end(), src.data() + 13, src.data() + 13 + t);
+      c.p += t;
+    }
+    TGifFrame f;
+    if (!PrepareFrame(bitmap, params, progress, true, f)) {
+      progress.Abort();
+      return 0;
+    }
+    if (progress.Report(30)) return 0;
+    TGIFLZWCompFunc enc = Encoder(params);
+    if (!enc) {
+      progress.Abort();
+      return 0;
+    }
+    std::vector<uint8_t> frame;
+    PutGce(frame, params, f);
+    frame.push_back(0x2C);
+    PutU16(frame, params.GIF_XPos);
+    PutU16(frame, params.GIF_YPos);
+    PutU16(frame, f.width);
+    PutU16(frame, f.height);
+    frame.push_back(uint8_t(0x80 | (params.GIF_Interlaced ? 64 : 0) | (f.bits - 1)));
+    PutTable(frame, f.palette);
+    if (!Encode(enc, params, f, frame)) {
+      progress.Abort();
+      return 0;
+    }
+
+    const int index = params.GIF_ImageIndex;
+    int count = 0;
+    bool inserted = false;
+    auto insertHere = [&]() {
+      out.insert(out.end(), frame.begin(), frame.end());
+      ++count;
+      inserted = true;
+    };
+    bool done = false;
+    while (!done) {
+      uint8_t b = c.Left() ? c.d[c.p] : 0x3B;  // the end of the data reads as the trailer
+      if (b == 0x21) {
+        if (c.Left() < 2) {
+          progress.Abort();
+          return 0;
+        }
+        if (c.d[c.p + 1] == 0xF9 && count == index && !inserted) insertHere();
+        out.insert(out.end(), c.d + c.p, c.d + c.p + 2);
+        c.p += 2;
+        if (!WalkSubBlocks(c, &out)) {
+          progress.Abort();
+          return 0;
+        }
+      } else if (b == 0x2C) {
+        // A frame without a control extension: the new frame goes before it.
+        if (count == index && !inserted) insertHere();
+        if (c.Left() < 11) {
+          progress.Abort();
+          return 0;
+        }
+        size_t len = 10;
+        if (c.d[c.p + 9] & 0x80) len += size_t(3) << ((c.d[c.p + 9] & 7) + 1);
+        len += 1;  // code size
+        if (c.Left() < len) {
+          progress.Abort();
+          return 0;
+        }
+        out.insert(out.end(), c.d + c.p, c.d + c.p + len);
+        c.p += len;
+        if (!WalkSubBlocks(c, &out)) {
+          progress.Abort();
+          return 0;
+        }
+        ++count;
+        if (!inserted && count == index) {
+          if (progress.Report(70)) return 0;
+          insertHere();
+        }
+      } else if (b == 0x3B) {
+        if (count == index && !inserted) insertHere();
+        out.push_back(0x3B);
+        done = true;
+      } else {
+        ++c.p;  // stray bytes between blocks are dropped
+      }
+    }
+    if (!inserted) {
+      // The index lies beyond the frames of the file.
+      progress.Abort();
+      return 0;
+    }
+    stream.Seek(start, soBeginning);
+    bool aborting = false;
+    SafeStreamWrite(stream, aborting, out.data(), int64_t(out.size()));
+    stream.SetSize(start + int64_t(out.size()));
+    if (aborting) {
+      progress.Abort();
+      return count;
+    }
+    progress.Report(100);
+    return count;
+  } catch (const std::exception&) {
+    progress.Abort();
+    return 0;
+  }
+}
+
+int _InsertGifIm(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params,
+                 TProgressRec& progress) {
+  std::vector<uint8_t> data;
+  if (!ReadFileBytes(fileName, data)) {
+    progress.Abort();
+    return 0;
+  }
+  TMemoryStream ms;
+  ms.Write(data.data(), int64_t(data.size()));
+  ms.SetPosition(0);
+  int n = _InsertGifImStream(ms, bitmap, params, progress);
+  if (progress.Aborted() || n == 0) return n;
+  std::vector<uint8_t> out(size_t(ms.GetSize()));
+  ms.SetPosition(0);
+  ms.Read(out.data(), int64_t(out.size()));
+  if (!ReplaceFile(fileName, out)) {
+    progress.Abort();
+    return 0;
+  }
+  return n;
+}
+
+int _DeleteGifIm(const std::string& fileName, int index, bool save) {
+  try {
+    std::vector<uint8_t> src;
+    if (!ReadFileBytes(fileName, src) || src.size() < 13 || std::memcmp(src.data(), "GIF", 3) != 0)
+      return 0;
+    TCursor c{src.data(), src.size()};
+    std::vector<uint8_t> out;
+    out.reserve(src.size() + 1024);
+    out.insert(out.end(), src.data(), src.data() + 13);
+    std::memcpy(out.data() + 3, "89a", 3);
+    c.p = 13;
+    if (src[10] & 0x80) {
+      size_t t = size_t(3) << ((src[10] & 7) + 1);
+      size_t take = std::min(t, c.Left());
+      out.insert(out.end(), c.d + c.p, c.d + c.p + take);
+      c.p += take;
+    }
+    int count = 0, kept = 0;
+    bool trailer = false;
+    while (c.Left() > 0) {
+      uint8_t b = c.d[c.p];
+      if (b == 0x21) {
+        bool skip = c.Left() >= 2 && c.d[c.p + 1] == 0xF9 && count == index;
+        std::vector<uint8_t>* dst = skip ? nullptr : &out;
+        size_t take = std::min<size_t>(2, c.Left());
+        if (dst) dst->insert(dst->end(), c.d + c.p, c.d + c.p + take);
+        c.p += take;
+        if (!WalkSubBlocks(c, dst)) break;
+      } else if (b == 0x2C) {
+        bool skip = count == index;
+        std::vector<uint8_t>* dst = skip ? nullptr : &out;
+        size_t len = 11;
+        if (c.Left() >= 10 && (c.d[c.p + 9] & 0x80)) len += size_t(3) << ((c.d[c.p + 9] & 7) + 1);
+        size_t take = std::min(len, c.Left());
+        if (dst) dst->insert(dst->end(), c.d + c.p, c.d + c.p + take);
+        c.p += take;
+        if (take < len) break;
+        bool complete = WalkSubBlocks(c, dst);
+        if (!skip) ++kept;
+        ++count;
+        if (!complete) break;
+      } else if (b == 0x3B) {
+        out.push_back(0x3B);
+        trailer = true;
+        break;
+      } else {
+        ++c.p;
+      }
+    }
+    if (save && trailer) ReplaceFile(fileName, out);
+    return kept;
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+
+bool _CheckGifAnimate(const std::string& fileName) {
+  try {
+    std::vector<uint8_t> src;
+    if (!ReadFileBytes(fileName, src) || src.size() < 13 || std::memcmp(src.data(), "GIF", 3) != 0)
+      return false;
+    size_t p = 13;
+    if (src[10] & 0x80) p += size_t(3) << ((src[10] & 7) + 1);
+    return src.size() >= p + 14 && src[p] == 0x21 && src[p + 1] == 0xFF && src[p + 2] == 11 &&
+           std::memcmp(src.data() + p + 3, "NETSCAPE2.0", 11) == 0;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+void _GifMakeAnimate(const std::string& fileName, int loopCount, int screenWidth,
+                     int screenHeight) {
+  try {
+    std::vector<uint8_t> src;
+    if (!ReadFileBytes(fileName, src) || src.size() < 13 || std::memcmp(src.data(), "GIF", 3) != 0)
+      return;
+    size_t p = 13;
+    if (src[10] & 0x80) p += size_t(3) << ((src[10] & 7) + 1);
+    if (p > src.size()) return;
+    std::vector<uint8_t> out(src.begin(), src.begin() + long(p));
+    std::memcpy(out.data() + 3, "89a", 3);
+    PutU16LE(out.data() + 6, uint16_t(screenWidth));
+    PutU16LE(out.data() + 8, uint16_t(screenHeight));
+    uint8_t ext[19];
+    std::memcpy(ext, kLoopExt, 19);
+    PutU16LE(ext + 16, uint16_t(loopCount));
+    out.insert(out.end(), ext, ext + 19);
+    TCursor c{src.data(), src.size(), p};
+    if (c.Left() >= 14 && src[p] == 0x21 && src[p + 1] == 0xFF && src[p + 2] == 11 &&
+        std::memcmp(src.data() + p + 3, "NETSCAPE2.0", 11) == 0) {
+      c.p += 2;
+      if (!WalkSubBlocks(c, nullptr)) return;  // a damaged extension: leave the file alone
+    }
+    out.insert(out.end(), src.begin() + long(c.p), src.end());
+    ReplaceFile(fileName, out);
+  } catch (const std::exception&) {
+  }
+}
+
+namespace {
+
+void GifReadAdapter(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+                    bool preview, int64_t /*blockSize*/) {
+  int imageCount = 0;
+  ReadGifStream(stream, bitmap, imageCount, preview, progress, params);
+}
+
+void GifWriteAdapter(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                     TProgressRec& progress) {
+  WriteGifStream(stream, bitmap, params, progress);
+}
+
+}  // namespace
+
+}  // namespace pictavo
+
+PICTAVO_REGISTER_CODEC(ftGIF, pictavo::GifReadAdapter, pictavo::GifWriteAdapter, nullptr)
