@@ -158,9 +158,10 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
     params.PCX_Compression = encoding == 1 ? ioPCX_RLE : ioPCX_UNCOMPRESSED;
     if (bpp == 8 && planes == 1) {
       params.SetColorMap(pal256, 256);
-    } else if (bpp == 1 && planes == 4) {
-      params.SetColorMap(pal16, 16);
-      params.BitsPerSample = 4;
+    } else if (bpp == 1 && planes > 1) {
+      // Bit planes (two to four) form the palette index.
+      params.SetColorMap(pal16, 1 << planes);
+      params.BitsPerSample = planes;
       params.SamplesPerPixel = 1;
     } else if (bpp < 8) {
       params.SetColorMap(pal16, std::min(16, 1 << bpp));
@@ -217,11 +218,11 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
           row[3 * x + 1] = g[x];
           row[3 * x + 2] = r[x];
         }
-      } else if (planes == 4 && bpp == 1) {
+      } else if (planes > 1 && bpp == 1) {
         for (int x = 0; x < width; ++x) {
           int index = 0;
           const uint8_t mask = 0x80 >> (x & 7);
-          for (int k = 0; k < 4; ++k)
+          for (int k = 0; k < planes; ++k)
             if (lines[size_t(k) * bytesPerLine + (x >> 3)] & mask) index |= 1 << k;
           StoreRGB(row + 3 * x, pal16[index]);
         }
