@@ -106,7 +106,8 @@ void ReadIconImage(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
     const int32_t biHeight = static_cast<int32_t>(GetU32LE(bi + 8));
     const int biBitCount = GetU16LE(bi + 14);
     const uint32_t clrUsed = GetU32LE(bi + 32);
-    const int32_t xppm = static_cast<int32_t>(GetU32LE(bi + 24)), yppm = static_cast<int32_t>(GetU32LE(bi + 28));
+    const int32_t xppm = static_cast<int32_t>(GetU32LE(bi + 24)),
+                  yppm = static_cast<int32_t>(GetU32LE(bi + 28));
     params.DpiX = xppm >= 1 ? static_cast<int>(std::nearbyint(xppm / 100.0 * 2.54)) : gSystemDPIX;
     params.DpiY = yppm >= 1 ? static_cast<int>(std::nearbyint(yppm / 100.0 * 2.54)) : gSystemDPIY;
 
@@ -151,7 +152,8 @@ void ReadIconImage(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
         progress.Abort();
         return;
       }
-      for (int i = 0; i < tableSize; ++i) table[i] = raster::Rgb(raw[4 * i + 2], raw[4 * i + 1], raw[4 * i]);
+      for (int i = 0; i < tableSize; ++i)
+        table[i] = raster::Rgb(raw[4 * i + 2], raw[4 * i + 1], raw[4 * i]);
       params.SetColorMap(table, tableSize);
     } else {
       params.FreeColorMap();
@@ -211,7 +213,8 @@ void ReadIconImage(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
           break;
         case 4:
           for (int x = 0; x < w; ++x)
-            put(x, masked(x) ? background : table[(x & 1) ? (src[x >> 1] & 15) : (src[x >> 1] >> 4)]);
+            put(x,
+                masked(x) ? background : table[(x & 1) ? (src[x >> 1] & 15) : (src[x >> 1] >> 4)]);
           break;
         case 8:
           for (int x = 0; x < w; ++x) put(x, masked(x) ? background : table[src[x]]);
@@ -224,7 +227,9 @@ void ReadIconImage(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
             const uint8_t* p = src + 4 * x;
             if (useAlpha) {
               const int a = p[3];
-              auto mix = [&](int c, int bg) { return uint8_t((c * a + bg * (255 - a) + 127) / 255); };
+              auto mix = [&](int c, int bg) {
+                return uint8_t((c * a + bg * (255 - a) + 127) / 255);
+              };
               row[3 * x] = mix(p[0], background.b);
               row[3 * x + 1] = mix(p[1], background.g);
               row[3 * x + 2] = mix(p[2], background.r);
@@ -243,22 +248,26 @@ void ReadIconImage(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
   }
 }
 
-void IcoRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress, bool preview,
-             int64_t) {
+void IcoRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+             bool preview, int64_t) {
   TBitmap dummy;
   ICOReadStream(stream, bitmap ? *bitmap : dummy, params, preview || !bitmap, progress);
 }
 
-void CurRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress, bool preview,
-             int64_t) {
+void CurRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+             bool preview, int64_t) {
   TBitmap dummy;
   CURReadStream(stream, bitmap ? *bitmap : dummy, params, preview || !bitmap, progress);
 }
 
 }  // namespace
 
-bool ICOTryStream(TStream& stream) { return TryDirectory(stream, 1); }
-bool CURTryStream(TStream& stream) { return TryDirectory(stream, 2); }
+bool ICOTryStream(TStream& stream) {
+  return TryDirectory(stream, 1);
+}
+bool CURTryStream(TStream& stream) {
+  return TryDirectory(stream, 2);
+}
 
 void ICOReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool preview,
                    TProgressRec& progress) {

@@ -25,7 +25,8 @@ using raster::IsWhite;
 // line.  Running out of data marks the decoder truncated.
 class TPcxLineDecoder {
  public:
-  TPcxLineDecoder(const uint8_t* data, size_t size, bool rle) : data_(data), size_(size), rle_(rle) {}
+  TPcxLineDecoder(const uint8_t* data, size_t size, bool rle)
+      : data_(data), size_(size), rle_(rle) {}
   void Decode(uint8_t* line, int bytes) {
     int i = 0;
     while (i < bytes) {
@@ -123,7 +124,8 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
       dpiY = gSystemDPIY;
     }
     TRGB pal16[16];
-    for (int i = 0; i < 16; ++i) pal16[i] = raster::Rgb(h[16 + 3 * i], h[17 + 3 * i], h[18 + 3 * i]);
+    for (int i = 0; i < 16; ++i)
+      pal16[i] = raster::Rgb(h[16 + 3 * i], h[17 + 3 * i], h[18 + 3 * i]);
     TRGB pal256[256];
     int64_t dataEnd = reader.End();
     if (planes == 1 && bpp > 4) {
@@ -135,7 +137,8 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
           progress.Abort();
           return;
         }
-        for (int i = 0; i < 256; ++i) pal256[i] = raster::Rgb(raw[3 * i], raw[3 * i + 1], raw[3 * i + 2]);
+        for (int i = 0; i < 256; ++i)
+          pal256[i] = raster::Rgb(raw[3 * i], raw[3 * i + 1], raw[3 * i + 2]);
         dataEnd = reader.End() - 769;
         reader.SeekTo(start + 128);
       } else {
@@ -191,7 +194,8 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
     const int monoBytes = (width + 7) / 8;
     for (int y = 0; y < height; ++y) {
       if (progress.Report(static_cast<int>(y * progress.PerUnit))) return;
-      for (int p = 0; p < planes; ++p) decoder.Decode(lines.data() + size_t(p) * bytesPerLine, bytesPerLine);
+      for (int p = 0; p < planes; ++p)
+        decoder.Decode(lines.data() + size_t(p) * bytesPerLine, bytesPerLine);
       uint8_t* row = bitmap.ScanLine(y);
       const uint8_t* l0 = lines.data();
       if (planes == 1 && bpp == 8) {
@@ -238,7 +242,8 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
   }
 }
 
-void ReadPcx(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress) {
+void ReadPcx(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params,
+             TProgressRec& progress) {
   try {
     TFileStream f(fileName, fmOpenRead | fmShareDenyWrite);
     ReadPcxStream(f, bitmap, params, f.GetSize(), progress, false);
@@ -247,7 +252,8 @@ void ReadPcx(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params
   }
 }
 
-void WritePcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress) {
+void WritePcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress) {
   raster::TAbortRef aborting(progress);
   const int width = bitmap.GetWidth(), height = bitmap.GetHeight();
   if (width <= 0 || height <= 0 || width > 65535 || height > 65536) {
@@ -352,7 +358,8 @@ void WritePcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPr
         break;
       case 8:
         for (int x = 0; x < width; ++x)
-          lines[x] = static_cast<uint8_t>(quantizer->GetRGBIndex(*reinterpret_cast<const TRGB*>(row + 3 * x)));
+          lines[x] = static_cast<uint8_t>(
+              quantizer->GetRGBIndex(*reinterpret_cast<const TRGB*>(row + 3 * x)));
         break;
       default:
         for (int x = 0; x < width; ++x) {
@@ -384,7 +391,8 @@ void WritePcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPr
   }
 }
 
-void WritePcx(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress) {
+void WritePcx(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params,
+              TProgressRec& progress) {
   try {
     TFileStream f(fileName, fmCreate);
     f.SetSize(0);
@@ -396,8 +404,8 @@ void WritePcx(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& param
 
 namespace {
 
-void PcxRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress, bool preview,
-             int64_t blockSize) {
+void PcxRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+             bool preview, int64_t blockSize) {
   TBitmap dummy;
   if (blockSize < 0) blockSize = std::max<int64_t>(0, stream.GetSize() - stream.GetPosition());
   ReadPcxStream(stream, bitmap ? *bitmap : dummy, params, blockSize, progress, preview || !bitmap);

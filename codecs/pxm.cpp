@@ -18,7 +18,9 @@ namespace pictavo {
 
 namespace {
 
-bool IsAlnum(int c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAlnum(int c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 std::string Trim(const std::string& s) {
   size_t a = 0, b = s.size();
@@ -159,7 +161,9 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
 
     const std::vector<uint8_t> scale = ScaleTable(maximum);
     const int64_t top = static_cast<int64_t>(scale.size()) - 1;
-    auto scaled = [&](int64_t v) { return scale[static_cast<size_t>(std::clamp<int64_t>(v, 0, top))]; };
+    auto scaled = [&](int64_t v) {
+      return scale[static_cast<size_t>(std::clamp<int64_t>(v, 0, top))];
+    };
     const int sampleBytes = maximum > 255 ? 2 : 1;
     const int channels = colour ? 3 : 1;
     std::vector<uint8_t> raw(size_t(w) * channels * sampleBytes + 8);
@@ -239,7 +243,8 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
   }
 }
 
-void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress) {
+void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress) {
   raster::TAbortRef aborting(progress);
   const int width = bitmap.GetWidth(), height = bitmap.GetHeight();
   if (width <= 0 || height <= 0) {
@@ -249,7 +254,8 @@ void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPr
   progress.PerUnit = 100.0 / height;
   progress.Current = 0;
   std::string comments;
-  for (int i = 0; i < params.PXM_Comments.Count(); ++i) comments += "\n# " + params.PXM_Comments.Get(i);
+  for (int i = 0; i < params.PXM_Comments.Count(); ++i)
+    comments += "\n# " + params.PXM_Comments.Get(i);
   if (!comments.empty()) comments += "\n";
 
   const TPixelFormat format = bitmap.GetPixelFormat();
@@ -291,7 +297,8 @@ void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPr
     if (kind == 4) {
       for (int i = 0; i < bytes; ++i) out[i] = uint8_t(~row[i]);
     } else if (kind == 5) {
-      for (int x = 0; x < width; ++x) out[x] = uint8_t(raster::Grey(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+      for (int x = 0; x < width; ++x)
+        out[x] = uint8_t(raster::Grey(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
     } else {
       for (int x = 0; x < width; ++x) {
         out[3 * x] = row[3 * x + 2];
@@ -307,8 +314,8 @@ void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPr
 
 namespace {
 
-void PxmRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress, bool preview,
-             int64_t) {
+void PxmRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+             bool preview, int64_t) {
   TBitmap dummy;
   PXMReadStream(stream, bitmap ? *bitmap : dummy, params, preview || !bitmap, progress);
 }

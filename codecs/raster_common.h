@@ -54,7 +54,8 @@ class TByteSource {
 // record carries none.
 class TAbortRef {
  public:
-  explicit TAbortRef(TProgressRec& progress) : flag_(progress.Aborting ? *progress.Aborting : local_) {}
+  explicit TAbortRef(TProgressRec& progress)
+      : flag_(progress.Aborting ? *progress.Aborting : local_) {}
   bool& Flag() { return flag_; }
   bool Set() const { return flag_; }
 
@@ -71,8 +72,12 @@ inline void SizeBitmap(TBitmap& bitmap, TPixelFormat format, int width, int heig
   bitmap.SetSize(width, height);
 }
 
-inline bool IsBlack(const TRGB& c) { return c.r == 0 && c.g == 0 && c.b == 0; }
-inline bool IsWhite(const TRGB& c) { return c.r == 255 && c.g == 255 && c.b == 255; }
+inline bool IsBlack(const TRGB& c) {
+  return c.r == 0 && c.g == 0 && c.b == 0;
+}
+inline bool IsWhite(const TRGB& c) {
+  return c.r == 255 && c.g == 255 && c.b == 255;
+}
 
 // Inverts the first `bytes` bytes of a row.
 inline void InvertBytes(uint8_t* row, int64_t bytes) {
@@ -81,7 +86,8 @@ inline void InvertBytes(uint8_t* row, int64_t bytes) {
 
 // Expands a row of `width` bits (most significant first) into BGR through
 // two colours.
-inline void BitsToBGR(const uint8_t* bits, uint8_t* bgr, int width, const TRGB& c0, const TRGB& c1) {
+inline void BitsToBGR(const uint8_t* bits, uint8_t* bgr, int width, const TRGB& c0,
+                      const TRGB& c1) {
   for (int x = 0; x < width; ++x) {
     const TRGB& c = (bits[x >> 3] & (0x80 >> (x & 7))) ? c1 : c0;
     bgr[3 * x] = c.b;
@@ -99,7 +105,11 @@ inline void CopyAs24(const TBitmap& source, TBitmap& dest) {
 }  // namespace pictavo::raster
 
 namespace pictavo::raster {
-constexpr TRGB Rgb(uint8_t r, uint8_t g, uint8_t b) { return TRGB{b, g, r}; }
+constexpr TRGB Rgb(uint8_t r, uint8_t g, uint8_t b) {
+  return TRGB{b, g, r};
+}
 // Grey value of a colour: (R*21 + G*71 + B*7) div 100.
-constexpr int Grey(int r, int g, int b) { return (r * 21 + g * 71 + b * 7) / 100; }
+constexpr int Grey(int r, int g, int b) {
+  return (r * 21 + g * 71 + b * 7) / 100;
+}
 }  // namespace pictavo::raster

@@ -21,7 +21,9 @@ namespace {
 constexpr char kSignature[18] = "TRUEVISION-XFILE.";  // with its terminating zero: 18 bytes
 constexpr int kExtensionSize = 495;
 
-bool ValidType(int type) { return type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11; }
+bool ValidType(int type) {
+  return type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
+}
 bool ValidDepth(int depth) {
   return depth == 1 || depth == 4 || depth == 8 || depth == 16 || depth == 24 || depth == 32;
 }
@@ -77,7 +79,8 @@ void ReadExtensionArea(TStreamReader& reader, int64_t start, TIOParamsVals& para
   params.TGA_Author = FixedString(e + 2, 41);
   const int month = GetU16LE(e + 367), day = GetU16LE(e + 369), year = GetU16LE(e + 371);
   const int hour = GetU16LE(e + 373), minute = GetU16LE(e + 375), second = GetU16LE(e + 377);
-  if (month && day && year && ValidDate(year, month, day) && hour < 24 && minute < 60 && second < 60)
+  if (month && day && year && ValidDate(year, month, day) && hour < 24 && minute < 60 &&
+      second < 60)
     params.TGA_Date = double(DaysFromCivil(year, month, day) - kDelphiEpoch) +
                       (hour * 3600 + minute * 60 + second) / 86400.0;
   params.TGA_ImageName = FixedString(e + 379, 41);
@@ -143,7 +146,9 @@ void StoreRGB(uint8_t* p, const TRGB& c) {
 // Run-length encodes one row of pixels of `unit` bytes.
 void EncodeRow(const uint8_t* row, int width, int unit, std::vector<uint8_t>& out) {
   out.clear();
-  auto same = [&](int a, int b) { return std::memcmp(row + size_t(a) * unit, row + size_t(b) * unit, unit) == 0; };
+  auto same = [&](int a, int b) {
+    return std::memcmp(row + size_t(a) * unit, row + size_t(b) * unit, unit) == 0;
+  };
   int x = 0;
   while (x < width) {
     int run = 1;
@@ -173,7 +178,8 @@ bool TryTGA(TStream& stream) {
   try {
     TStreamReader reader(stream);
     if (reader.Read(h, 18)) {
-      const bool pxm = h[0] == 'P' && h[1] >= '2' && h[1] <= '6' && (h[2] == ' ' || h[2] == '#' || h[2] == '\n');
+      const bool pxm =
+          h[0] == 'P' && h[1] >= '2' && h[1] <= '6' && (h[2] == ' ' || h[2] == '#' || h[2] == '\n');
       ok = !pxm && ValidType(h[2]) && ValidDepth(h[16]);
     }
   } catch (const std::exception&) {
@@ -203,7 +209,8 @@ void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPro
     }
     const int idLength = h[0], cmType = h[1], type = h[2];
     const int cmFirst = GetU16LE(h + 3), cmLength = GetU16LE(h + 5), cmBits = h[7];
-    const int width = GetU16LE(h + 12), height = GetU16LE(h + 14), depth = h[16], descriptor = h[17];
+    const int width = GetU16LE(h + 12), height = GetU16LE(h + 14), depth = h[16],
+              descriptor = h[17];
     params.TGA_XPos = GetU16LE(h + 8);
     params.TGA_YPos = GetU16LE(h + 10);
     if (!ValidType(type) || !ValidDepth(depth)) {
@@ -255,12 +262,30 @@ void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPro
     params.DpiX = gSystemDPIX;
     params.DpiY = gSystemDPIY;
     switch (depth) {
-      case 24: params.BitsPerSample = 8; params.SamplesPerPixel = 3; break;
-      case 32: params.BitsPerSample = 8; params.SamplesPerPixel = 4; break;
-      case 16: params.BitsPerSample = 5; params.SamplesPerPixel = 3; break;
-      case 1: params.BitsPerSample = 1; params.SamplesPerPixel = 1; break;
-      case 4: params.BitsPerSample = 4; params.SamplesPerPixel = 1; break;
-      default: params.BitsPerSample = 8; params.SamplesPerPixel = 1; break;
+      case 24:
+        params.BitsPerSample = 8;
+        params.SamplesPerPixel = 3;
+        break;
+      case 32:
+        params.BitsPerSample = 8;
+        params.SamplesPerPixel = 4;
+        break;
+      case 16:
+        params.BitsPerSample = 5;
+        params.SamplesPerPixel = 3;
+        break;
+      case 1:
+        params.BitsPerSample = 1;
+        params.SamplesPerPixel = 1;
+        break;
+      case 4:
+        params.BitsPerSample = 4;
+        params.SamplesPerPixel = 1;
+        break;
+      default:
+        params.BitsPerSample = 8;
+        params.SamplesPerPixel = 1;
+        break;
     }
     if (preview) return;
     if (!PVImageSizeAllowed(width, height)) {
@@ -292,16 +317,20 @@ void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPro
         if (rightToLeft) {
           std::vector<uint8_t> rev(units, 0);
           for (int x = 0; x < width; ++x)
-            if (bits[x >> 3] & (0x80 >> (x & 7))) rev[(width - 1 - x) >> 3] |= 0x80 >> ((width - 1 - x) & 7);
+            if (bits[x >> 3] & (0x80 >> (x & 7)))
+              rev[(width - 1 - x) >> 3] |= 0x80 >> ((width - 1 - x) & 7);
           bits.swap(rev);
         }
         std::memcpy(row, bits.data(), units);
       } else {
         uint8_t* d = line.data();
         switch (depth) {
-          case 1: raster::BitsToBGR(s, d, width, table[0], table[1]); break;
+          case 1:
+            raster::BitsToBGR(s, d, width, table[0], table[1]);
+            break;
           case 4:
-            for (int x = 0; x < width; ++x) StoreRGB(d + 3 * x, table[(x & 1) ? (s[x >> 1] & 15) : (s[x >> 1] >> 4)]);
+            for (int x = 0; x < width; ++x)
+              StoreRGB(d + 3 * x, table[(x & 1) ? (s[x >> 1] & 15) : (s[x >> 1] >> 4)]);
             break;
           case 8:
             for (int x = 0; x < width; ++x) StoreRGB(d + 3 * x, table[s[x]]);
@@ -314,13 +343,16 @@ void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPro
               d[3 * x + 2] = uint8_t(((w >> 10) & 31) * 8);
             }
             break;
-          case 24: std::memcpy(d, s, size_t(width) * 3); break;
+          case 24:
+            std::memcpy(d, s, size_t(width) * 3);
+            break;
           case 32:
             for (int x = 0; x < width; ++x) std::memcpy(d + 3 * x, s + 4 * x, 3);
             break;
         }
         if (rightToLeft)
-          for (int a = 0, b = width - 1; a < b; ++a, --b) std::swap_ranges(d + 3 * a, d + 3 * a + 3, d + 3 * b);
+          for (int a = 0, b = width - 1; a < b; ++a, --b)
+            std::swap_ranges(d + 3 * a, d + 3 * a + 3, d + 3 * b);
         std::memcpy(row, d, size_t(width) * 3);
       }
       ++progress.Current;
@@ -335,15 +367,24 @@ void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPro
   }
 }
 
-int _ConvertXBitsToYBits(const uint8_t* source, uint8_t* dest, int sourceBits, int destBits, int width,
-                         const TRGB* palette, TPVQuantizer* quantizer) {
+int _ConvertXBitsToYBits(const uint8_t* source, uint8_t* dest, int sourceBits, int destBits,
+                         int width, const TRGB* palette, TPVQuantizer* quantizer) {
   int len;
   switch (destBits) {
-    case 1: len = (width + 7) / 8; break;
-    case 4: len = (width + 1) / 2; break;
-    case 8: len = width; break;
-    case 24: len = 3 * width; break;
-    default: return 0;
+    case 1:
+      len = (width + 7) / 8;
+      break;
+    case 4:
+      len = (width + 1) / 2;
+      break;
+    case 8:
+      len = width;
+      break;
+    case 24:
+      len = 3 * width;
+      break;
+    default:
+      return 0;
   }
   auto bit = [&](int x) { return (source[x >> 3] >> (7 - (x & 7))) & 1; };
   auto nibble = [&](int x) { return (x & 1) ? (source[x >> 1] & 15) : (source[x >> 1] >> 4); };
@@ -383,7 +424,8 @@ int _ConvertXBitsToYBits(const uint8_t* source, uint8_t* dest, int sourceBits, i
   return len;
 }
 
-void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress) {
+void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress) {
   const TPixelFormat format = bitmap.GetPixelFormat();
   if (format != pf24bit && format != pf1bit) return;
   const int width = bitmap.GetWidth(), height = bitmap.GetHeight();
@@ -395,9 +437,12 @@ void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPr
   const int64_t start = stream.GetPosition();
   int depth = 24;
   if (params.SamplesPerPixel == 1) {
-    if (params.BitsPerSample == 1) depth = 1;
-    else if (params.BitsPerSample == 4) depth = 4;
-    else if (params.BitsPerSample == 8) depth = 8;
+    if (params.BitsPerSample == 1)
+      depth = 1;
+    else if (params.BitsPerSample == 4)
+      depth = 4;
+    else if (params.BitsPerSample == 8)
+      depth = 8;
   }
   TBitmap* source = &bitmap;
   std::unique_ptr<TBitmap> scratch;
@@ -485,7 +530,8 @@ void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPr
   uint8_t e[kExtensionSize] = {};
   PutU16LE(e, kExtensionSize);
   std::memcpy(e + 2, params.TGA_Author.data(), std::min<size_t>(40, params.TGA_Author.size()));
-  std::memcpy(e + 379, params.TGA_ImageName.data(), std::min<size_t>(40, params.TGA_ImageName.size()));
+  std::memcpy(e + 379, params.TGA_ImageName.data(),
+              std::min<size_t>(40, params.TGA_ImageName.size()));
   if (params.TGA_Date > 0 && params.TGA_Date < 2958466) {
     const double date = params.TGA_Date;
     const int64_t days = static_cast<int64_t>(std::floor(date));
@@ -519,8 +565,8 @@ void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPr
 
 namespace {
 
-void TgaRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress, bool preview,
-             int64_t) {
+void TgaRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+             bool preview, int64_t) {
   TBitmap dummy;
   ReadTGAStream(stream, bitmap ? *bitmap : dummy, params, progress, preview || !bitmap);
 }

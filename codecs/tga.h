@@ -12,7 +12,8 @@ namespace pictavo {
 bool TryTGA(TStream& stream);
 void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress,
                    bool preview);
-void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);
+void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress);
 
 // Converts one row of `width` pixels from srcBits to dstBits per pixel (1, 4,
 // 8, 24; 32 as a source) and returns the length of the dest row in bytes (0
@@ -20,7 +21,7 @@ void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPr
 // significant first; the 1 -> 4 and 24 -> 4 paths OR into a dest the caller
 // has zeroed.  palette (TRGB entries) serves the paths to 24 bits, quantizer
 // the paths from 24 to 4 and 8 bits.
-int _ConvertXBitsToYBits(const uint8_t* source, uint8_t* dest, int sourceBits, int destBits, int width,
-                         const TRGB* palette, TPVQuantizer* quantizer);
+int _ConvertXBitsToYBits(const uint8_t* source, uint8_t* dest, int sourceBits, int destBits,
+                         int width, const TRGB* palette, TPVQuantizer* quantizer);
 
 }  // namespace pictavo

@@ -18,7 +18,8 @@ struct IconImage {
 };
 
 // Builds an icon (type 1) or cursor (type 2) file.
-std::vector<uint8_t> BuildIcon(int type, const std::vector<IconImage>& images, int hotX = 0, int hotY = 0) {
+std::vector<uint8_t> BuildIcon(int type, const std::vector<IconImage>& images, int hotX = 0,
+                               int hotY = 0) {
   std::vector<uint8_t> f(6 + 16 * images.size(), 0);
   PutU16LE(&f[2], uint16_t(type));
   PutU16LE(&f[4], uint16_t(images.size()));
@@ -46,22 +47,27 @@ std::vector<uint8_t> BuildIcon(int type, const std::vector<IconImage>& images, i
   return f;
 }
 
-bool ReadIcon(const std::vector<uint8_t>& bytes, TBitmap& bm, TIOParamsVals& params, bool cursor = false) {
+bool ReadIcon(const std::vector<uint8_t>& bytes, TBitmap& bm, TIOParamsVals& params,
+              bool cursor = false) {
   TReadOnlyMemoryStream s(bytes.data(), int64_t(bytes.size()));
   Progress p;
-  if (cursor) CURReadStream(s, bm, params, false, p.rec);
-  else ICOReadStream(s, bm, params, false, p.rec);
+  if (cursor)
+    CURReadStream(s, bm, params, false, p.rec);
+  else
+    ICOReadStream(s, bm, params, false, p.rec);
   return !p.aborting;
 }
 
 IconImage FourBit(int w, int h) {
   IconImage im{w, h, 4, 0, -1, {}, {}, {}};
-  for (int i = 0; i < 16; ++i) im.table.push_back(TRGB{uint8_t(i * 16), uint8_t(i), uint8_t(255 - i)});
+  for (int i = 0; i < 16; ++i)
+    im.table.push_back(TRGB{uint8_t(i * 16), uint8_t(i), uint8_t(255 - i)});
   const int rl = _BitmapRowLen(w, 4), ml = _BitmapRowLen(w, 1);
   im.xorRows.assign(size_t(rl) * h, 0);
   im.maskRows.assign(size_t(ml) * h, 0);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) im.xorRows[y * rl + x / 2] |= uint8_t(((x + y) % 16) << ((x & 1) ? 0 : 4));
+    for (int x = 0; x < w; ++x)
+      im.xorRows[y * rl + x / 2] |= uint8_t(((x + y) % 16) << ((x & 1) ? 0 : 4));
   im.maskRows[0] = 0x80;  // bottom-left pixel transparent
   return im;
 }
@@ -74,9 +80,9 @@ TEST(IcoReader, PaletteDepthsMaskAndOddWidth) {
   ASSERT_TRUE(ReadIcon(f, bm, params));
   ASSERT_EQ(bm.GetWidth(), 5);
   EXPECT_EQ(bm.GetPixelFormat(), pf24bit);
-  EXPECT_EQ(PixelOf(bm, 0, 2), (TRGB{1, 2, 3}));          // masked
-  EXPECT_EQ(PixelOf(bm, 4, 2), (TRGB{64, 4, 251}));       // file row 0, index 4
-  EXPECT_EQ(PixelOf(bm, 3, 0), (TRGB{80, 5, 250}));       // file row 2, index 5
+  EXPECT_EQ(PixelOf(bm, 0, 2), (TRGB{1, 2, 3}));     // masked
+  EXPECT_EQ(PixelOf(bm, 4, 2), (TRGB{64, 4, 251}));  // file row 0, index 4
+  EXPECT_EQ(PixelOf(bm, 3, 0), (TRGB{80, 5, 250}));  // file row 2, index 5
   EXPECT_EQ(params.BitsPerSample, 4);
   // The same data declaring two colours is still decoded by its bit count.
   auto im = FourBit(5, 3);

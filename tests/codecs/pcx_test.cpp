@@ -12,7 +12,9 @@ namespace {
 
 using namespace testutil;
 
-std::vector<uint8_t> Bytes(TMemoryStream& m) { return std::vector<uint8_t>(m.Memory(), m.Memory() + m.GetSize()); }
+std::vector<uint8_t> Bytes(TMemoryStream& m) {
+  return std::vector<uint8_t>(m.Memory(), m.Memory() + m.GetSize());
+}
 
 bool ReadPcxBytes(const std::vector<uint8_t>& bytes, TBitmap& bm, TIOParamsVals& params) {
   TReadOnlyMemoryStream s(bytes.data(), int64_t(bytes.size()));
@@ -40,8 +42,10 @@ TEST(PcxCodec, RoundTripsEveryDepthAndEncoding) {
       SCOPED_TRACE(depth);
       TBitmap src;
       const int w = 37, h = 9;  // odd width: padding of every row form
-      if (depth == 1) MakeBW(src, w, h);
-      else MakeImage(src, w, h, depth == 4 ? 11 : depth == 8 ? 200 : 0);
+      if (depth == 1)
+        MakeBW(src, w, h);
+      else
+        MakeImage(src, w, h, depth == 4 ? 11 : depth == 8 ? 200 : 0);
       TIOParamsVals params;
       params.BitsPerSample = depth == 24 ? 8 : depth;
       params.SamplesPerPixel = depth == 24 ? 3 : 1;
@@ -138,8 +142,8 @@ TEST(PcxCodec, OddWidthFourBitsAndColouredTwoColourFiles) {
   EXPECT_EQ(PixelOf(bm, 2, 0).r, 0x30);
   // Two colours that are not black and white load as pf24bit.
   auto c = Header(1, 1, 8, 1, 2, 0);
-  c[16] = 200;           // entry 0 red
-  c[19 + 2] = 150;       // entry 1 blue
+  c[16] = 200;      // entry 0 red
+  c[19 + 2] = 150;  // entry 1 blue
   c.insert(c.end(), {0x0F, 0});
   ASSERT_TRUE(ReadPcxBytes(c, bm, params));
   EXPECT_EQ(bm.GetPixelFormat(), pf24bit);
@@ -148,7 +152,8 @@ TEST(PcxCodec, OddWidthFourBitsAndColouredTwoColourFiles) {
 }
 
 TEST(PcxCodec, InteroperatesWithImageMagick) {
-  if (!HaveTool("convert") || !HaveTool("pcxtoppm")) GTEST_SKIP() << "ImageMagick or netpbm missing";
+  if (!HaveTool("convert") || !HaveTool("pcxtoppm"))
+    GTEST_SKIP() << "ImageMagick or netpbm missing";
   TBitmap src;
   MakeImage(src, 45, 23);
   const std::string ppm = TempPath("pcx_src.ppm");
@@ -169,8 +174,8 @@ TEST(PcxCodec, InteroperatesWithImageMagick) {
   MakeImage(few, 45, 23, 5);
   const std::string fewPpm = TempPath("pcx_few.ppm");
   WritePPM(few, fewPpm);
-  for (std::string cmd : {"ppmtopcx -24bit SRC", "ppmtopcx -8bit SRC", "ppmtopcx SRC",
-                          "ppmtopcx -packed SRC"}) {
+  for (std::string cmd :
+       {"ppmtopcx -24bit SRC", "ppmtopcx -8bit SRC", "ppmtopcx SRC", "ppmtopcx -packed SRC"}) {
     SCOPED_TRACE(cmd);
     const std::string pcx = TempPath("pcx_netpbm.pcx");
     cmd.replace(cmd.find("SRC"), 3, "'" + fewPpm + "'");
@@ -183,8 +188,10 @@ TEST(PcxCodec, InteroperatesWithImageMagick) {
   // Our files decoded by netpbm.
   for (int depth : {1, 8, 24}) {
     TBitmap img;
-    if (depth == 1) MakeBW(img, 45, 23);
-    else MakeImage(img, 45, 23, depth == 8 ? 60 : 0);
+    if (depth == 1)
+      MakeBW(img, 45, 23);
+    else
+      MakeImage(img, 45, 23, depth == 8 ? 60 : 0);
     TIOParamsVals params;
     params.BitsPerSample = depth == 24 ? 8 : depth;
     params.SamplesPerPixel = depth == 24 ? 3 : 1;

@@ -106,12 +106,15 @@ TEST(PxmCodec, WriterForms) {
 }
 
 TEST(PxmCodec, InteroperatesWithNetpbmAndImageMagick) {
-  if (!HaveTool("convert") || !HaveTool("pnmdepth")) GTEST_SKIP() << "ImageMagick or netpbm missing";
+  if (!HaveTool("convert") || !HaveTool("pnmdepth"))
+    GTEST_SKIP() << "ImageMagick or netpbm missing";
   TBitmap src;
   MakeImage(src, 21, 13);
   const std::string ppm = TempPath("pxm_src.ppm");
   WritePPM(src, ppm);
-  struct Case { std::string cmd, file; };
+  struct Case {
+    std::string cmd, file;
+  };
   const std::vector<Case> cases = {
       {"convert SRC -compress none ppm:OUT", "plain.ppm"},
       {"convert SRC ppm:OUT", "raw.ppm"},
@@ -142,8 +145,10 @@ TEST(PxmCodec, InteroperatesWithNetpbmAndImageMagick) {
   // Our P4, P5 and P6 decoded by netpbm/ImageMagick.
   for (int form : {4, 5, 6}) {
     TBitmap img;
-    if (form == 4) MakeBW(img, 21, 13);
-    else MakeImage(img, 21, 13);
+    if (form == 4)
+      MakeBW(img, 21, 13);
+    else
+      MakeImage(img, 21, 13);
     TIOParamsVals params;
     params.BitsPerSample = form == 4 ? 1 : 8;
     params.SamplesPerPixel = form == 6 ? 3 : 1;

@@ -27,11 +27,14 @@ inline bool HaveTool(const std::string& tool) {
   return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-inline bool Shell(const std::string& cmd) { return std::system(("(" + cmd + ") >/dev/null 2>&1").c_str()) == 0; }
+inline bool Shell(const std::string& cmd) {
+  return std::system(("(" + cmd + ") >/dev/null 2>&1").c_str()) == 0;
+}
 
 inline std::vector<uint8_t> ReadFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)),
+                              std::istreambuf_iterator<char>());
 }
 
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -115,7 +118,8 @@ inline void MakeBW(TBitmap& bm, int w, int h) {
 // Writes the bitmap as a binary PPM for external tools.
 inline void WritePPM(const TBitmap& bm, const std::string& path) {
   std::vector<uint8_t> out;
-  std::string head = "P6\n" + std::to_string(bm.GetWidth()) + " " + std::to_string(bm.GetHeight()) + "\n255\n";
+  std::string head =
+      "P6\n" + std::to_string(bm.GetWidth()) + " " + std::to_string(bm.GetHeight()) + "\n255\n";
   out.assign(head.begin(), head.end());
   for (int y = 0; y < bm.GetHeight(); ++y)
     for (int x = 0; x < bm.GetWidth(); ++x) {

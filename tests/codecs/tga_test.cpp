@@ -31,7 +31,8 @@ std::vector<uint8_t> WriteTga(TBitmap& bm, TIOParamsVals& params) {
 TEST(TgaCodec, CorpusMatchesReferences) {
   // The corpus beside the source tree, or beside the worktree folder.
   std::string root = std::string(PICTAVO_CORPUS_DIR) + "/tga";
-  if (!std::filesystem::exists(root)) root = std::filesystem::path(std::string(PICTAVO_CORPUS_DIR) + "/../../../shared/corpus/tga")
+  if (!std::filesystem::exists(root))
+    root = std::filesystem::path(std::string(PICTAVO_CORPUS_DIR) + "/../../../shared/corpus/tga")
                .lexically_normal()
                .string();
   if (!std::filesystem::exists(root)) GTEST_SKIP() << "no TGA corpus";
@@ -46,7 +47,8 @@ TEST(TgaCodec, CorpusMatchesReferences) {
       TIOParamsVals params;
       const auto bytes = ReadFile(entry.path().string());
       ASSERT_TRUE(ReadTga(bytes, bm, params));
-      const bool fiveBits = bytes[16] == 16 || (bytes[1] == 1 && (bytes[7] == 15 || bytes[7] == 16));
+      const bool fiveBits =
+          bytes[16] == 16 || (bytes[1] == 1 && (bytes[7] == 15 || bytes[7] == 16));
       ASSERT_GT(bm.GetWidth(), 0);
       if (!magick) continue;
       // The PNG reference where there is one, else ImageMagick's own decoding.
@@ -54,7 +56,8 @@ TEST(TgaCodec, CorpusMatchesReferences) {
       auto png = entry.path();
       png.replace_extension(".png");
       if (std::filesystem::exists(png)) ref = png.string();
-      const std::string copy = TempPath(entry.path().stem().string() + (ref == png.string() ? ".png" : ".tga"));
+      const std::string copy =
+          TempPath(entry.path().stem().string() + (ref == png.string() ? ".png" : ".tga"));
       std::filesystem::copy_file(ref, copy, std::filesystem::copy_options::overwrite_existing);
       int w, h;
       auto rgb = MagickRGB(copy, w, h);
@@ -72,7 +75,8 @@ TEST(TgaCodec, RoundTripsEveryDepthAndEncoding) {
       SCOPED_TRACE(depth);
       TBitmap src;
       const int w = 29, h = 7;
-      if (depth == 1) MakeBW(src, w, h);
+      if (depth == 1)
+        MakeBW(src, w, h);
       else if (depth == 80) {
         MakeImage(src, w, h);
         for (int y = 0; y < h; ++y)
@@ -106,8 +110,11 @@ TEST(TgaCodec, RoundTripsEveryDepthAndEncoding) {
         EXPECT_LE(MaxDiff(src, back), depth == 8 ? 8 : 0);
       }
       const int type = bytes[2];
-      const int expected = depth == 1 ? 3 : depth == 4 ? 1 : depth == 80 ? (rle ? 11 : 3)
-                         : depth == 8 ? (rle ? 9 : 1) : (rle ? 10 : 2);
+      const int expected = depth == 1    ? 3
+                           : depth == 4  ? 1
+                           : depth == 80 ? (rle ? 11 : 3)
+                           : depth == 8  ? (rle ? 9 : 1)
+                                         : (rle ? 10 : 2);
       EXPECT_EQ(type, expected);
       EXPECT_EQ(bytes[1], (depth == 4 || depth == 8) ? 1 : 0);
     }
@@ -198,9 +205,9 @@ TEST(TgaCodec, ColourMapsAndOrientation) {
 TEST(TgaCodec, MalformedFiles) {
   TBitmap bm;
   TIOParamsVals params;
-  EXPECT_FALSE(ReadTga(Header(0, 5, 2, 2, 24), bm, params));   // bad type
-  EXPECT_FALSE(ReadTga(Header(0, 2, 2, 2, 12), bm, params));   // bad depth
-  EXPECT_FALSE(ReadTga({1, 2, 3}, bm, params));                // shorter than a header
+  EXPECT_FALSE(ReadTga(Header(0, 5, 2, 2, 24), bm, params));  // bad type
+  EXPECT_FALSE(ReadTga(Header(0, 2, 2, 2, 12), bm, params));  // bad depth
+  EXPECT_FALSE(ReadTga({1, 2, 3}, bm, params));               // shorter than a header
   // RLE data that ends early: the first row is decoded, then abort.
   auto f = Header(0, 10, 2, 2, 24);
   f.insert(f.end(), {0x81, 10, 20, 30});
