@@ -287,8 +287,15 @@ void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
     raster::CopyAs24(bitmap, *scratch);
     source = scratch.get();
   }
-  std::string header = "P" + std::to_string(kind) + " " + comments + std::to_string(width) + " " +
-                       std::to_string(height) + (kind == 4 ? "" : " 255") + "\n";
+  std::string header = "P";
+  header += char('0' + kind);
+  header += ' ';
+  header += comments;
+  header += std::to_string(width);
+  header += ' ';
+  header += std::to_string(height);
+  if (kind != 4) header += " 255";
+  header += '\n';
   SafeStreamWrite(stream, aborting.Flag(), header.data(), int64_t(header.size()));
   const int bytes = kind == 4 ? (width + 7) / 8 : kind == 5 ? width : 3 * width;
   std::vector<uint8_t> out(bytes);
