@@ -1,0 +1,285 @@
+#include "codecs/ico.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "codecs/bmp.h"
+#include "codecs/png.h"
+#include "codecs/raster_common.h"
+#include "core/pvutils.h"
+#include "core/streamreader.h"
+#include "io/codec_table.h"
+#include "io/registry.h"
+
+namespace pictavo {
+
+namespace {
+
+bool TryDirectory(TStream& stream, int type) {
+  const int64_t pos = stream.GetPosition();
+  bool ok = false;
+  try {
+    TStreamReader reader(stream);
+    if (reader.Remaining() > 22) {
+      uint8_t h[6];
+      reader.Read(h, 6);
+      const int count = GetU16LE(h + 4);
+      ok = GetU16LE(h) == 0 && GetU16LE(h + 2) == type && count > 0;
+      for (int i = 0; ok && i < count; ++i) {
+        uint8_t e[16];
+        if (!reader.Read(e, 16)) {
+          ok = false;
+          break;
+        }
+        const int64_t here = reader.Position() - reader.Start();
+        ok = e[3] == 0 && GetU32LE(e + 8) != 0 && int64_t(GetU32LE(e + 12)) >= here;
+      }
+    }
+  } catch (const std::exception&) {
+    ok = false;
+  }
+  stream.Seek(pos, soBeginning);
+  return ok;
+}
+
+const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+// One image of an icon or cursor directory.
+void ReadIconImage(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool preview,
+                   TProgressRec& progress, bool cursor) {
+  try {
+    TStreamReader reader(stream);
+    const int64_t start = reader.Start();
+    uint8_t h[6];
+    if (!reader.Read(h, 6)) {
+      progress.Abort();
+      return;
+    }
+    if (!cursor && h[0] == 'B' && h[1] == 'M') {
+      reader.SeekTo(start);
+      BMPReadStream(stream, bitmap, reader.End() - start, params, progress, preview);
+      return;
+    }
+    const int count = GetU16LE(h + 4);
+    const int index = cursor ? params.CUR_ImageIndex : params.ICO_ImageIndex;
+    if (index < 0 || index >= count) return;
+    uint8_t e[16];
+    for (int i = 0; i <= index; ++i)
+      if (!reader.Read(e, 16)) {
+        progress.Abort();
+        return;
+      }
+    const int64_t offset = GetU32LE(e + 12), dataSize = GetU32LE(e + 8);
+    if (!reader.SeekTo(start + offset)) {
+      progress.Abort();
+      return;
+    }
+    const TRGB background = cursor ? params.CUR_Background : params.ICO_Background;
+    if (cursor) {
+      params.CUR_XHotSpot = GetU16LE(e + 4);
+      params.CUR_YHotSpot = GetU16LE(e + 6);
+    }
+    uint8_t bi[40];
+    if (!reader.Read(bi, 40)) {
+      progress.Abort();
+      return;
+    }
+    if (std::memcmp(bi, kPngSignature, 8) == 0) {
+      // A PNG stream as the image data: decoded from a copy of exactly its bytes.
+      const int64_t n = std::min<int64_t>(dataSize, reader.End() - (start + offset));
+      std::vector<uint8_t> png;
+      reader.SeekTo(start + offset);
+      if (!reader.ReadBytes(png, n)) {
+        progress.Abort();
+        return;
+      }
+      TReadOnlyMemoryStream ms(png.data(), int64_t(png.size()));
+      const TRGB saved = params.PNG_Background;
+      params.PNG_Background = background;
+      ReadPNGStream(ms, &bitmap, params, preview, progress);
+      params.PNG_Background = saved;
+      return;
+    }
+    const int32_t biWidth = static_cast<int32_t>(GetU32LE(bi + 4));
+    const int32_t biHeight = static_cast<int32_t>(GetU32LE(bi + 8));
+    const int biBitCount = GetU16LE(bi + 14);
+    const uint32_t clrUsed = GetU32LE(bi + 32);
+    const int32_t xppm = static_cast<int32_t>(GetU32LE(bi + 24)),
+                  yppm = static_cast<int32_t>(GetU32LE(bi + 28));
+    params.DpiX = xppm >= 1 ? static_cast<int>(std::nearbyint(xppm / 100.0 * 2.54)) : gSystemDPIX;
+    params.DpiY = yppm >= 1 ? static_cast<int>(std::nearbyint(yppm / 100.0 * 2.54)) : gSystemDPIY;
+
+    // For cursors the entry's bit-count field holds the hot spot.
+    int bits = cursor ? 0 : GetU16LE(e + 6);
+    if (biBitCount != 0) bits = biBitCount;
+    const int entryColours = e[2];
+    if (bits == 0) {
+      if (entryColours == 0) {
+        progress.Abort();
+        return;
+      }
+      bits = _NColToBitsPixel(entryColours);
+    }
+    params.BitsPerSample = bits > 8 ? 8 : bits;
+    params.SamplesPerPixel = bits > 8 ? 3 : 1;
+    if (cursor) {
+      params.SamplesPerPixel = 1;
+      params.BitsPerSample = bits;
+    }
+    int64_t width = e[0] ? e[0] : biWidth;
+    int64_t height = e[1] ? e[1] : std::abs(int64_t(biHeight)) / 2;
+    if (!cursor && e[0] && biWidth != 0 && e[0] != biWidth && biWidth < 2048 && biHeight < 2048) {
+      width = biWidth;
+      height = std::abs(int64_t(biHeight)) / 2;
+    }
+    // The colour table: biClrUsed entries when it is smaller than 2^bits, else
+    // 2^bits (the entry's colour count only sizes it when the header has no
+    // bit count).  Indices beyond the table read black.
+    TRGB table[256] = {};
+    int tableSize = 0;
+    if (bits <= 8) {
+      tableSize = 1 << bits;
+      if (clrUsed > 0 && clrUsed < uint32_t(tableSize)) tableSize = int(clrUsed);
+      const uint32_t headerSize = GetU32LE(bi);
+      if (headerSize > 40 && !reader.Skip(std::min<int64_t>(headerSize - 40, reader.Remaining()))) {
+        progress.Abort();
+        return;
+      }
+      uint8_t raw[1024];
+      if (!reader.Read(raw, int64_t(tableSize) * 4)) {
+        progress.Abort();
+        return;
+      }
+      for (int i = 0; i < tableSize; ++i)
+        table[i] = raster::Rgb(raw[4 * i + 2], raw[4 * i + 1], raw[4 * i]);
+      params.SetColorMap(table, tableSize);
+    } else {
+      params.FreeColorMap();
+    }
+    params.Width = static_cast<int32_t>(std::min<int64_t>(width, 0x7FFFFFFF));
+    params.Height = static_cast<int32_t>(std::min<int64_t>(height, 0x7FFFFFFF));
+    if (preview) return;
+    if (!PVImageSizeAllowed(width, height)) {
+      progress.Abort();
+      return;
+    }
+    const int w = static_cast<int>(width), hgt = static_cast<int>(height);
+    // Black and white two-colour images load as pf1bit, any other as pf24bit.
+    const bool bw = bits == 1 && ((raster::IsBlack(table[0]) && raster::IsWhite(table[1])) ||
+                                  (raster::IsWhite(table[0]) && raster::IsBlack(table[1])));
+    raster::SizeBitmap(bitmap, bw ? pf1bit : pf24bit, w, hgt);
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return;
+
+    const int64_t rowLen = _BitmapRowLen(w, bits), maskLen = _BitmapRowLen(w, 1);
+    std::vector<uint8_t> xorData, maskData;
+    const int64_t xorWant = rowLen * hgt, maskWant = maskLen * hgt;
+    xorData.resize(size_t(std::min(xorWant, reader.Remaining())));
+    reader.Read(xorData.data(), int64_t(xorData.size()));
+    maskData.resize(size_t(std::min(maskWant, reader.Remaining())));
+    reader.Read(maskData.data(), int64_t(maskData.size()));
+    const bool truncated = int64_t(xorData.size()) < xorWant || int64_t(maskData.size()) < maskWant;
+    const int64_t xorRows = int64_t(xorData.size()) / rowLen;
+    const int64_t maskRows = int64_t(maskData.size()) / maskLen;
+
+    // 32-bit images whose alpha is all zero rely on the mask instead.
+    bool useAlpha = false;
+    if (bits == 32)
+      for (size_t i = 3; i < xorData.size() && !useAlpha; i += 4) useAlpha = xorData[i] != 0;
+
+    for (int i = 0; i < hgt && i < xorRows; ++i) {  // file row i is bitmap row hgt-1-i
+      uint8_t* row = bitmap.ScanLine(hgt - 1 - i);
+      const uint8_t* src = xorData.data() + size_t(i) * rowLen;
+      const uint8_t* mask = i < maskRows ? maskData.data() + size_t(i) * maskLen : nullptr;
+      auto masked = [&](int x) { return mask && (mask[x >> 3] & (0x80 >> (x & 7))); };
+      auto put = [&](int x, const TRGB& c) {
+        row[3 * x] = c.b;
+        row[3 * x + 1] = c.g;
+        row[3 * x + 2] = c.r;
+      };
+      switch (bits) {
+        case 1:
+          if (bw) {
+            const int n = (w + 7) / 8;
+            std::memcpy(row, src, n);
+            if (raster::IsWhite(table[0])) raster::InvertBytes(row, n);
+            if (mask && raster::IsWhite(background))
+              for (int k = 0; k < n; ++k) row[k] ^= mask[k];
+          } else {
+            for (int x = 0; x < w; ++x)
+              put(x, masked(x) ? background : table[(src[x >> 3] >> (7 - (x & 7))) & 1]);
+          }
+          break;
+        case 4:
+          for (int x = 0; x < w; ++x)
+            put(x,
+                masked(x) ? background : table[(x & 1) ? (src[x >> 1] & 15) : (src[x >> 1] >> 4)]);
+          break;
+        case 8:
+          for (int x = 0; x < w; ++x) put(x, masked(x) ? background : table[src[x]]);
+          break;
+        case 24:
+          std::memcpy(row, src, size_t(w) * 3);
+          break;
+        case 32:
+          for (int x = 0; x < w; ++x) {
+            const uint8_t* p = src + 4 * x;
+            if (useAlpha) {
+              const int a = p[3];
+              auto mix = [&](int c, int bg) {
+                return uint8_t((c * a + bg * (255 - a) + 127) / 255);
+              };
+              row[3 * x] = mix(p[0], background.b);
+              row[3 * x + 1] = mix(p[1], background.g);
+              row[3 * x + 2] = mix(p[2], background.r);
+            } else if (masked(x)) {
+              put(x, background);
+            } else {
+              std::memcpy(row + 3 * x, p, 3);
+            }
+          }
+          break;
+      }
+    }
+    if (truncated) progress.Abort();
+  } catch (const std::exception&) {
+    progress.Abort();
+  }
+}
+
+void IcoRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+             bool preview, int64_t) {
+  TBitmap dummy;
+  ICOReadStream(stream, bitmap ? *bitmap : dummy, params, preview || !bitmap, progress);
+}
+
+void CurRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+             bool preview, int64_t) {
+  TBitmap dummy;
+  CURReadStream(stream, bitmap ? *bitmap : dummy, params, preview || !bitmap, progress);
+}
+
+}  // namespace
+
+bool ICOTryStream(TStream& stream) {
+  return TryDirectory(stream, 1);
+}
+bool CURTryStream(TStream& stream) {
+  return TryDirectory(stream, 2);
+}
+
+void ICOReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool preview,
+                   TProgressRec& progress) {
+  ReadIconImage(stream, bitmap, params, preview, progress, false);
+}
+
+void CURReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool preview,
+                   TProgressRec& progress) {
+  ReadIconImage(stream, bitmap, params, preview, progress, true);
+}
+
+PICTAVO_REGISTER_CODEC(ftICO, IcoRead, nullptr, ICOTryStream)
+PICTAVO_REGISTER_CODEC(ftCUR, CurRead, nullptr, CURTryStream)
+
+}  // namespace pictavo

@@ -1,0 +1,334 @@
+#include "codecs/pxm.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "codecs/raster_common.h"
+#include "core/conversions.h"
+#include "core/pvutils.h"
+#include "core/streamreader.h"
+#include "io/codec_table.h"
+#include "io/registry.h"
+
+namespace pictavo {
+
+namespace {
+
+bool IsAlnum(int c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+std::string Trim(const std::string& s) {
+  size_t a = 0, b = s.size();
+  while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
+  while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
+  return s.substr(a, b - a);
+}
+
+// Header and ASCII-sample tokens: a run of letters and digits (the byte that
+// ends it is consumed), or a comment line kept with its leading '#'.  Empty
+// at the end of the data.
+class TPxmTokens {
+ public:
+  explicit TPxmTokens(raster::TByteSource& source) : src_(source) {}
+  std::string Next() {
+    int c = src_.Get();
+    while (c >= 0 && !IsAlnum(c) && c != '#') c = src_.Get();
+    std::string token;
+    if (c < 0) return token;
+    if (c == '#') {
+      while (c >= 0 && c != '\n' && c != '\r') {
+        token.push_back(static_cast<char>(c));
+        if (token.size() > 65536) break;  // one comment line is bounded
+        c = src_.Get();
+      }
+      return Trim(token);
+    }
+    while (c >= 0 && IsAlnum(c)) {
+      if (token.size() < 32) token.push_back(static_cast<char>(c));
+      c = src_.Get();
+    }
+    return token;
+  }
+  // The next token that is not a comment; comments go to `comments` when given.
+  std::string NextValue(TStrings* comments) {
+    for (;;) {
+      std::string t = Next();
+      if (t.empty() || t[0] != '#') return t;
+      if (comments) comments->Add(Trim(t.substr(1)));
+    }
+  }
+
+ private:
+  raster::TByteSource& src_;
+};
+
+// A decimal number; -1 when the token does not parse (or is too large).
+int64_t ParseNumber(const std::string& t) {
+  if (t.empty() || t.size() > 10) return -1;
+  int64_t v = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') return -1;
+    v = v * 10 + (c - '0');
+  }
+  return v > 0x7FFFFFFF ? -1 : v;
+}
+
+// Builds the table that turns a sample (clamped to the maximum) into 0..255:
+// trunc(v / maximum * 255), done in integers; a maximum of 0 gives 0.
+std::vector<uint8_t> ScaleTable(int64_t maximum) {
+  const int64_t entries = std::clamp<int64_t>(maximum, 0, 65535) + 1;
+  std::vector<uint8_t> table(static_cast<size_t>(entries));
+  for (int64_t v = 0; v < entries; ++v) table[v] = maximum > 0 ? uint8_t(v * 255 / maximum) : 0;
+  return table;
+}
+
+}  // namespace
+
+bool TryPXM(TStream& stream) {
+  const int64_t pos = stream.GetPosition();
+  bool ok = false;
+  try {
+    TStreamReader reader(stream);
+    raster::TByteSource source(reader, 512);
+    TPxmTokens tokens(source);
+    // Up to 501 tokens, comments included.
+    int budget = 501;
+    auto next = [&]() -> std::string {
+      while (budget-- > 0) {
+        std::string t = tokens.Next();
+        if (t.empty() || t[0] != '#') return t;
+      }
+      return std::string();
+    };
+    std::string magic = next();
+    if (magic.size() == 2 && magic[0] == 'P' && magic[1] >= '1' && magic[1] <= '6') {
+      const int64_t width = ParseNumber(next());
+      const int64_t height = ParseNumber(next());
+      bool more = true;
+      if (magic[1] != '1' && magic[1] != '4') more = !next().empty();
+      ok = more && width > 0 && height > 0;
+    }
+  } catch (const std::exception&) {
+    ok = false;
+  }
+  stream.Seek(pos, soBeginning);
+  return ok;
+}
+
+void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool preview,
+                   TProgressRec& progress) {
+  try {
+    TStreamReader reader(stream);
+    raster::TByteSource source(reader, 65536);
+    TPxmTokens tokens(source);
+    params.PXM_Comments.Clear();
+    const std::string magic = tokens.NextValue(&params.PXM_Comments);
+    const int64_t width = ParseNumber(tokens.NextValue(&params.PXM_Comments));
+    const int64_t height = ParseNumber(tokens.NextValue(&params.PXM_Comments));
+    const int kind = (magic.size() == 2 && magic[0] == 'P' && magic[1] >= '1' && magic[1] <= '6')
+                         ? magic[1] - '0'
+                         : 0;
+    int64_t maximum = 1;
+    if (kind != 1 && kind != 4) maximum = ParseNumber(tokens.NextValue(&params.PXM_Comments));
+    if (width <= 0 || height <= 0 || kind == 0) {
+      progress.Abort();
+      return;
+    }
+    if (maximum < 0) maximum = 0;
+    params.FreeColorMap();
+    params.Width = static_cast<int32_t>(width);
+    params.Height = static_cast<int32_t>(height);
+    params.DpiX = gSystemDPIX;
+    params.DpiY = gSystemDPIY;
+    progress.PerUnit = 100.0 / height;
+    progress.Current = 0;
+    const bool bits = kind == 1 || kind == 4;
+    const bool colour = kind == 3 || kind == 6;
+    params.BitsPerSample = bits ? 1 : 8;
+    params.SamplesPerPixel = colour ? 3 : 1;
+    if (preview) return;
+    if (!PVImageSizeAllowed(width, height)) {
+      progress.Abort();
+      return;
+    }
+    const int w = static_cast<int>(width), hgt = static_cast<int>(height);
+    raster::SizeBitmap(bitmap, bits ? pf1bit : pf24bit, w, hgt);
+
+    const std::vector<uint8_t> scale = ScaleTable(maximum);
+    const int64_t top = static_cast<int64_t>(scale.size()) - 1;
+    auto scaled = [&](int64_t v) {
+      return scale[static_cast<size_t>(std::clamp<int64_t>(v, 0, top))];
+    };
+    const int sampleBytes = maximum > 255 ? 2 : 1;
+    const int channels = colour ? 3 : 1;
+    std::vector<uint8_t> raw(size_t(w) * channels * sampleBytes + 8);
+    const int bitBytes = (w + 7) / 8;
+    bool complete = true;
+    for (int y = 0; y < hgt && complete; ++y) {
+      uint8_t* row = bitmap.ScanLine(y);
+      switch (kind) {
+        case 1:
+          std::memset(row, 0, bitBytes);
+          for (int x = 0; x < w; ++x) {
+            int c = source.Get();
+            while (c >= 0 && c != '0' && c != '1') c = source.Get();
+            if (c < 0) {
+              complete = false;
+              break;
+            }
+            if (c == '0') row[x >> 3] |= uint8_t(0x80 >> (x & 7));
+          }
+          break;
+        case 2:
+        case 3:
+          for (int x = 0; x < w && complete; ++x) {
+            uint8_t v[3];
+            for (int k = 0; k < channels; ++k) {
+              std::string t = tokens.NextValue(nullptr);
+              if (t.empty()) {
+                complete = false;
+                break;
+              }
+              v[k] = scaled(std::max<int64_t>(0, ParseNumber(t)));
+            }
+            if (!complete) break;
+            if (channels == 1) {
+              row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = v[0];
+            } else {
+              row[3 * x] = v[2];
+              row[3 * x + 1] = v[1];
+              row[3 * x + 2] = v[0];
+            }
+          }
+          break;
+        case 4: {
+          size_t n = source.Read(row, bitBytes);
+          complete = n == size_t(bitBytes);
+          raster::InvertBytes(row, int64_t(n));
+          break;
+        }
+        default: {
+          const size_t want = size_t(w) * channels * sampleBytes;
+          const size_t n = source.Read(raw.data(), want);
+          complete = n == want;
+          const size_t samples = n / sampleBytes;
+          for (size_t i = 0; i < samples; ++i) {
+            const int64_t v = sampleBytes == 2 ? GetU16BE(raw.data() + 2 * i) : raw[i];
+            raw[i] = scaled(v);  // samples shrink in place to one byte each
+          }
+          const size_t pixels = samples / channels;
+          for (size_t x = 0; x < pixels; ++x) {
+            if (channels == 1) {
+              row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = raw[x];
+            } else {
+              row[3 * x] = raw[3 * x + 2];
+              row[3 * x + 1] = raw[3 * x + 1];
+              row[3 * x + 2] = raw[3 * x];
+            }
+          }
+          break;
+        }
+      }
+      ++progress.Current;
+      if (progress.Report(static_cast<int>(progress.Current * progress.PerUnit))) return;
+    }
+    if (!complete) progress.Abort();
+  } catch (const std::exception&) {
+    progress.Abort();
+  }
+}
+
+void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress) {
+  raster::TAbortRef aborting(progress);
+  const int width = bitmap.GetWidth(), height = bitmap.GetHeight();
+  if (width <= 0 || height <= 0) {
+    progress.Abort();
+    return;
+  }
+  progress.PerUnit = 100.0 / height;
+  progress.Current = 0;
+  std::string comments;
+  for (int i = 0; i < params.PXM_Comments.Count(); ++i)
+    comments += "\n# " + params.PXM_Comments.Get(i);
+  if (!comments.empty()) comments += "\n";
+
+  const TPixelFormat format = bitmap.GetPixelFormat();
+  int kind;
+  if (format == pf1bit || (params.BitsPerSample == 1 && params.SamplesPerPixel == 1)) {
+    kind = 4;
+  } else if (params.BitsPerSample == 8 && params.SamplesPerPixel == 1) {
+    kind = 5;
+  } else if (format == pf24bit || (params.BitsPerSample == 8 && params.SamplesPerPixel == 3)) {
+    kind = 6;
+  } else {
+    return;
+  }
+  TBitmap* source = &bitmap;
+  std::unique_ptr<TBitmap> scratch;
+  if (kind == 4 && format != pf1bit) {
+    // Two colours map to their bits (0 the darker); anything else is dithered.
+    TRGB c0, c1;
+    scratch = _ConvertTo1bit(bitmap, c0, c1);
+    if (!scratch) {
+      scratch = std::make_unique<TBitmap>();
+      raster::CopyAs24(bitmap, *scratch);
+      _ConvertToBWOrdered(*scratch, progress);
+      if (scratch->GetPixelFormat() != pf1bit) scratch->SetPixelFormat(pf1bit);
+    }
+    source = scratch.get();
+  } else if (kind != 4 && format != pf24bit) {
+    scratch = std::make_unique<TBitmap>();
+    raster::CopyAs24(bitmap, *scratch);
+    source = scratch.get();
+  }
+  std::string header = "P";
+  header += char('0' + kind);
+  header += ' ';
+  header += comments;
+  header += std::to_string(width);
+  header += ' ';
+  header += std::to_string(height);
+  if (kind != 4) header += " 255";
+  header += '\n';
+  SafeStreamWrite(stream, aborting.Flag(), header.data(), int64_t(header.size()));
+  const int bytes = kind == 4 ? (width + 7) / 8 : kind == 5 ? width : 3 * width;
+  std::vector<uint8_t> out(bytes);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = source->ScanLine(y);
+    if (kind == 4) {
+      for (int i = 0; i < bytes; ++i) out[i] = uint8_t(~row[i]);
+    } else if (kind == 5) {
+      for (int x = 0; x < width; ++x)
+        out[x] = uint8_t(raster::Grey(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+    } else {
+      for (int x = 0; x < width; ++x) {
+        out[3 * x] = row[3 * x + 2];
+        out[3 * x + 1] = row[3 * x + 1];
+        out[3 * x + 2] = row[3 * x];
+      }
+    }
+    SafeStreamWrite(stream, aborting.Flag(), out.data(), bytes);
+    ++progress.Current;
+    progress.Report(static_cast<int>(progress.Current * progress.PerUnit));
+  }
+}
+
+namespace {
+
+void PxmRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+             bool preview, int64_t) {
+  TBitmap dummy;
+  PXMReadStream(stream, bitmap ? *bitmap : dummy, params, preview || !bitmap, progress);
+}
+
+}  // namespace
+
+PICTAVO_REGISTER_CODEC(ftPXM, PxmRead, PXMWriteStream, TryPXM)
+
+}  // namespace pictavo

@@ -1,0 +1,578 @@
+#include "codecs/tga.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "codecs/raster_common.h"
+#include "core/conversions.h"
+#include "core/pvutils.h"
+#include "core/streamreader.h"
+#include "io/codec_table.h"
+#include "io/registry.h"
+
+namespace pictavo {
+
+namespace {
+
+constexpr char kSignature[18] = "TRUEVISION-XFILE.";  // with its terminating zero: 18 bytes
+constexpr int kExtensionSize = 495;
+
+bool ValidType(int type) {
+  return type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
+}
+bool ValidDepth(int depth) {
+  return depth == 1 || depth == 4 || depth == 8 || depth == 16 || depth == 24 || depth == 32;
+}
+
+// Days from the civil date to 1970-01-01 (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, int& y, int& m, int& d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = static_cast<int>(yoe + era * 400 + (m <= 2));
+}
+
+constexpr int64_t kDelphiEpoch = -25569;  // 1899-12-30 in days from 1970-01-01
+
+bool ValidDate(int y, int m, int d) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+  int dim = kDays[m - 1];
+  if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) dim = 29;
+  return d <= dim;
+}
+
+std::string FixedString(const uint8_t* p, size_t max) {
+  size_t n = 0;
+  while (n < max && p[n]) ++n;
+  return std::string(reinterpret_cast<const char*>(p), n);
+}
+
+void ReadExtensionArea(TStreamReader& reader, int64_t start, TIOParamsVals& params) {
+  if (reader.End() - start < 18 + 26) return;
+  uint8_t footer[26];
+  if (!reader.SeekTo(reader.End() - 26) || !reader.Read(footer, 26)) return;
+  if (std::memcmp(footer + 8, kSignature, 18) != 0) return;
+  const int64_t offset = GetU32LE(footer);
+  // The area must lie inside the stream, after the header and before the footer.
+  if (offset < 18 || start + offset + kExtensionSize > reader.End() - 26) return;
+  uint8_t e[kExtensionSize];
+  if (!reader.SeekTo(start + offset) || !reader.Read(e, kExtensionSize)) return;
+  params.TGA_Author = FixedString(e + 2, 41);
+  const int month = GetU16LE(e + 367), day = GetU16LE(e + 369), year = GetU16LE(e + 371);
+  const int hour = GetU16LE(e + 373), minute = GetU16LE(e + 375), second = GetU16LE(e + 377);
+  if (month && day && year && ValidDate(year, month, day) && hour < 24 && minute < 60 &&
+      second < 60)
+    params.TGA_Date = double(DaysFromCivil(year, month, day) - kDelphiEpoch) +
+                      (hour * 3600 + minute * 60 + second) / 86400.0;
+  params.TGA_ImageName = FixedString(e + 379, 41);
+  params.TGA_Background = raster::Rgb(e[471], e[472], e[473]);
+  const int an = GetU16LE(e + 474), ad = GetU16LE(e + 476), gn = GetU16LE(e + 478),
+            gd = GetU16LE(e + 480);
+  if (an && ad) params.TGA_AspectRatio = double(an) / ad;
+  if (gn && gd) params.TGA_Gamma = double(gn) / gd;
+}
+
+// Reads one row of pixel units (bytes of 8 pixels for depth 1, of 2 for
+// depth 4, else one pixel) raw or run-length coded.
+class TTgaRowReader {
+ public:
+  TTgaRowReader(raster::TByteSource& source, int unitBytes, bool rle)
+      : src_(source), unit_(unitBytes), rle_(rle) {}
+  // Fills units x unitBytes bytes; false when the data ran out (the rest is zeroed).
+  bool Read(uint8_t* dest, int units) {
+    const size_t total = size_t(units) * unit_;
+    if (!rle_) {
+      size_t n = src_.Read(dest, total);
+      if (n < total) std::memset(dest + n, 0, total - n);
+      return n == total;
+    }
+    int done = 0;
+    while (done < units) {
+      int h = src_.Get();
+      if (h < 0) break;
+      const int count = (h & 127) + 1;
+      const int keep = std::min(count, units - done);  // pixels beyond the row are dropped
+      uint8_t value[4];
+      if (h & 128) {
+        if (src_.Read(value, unit_) < size_t(unit_)) break;
+        for (int i = 0; i < keep; ++i) std::memcpy(dest + size_t(done + i) * unit_, value, unit_);
+      } else {
+        size_t want = size_t(keep) * unit_;
+        if (src_.Read(dest + size_t(done) * unit_, want) < want) break;
+        for (int i = keep; i < count; ++i)
+          if (src_.Read(value, unit_) < size_t(unit_)) return Fail(dest, done + keep, units);
+      }
+      done += keep;
+    }
+    if (done < units) return Fail(dest, done, units);
+    return true;
+  }
+
+ private:
+  bool Fail(uint8_t* dest, int done, int units) {
+    std::memset(dest + size_t(done) * unit_, 0, size_t(units - done) * unit_);
+    return false;
+  }
+  raster::TByteSource& src_;
+  int unit_;
+  bool rle_;
+};
+
+void StoreRGB(uint8_t* p, const TRGB& c) {
+  p[0] = c.b;
+  p[1] = c.g;
+  p[2] = c.r;
+}
+
+// Run-length encodes one row of pixels of `unit` bytes.
+void EncodeRow(const uint8_t* row, int width, int unit, std::vector<uint8_t>& out) {
+  out.clear();
+  auto same = [&](int a, int b) {
+    return std::memcmp(row + size_t(a) * unit, row + size_t(b) * unit, unit) == 0;
+  };
+  int x = 0;
+  while (x < width) {
+    int run = 1;
+    while (x + run < width && run < 128 && same(x, x + run)) ++run;
+    if (run >= 2) {
+      out.push_back(static_cast<uint8_t>((run - 1) | 128));
+      out.insert(out.end(), row + size_t(x) * unit, row + size_t(x + 1) * unit);
+      x += run;
+      continue;
+    }
+    // A raw packet of pixels that each differ from their successor; the last
+    // pixel of the row belongs to it.
+    int n = 1;
+    while (x + n < width && n < 128 && (x + n == width - 1 || !same(x + n, x + n + 1))) ++n;
+    out.push_back(static_cast<uint8_t>(n - 1));
+    out.insert(out.end(), row + size_t(x) * unit, row + size_t(x + n) * unit);
+    x += n;
+  }
+}
+
+}  // namespace
+
+bool TryTGA(TStream& stream) {
+  const int64_t pos = stream.GetPosition();
+  uint8_t h[18];
+  bool ok = false;
+  try {
+    TStreamReader reader(stream);
+    if (reader.Read(h, 18)) {
+      const bool pxm =
+          h[0] == 'P' && h[1] >= '2' && h[1] <= '6' && (h[2] == ' ' || h[2] == '#' || h[2] == '\n');
+      ok = !pxm && ValidType(h[2]) && ValidDepth(h[16]);
+    }
+  } catch (const std::exception&) {
+    ok = false;
+  }
+  stream.Seek(pos, soBeginning);
+  return ok;
+}
+
+void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress,
+                   bool preview) {
+  try {
+    TStreamReader reader(stream);
+    const int64_t start = reader.Start();
+    params.TGA_Author.clear();
+    params.TGA_ImageName.clear();
+    params.TGA_Date = PVDateToday();
+    params.TGA_Background = TRGB{};
+    params.TGA_AspectRatio = 1.0;
+    params.TGA_Gamma = 2.2;
+    ReadExtensionArea(reader, start, params);
+
+    uint8_t h[18];
+    if (!reader.SeekTo(start) || !reader.Read(h, 18)) {
+      progress.Abort();
+      return;
+    }
+    const int idLength = h[0], cmType = h[1], type = h[2];
+    const int cmFirst = GetU16LE(h + 3), cmLength = GetU16LE(h + 5), cmBits = h[7];
+    const int width = GetU16LE(h + 12), height = GetU16LE(h + 14), depth = h[16],
+              descriptor = h[17];
+    params.TGA_XPos = GetU16LE(h + 8);
+    params.TGA_YPos = GetU16LE(h + 10);
+    if (!ValidType(type) || !ValidDepth(depth)) {
+      progress.Abort();
+      return;
+    }
+    uint8_t id[256];
+    if (!reader.Read(id, idLength)) {
+      progress.Abort();
+      return;
+    }
+    params.TGA_Descriptor = FixedString(id, idLength);
+
+    TRGB table[256];
+    for (int i = 0; i < 256; ++i)
+      table[i] = raster::Rgb((i / 32) * 32 + 28, ((i / 4) % 8) * 32 + 28, (i % 4) * 64 + 60);
+    if (cmType == 1) {
+      const int entryBytes = (cmBits + 7) / 8;
+      std::vector<uint8_t> map;
+      if (!reader.ReadBytes(map, int64_t(entryBytes) * cmLength)) {
+        progress.Abort();
+        return;
+      }
+      // Entries are placed from the first index on; those beyond 256 are skipped.
+      for (int i = 0; i < cmLength && cmFirst + i < 256; ++i) {
+        const uint8_t* e = map.data() + size_t(i) * entryBytes;
+        if (cmBits == 15 || cmBits == 16) {
+          const int w = GetU16LE(e);
+          table[cmFirst + i] = raster::Rgb(((w >> 10) & 31) * 8, ((w >> 5) & 31) * 8, (w & 31) * 8);
+        } else if (cmBits == 24 || cmBits == 32) {
+          table[cmFirst + i] = raster::Rgb(e[2], e[1], e[0]);
+        }
+      }
+      params.SetColorMap(table, std::min(256, cmFirst + cmLength));
+      params.TGA_GrayLevel = false;
+    } else {
+      params.FreeColorMap();
+      if (depth == 8) {
+        for (int i = 0; i < 256; ++i) table[i] = raster::Rgb(i, i, i);
+        params.TGA_GrayLevel = true;
+      } else if (depth == 1) {
+        table[0] = raster::Rgb(0, 0, 0);
+        table[1] = raster::Rgb(255, 255, 255);
+      }
+    }
+    params.TGA_Compressed = type >= 9;
+    params.Width = width;
+    params.Height = height;
+    params.DpiX = gSystemDPIX;
+    params.DpiY = gSystemDPIY;
+    switch (depth) {
+      case 24:
+        params.BitsPerSample = 8;
+        params.SamplesPerPixel = 3;
+        break;
+      case 32:
+        params.BitsPerSample = 8;
+        params.SamplesPerPixel = 4;
+        break;
+      case 16:
+        params.BitsPerSample = 5;
+        params.SamplesPerPixel = 3;
+        break;
+      case 1:
+        params.BitsPerSample = 1;
+        params.SamplesPerPixel = 1;
+        break;
+      case 4:
+        params.BitsPerSample = 4;
+        params.SamplesPerPixel = 1;
+        break;
+      default:
+        params.BitsPerSample = 8;
+        params.SamplesPerPixel = 1;
+        break;
+    }
+    if (preview) return;
+    if (!PVImageSizeAllowed(width, height)) {
+      progress.Abort();
+      return;
+    }
+    // Two colours that are black and white load as pf1bit, others as pf24bit.
+    const bool bw = depth == 1 && ((raster::IsBlack(table[0]) && raster::IsWhite(table[1])) ||
+                                   (raster::IsWhite(table[0]) && raster::IsBlack(table[1])));
+    const bool invert = bw && raster::IsWhite(table[0]);
+    raster::SizeBitmap(bitmap, bw ? pf1bit : pf24bit, width, height);
+
+    const int unitBytes = depth <= 8 ? 1 : depth / 8;
+    const int units = depth == 1 ? (width + 7) / 8 : depth == 4 ? (width + 1) / 2 : width;
+    raster::TByteSource source(reader);
+    TTgaRowReader rows(source, unitBytes, type >= 9);
+    std::vector<uint8_t> raw(size_t(units) * unitBytes), line(size_t(width) * 3);
+    const bool topDown = descriptor & 0x20, rightToLeft = descriptor & 0x10;
+    progress.PerUnit = 100.0 / height;
+    progress.Current = 0;
+    for (int i = 0; i < height; ++i) {
+      const int y = topDown ? i : height - 1 - i;
+      const bool complete = rows.Read(raw.data(), units);
+      uint8_t* row = bitmap.ScanLine(y);
+      const uint8_t* s = raw.data();
+      if (bw) {
+        std::vector<uint8_t> bits(s, s + units);
+        if (invert) raster::InvertBytes(bits.data(), units);
+        if (rightToLeft) {
+          std::vector<uint8_t> rev(units, 0);
+          for (int x = 0; x < width; ++x)
+            if (bits[x >> 3] & (0x80 >> (x & 7)))
+              rev[(width - 1 - x) >> 3] |= 0x80 >> ((width - 1 - x) & 7);
+          bits.swap(rev);
+        }
+        std::memcpy(row, bits.data(), units);
+      } else {
+        uint8_t* d = line.data();
+        switch (depth) {
+          case 1:
+            raster::BitsToBGR(s, d, width, table[0], table[1]);
+            break;
+          case 4:
+            for (int x = 0; x < width; ++x)
+              StoreRGB(d + 3 * x, table[(x & 1) ? (s[x >> 1] & 15) : (s[x >> 1] >> 4)]);
+            break;
+          case 8:
+            for (int x = 0; x < width; ++x) StoreRGB(d + 3 * x, table[s[x]]);
+            break;
+          case 16:
+            for (int x = 0; x < width; ++x) {
+              const int w = GetU16LE(s + 2 * x);
+              d[3 * x] = uint8_t((w & 31) * 8);
+              d[3 * x + 1] = uint8_t(((w >> 5) & 31) * 8);
+              d[3 * x + 2] = uint8_t(((w >> 10) & 31) * 8);
+            }
+            break;
+          case 24:
+            std::memcpy(d, s, size_t(width) * 3);
+            break;
+          case 32:
+            for (int x = 0; x < width; ++x) std::memcpy(d + 3 * x, s + 4 * x, 3);
+            break;
+        }
+        if (rightToLeft)
+          for (int a = 0, b = width - 1; a < b; ++a, --b)
+            std::swap_ranges(d + 3 * a, d + 3 * a + 3, d + 3 * b);
+        std::memcpy(row, d, size_t(width) * 3);
+      }
+      ++progress.Current;
+      if (progress.Report(static_cast<int>(progress.Current * progress.PerUnit))) return;
+      if (!complete) {
+        progress.Abort();
+        return;
+      }
+    }
+  } catch (const std::exception&) {
+    progress.Abort();
+  }
+}
+
+int _ConvertXBitsToYBits(const uint8_t* source, uint8_t* dest, int sourceBits, int destBits,
+                         int width, const TRGB* palette, TPVQuantizer* quantizer) {
+  int len;
+  switch (destBits) {
+    case 1:
+      len = (width + 7) / 8;
+      break;
+    case 4:
+      len = (width + 1) / 2;
+      break;
+    case 8:
+      len = width;
+      break;
+    case 24:
+      len = 3 * width;
+      break;
+    default:
+      return 0;
+  }
+  auto bit = [&](int x) { return (source[x >> 3] >> (7 - (x & 7))) & 1; };
+  auto nibble = [&](int x) { return (x & 1) ? (source[x >> 1] & 15) : (source[x >> 1] >> 4); };
+  auto put = [&](int x, const TRGB& c) { std::memcpy(dest + 3 * x, &c, 3); };
+  if (sourceBits == destBits && sourceBits != 32) {
+    std::memcpy(dest, source, len);
+  } else if (sourceBits == 1 && destBits == 4) {
+    for (int x = 0; x < width; ++x) dest[x >> 1] |= bit(x) << ((x & 1) ? 0 : 4);
+  } else if (sourceBits == 1 && destBits == 8) {
+    for (int x = 0; x < width; ++x) dest[x] = uint8_t(bit(x));
+  } else if (sourceBits == 1 && destBits == 24) {
+    for (int x = 0; x < width; ++x) put(x, palette[bit(x)]);
+  } else if (sourceBits == 4 && destBits == 8) {
+    for (int x = 0; x < width; ++x) dest[x] = uint8_t(nibble(x));
+  } else if (sourceBits == 4 && destBits == 24) {
+    for (int x = 0; x < width; ++x) put(x, palette[nibble(x)]);
+  } else if (sourceBits == 8 && destBits == 1) {
+    std::memset(dest, 0, len);
+    for (int x = 0; x < width; ++x) dest[x >> 3] |= uint8_t((source[x] & 1) << (7 - (x & 7)));
+  } else if (sourceBits == 8 && destBits == 24) {
+    for (int x = 0; x < width; ++x) put(x, palette[source[x]]);
+  } else if (sourceBits == 24 && destBits == 4 && quantizer) {
+    for (int x = 0; x < width; ++x) {
+      TRGB c;
+      std::memcpy(&c, source + 3 * x, 3);
+      dest[x >> 1] |= uint8_t((quantizer->GetRGBIndex(c) & 15) << ((x & 1) ? 0 : 4));
+    }
+  } else if (sourceBits == 24 && destBits == 8 && quantizer) {
+    for (int x = 0; x < width; ++x) {
+      TRGB c;
+      std::memcpy(&c, source + 3 * x, 3);
+      dest[x] = uint8_t(quantizer->GetRGBIndex(c));
+    }
+  } else if (sourceBits == 32 && destBits == 24) {
+    for (int x = 0; x < width; ++x) std::memcpy(dest + 3 * x, source + 4 * x, 3);
+  }
+  return len;
+}
+
+void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress) {
+  const TPixelFormat format = bitmap.GetPixelFormat();
+  if (format != pf24bit && format != pf1bit) return;
+  const int width = bitmap.GetWidth(), height = bitmap.GetHeight();
+  if (width <= 0 || height <= 0 || width > 65535 || height > 65535) {
+    progress.Abort();
+    return;
+  }
+  raster::TAbortRef aborting(progress);
+  const int64_t start = stream.GetPosition();
+  int depth = 24;
+  if (params.SamplesPerPixel == 1) {
+    if (params.BitsPerSample == 1)
+      depth = 1;
+    else if (params.BitsPerSample == 4)
+      depth = 4;
+    else if (params.BitsPerSample == 8)
+      depth = 8;
+  }
+  TBitmap* source = &bitmap;
+  std::unique_ptr<TBitmap> scratch;
+  TRGB palette[256] = {};
+  palette[1] = raster::Rgb(255, 255, 255);
+  std::unique_ptr<TPVQuantizer> quantizer;
+  const bool grey = depth == 8 && params.TGA_GrayLevel;
+  if (depth == 1) {
+    if (format != pf1bit) {
+      TRGB c0, c1;
+      scratch = _ConvertTo1bit(bitmap, c0, c1);
+      if (!scratch) {
+        scratch = std::make_unique<TBitmap>();
+        raster::CopyAs24(bitmap, *scratch);
+        _ConvertToBWOrdered(*scratch, progress);
+        if (scratch->GetPixelFormat() != pf1bit) scratch->SetPixelFormat(pf1bit);
+      }
+      source = scratch.get();
+    }
+    params.TGA_Compressed = false;
+  } else if (depth == 4 || (depth == 8 && !grey)) {
+    if (depth == 4) params.TGA_Compressed = false;
+    if (format == pf24bit) {
+      quantizer = std::make_unique<TPVQuantizer>(bitmap, palette, 0, depth == 4 ? 16 : 256);
+    }  // a pf1bit source keeps palette black, white and indices 0 and 1
+    params.SetColorMap(palette, 1 << depth);
+  }
+  const bool compressed = params.TGA_Compressed && (depth == 8 || depth == 24);
+  const bool hasMap = depth == 4 || (depth == 8 && !grey);
+
+  std::string desc = params.TGA_Descriptor.substr(0, 254);
+  uint8_t h[18] = {};
+  h[0] = static_cast<uint8_t>(desc.size() + 1);
+  if (depth == 1 || grey) {
+    h[2] = compressed ? 11 : 3;
+  } else if (hasMap) {
+    h[1] = 1;
+    h[2] = compressed ? 9 : 1;
+    PutU16LE(h + 5, static_cast<uint16_t>(1 << depth));
+    h[7] = 24;
+  } else {
+    h[2] = compressed ? 10 : 2;
+  }
+  PutU16LE(h + 8, static_cast<uint16_t>(params.TGA_XPos));
+  PutU16LE(h + 10, static_cast<uint16_t>(params.TGA_YPos));
+  PutU16LE(h + 12, static_cast<uint16_t>(width));
+  PutU16LE(h + 14, static_cast<uint16_t>(height));
+  h[16] = static_cast<uint8_t>(depth);
+  h[17] = 32;
+  SafeStreamWrite(stream, aborting.Flag(), h, 18);
+  SafeStreamWrite(stream, aborting.Flag(), desc.c_str(), int64_t(desc.size()) + 1);
+  if (hasMap) SafeStreamWrite(stream, aborting.Flag(), palette, int64_t(3) << depth);
+
+  const int srcBits = source->GetPixelFormat() == pf1bit ? 1 : 24;
+  std::vector<uint8_t> out(size_t(width) * 3 + 8), encoded;
+  progress.PerUnit = 100.0 / height;
+  progress.Current = 0;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = source->ScanLine(y);
+    int len;
+    std::fill(out.begin(), out.end(), 0);
+    if (grey) {
+      len = width;
+      if (srcBits == 1) {
+        for (int x = 0; x < width; ++x) out[x] = ((row[x >> 3] >> (7 - (x & 7))) & 1) ? 255 : 0;
+      } else {
+        for (int x = 0; x < width; ++x)
+          out[x] = uint8_t(raster::Grey(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+      }
+    } else {
+      len = _ConvertXBitsToYBits(row, out.data(), srcBits, depth, width, palette, quantizer.get());
+    }
+    if (compressed) {
+      EncodeRow(out.data(), width, depth / 8, encoded);
+      SafeStreamWrite(stream, aborting.Flag(), encoded.data(), int64_t(encoded.size()));
+    } else {
+      SafeStreamWrite(stream, aborting.Flag(), out.data(), len);
+    }
+    ++progress.Current;
+    progress.Report(static_cast<int>(progress.Current * progress.PerUnit));
+  }
+
+  // Extension area and footer.
+  const int64_t extOffset = stream.GetPosition() - start;
+  uint8_t e[kExtensionSize] = {};
+  PutU16LE(e, kExtensionSize);
+  std::memcpy(e + 2, params.TGA_Author.data(), std::min<size_t>(40, params.TGA_Author.size()));
+  std::memcpy(e + 379, params.TGA_ImageName.data(),
+              std::min<size_t>(40, params.TGA_ImageName.size()));
+  if (params.TGA_Date > 0 && params.TGA_Date < 2958466) {
+    const double date = params.TGA_Date;
+    const int64_t days = static_cast<int64_t>(std::floor(date));
+    int y, m, d;
+    CivilFromDays(days + kDelphiEpoch, y, m, d);
+    int secs = static_cast<int>(std::nearbyint((date - double(days)) * 86400.0));
+    if (secs >= 86400) secs = 86399;
+    PutU16LE(e + 367, uint16_t(m));
+    PutU16LE(e + 369, uint16_t(d));
+    PutU16LE(e + 371, uint16_t(y));
+    PutU16LE(e + 373, uint16_t(secs / 3600));
+    PutU16LE(e + 375, uint16_t((secs / 60) % 60));
+    PutU16LE(e + 377, uint16_t(secs % 60));
+  }
+  e[471] = params.TGA_Background.r;
+  e[472] = params.TGA_Background.g;
+  e[473] = params.TGA_Background.b;
+  auto ratio = [](double v) {
+    return static_cast<uint16_t>(std::clamp<double>(std::trunc(v * 10000), 0, 65535));
+  };
+  PutU16LE(e + 474, ratio(params.TGA_AspectRatio));
+  PutU16LE(e + 476, 10000);
+  PutU16LE(e + 478, ratio(params.TGA_Gamma));
+  PutU16LE(e + 480, 10000);
+  SafeStreamWrite(stream, aborting.Flag(), e, kExtensionSize);
+  uint8_t footer[26] = {};
+  PutU32LE(footer, static_cast<uint32_t>(extOffset));
+  std::memcpy(footer + 8, kSignature, 18);
+  SafeStreamWrite(stream, aborting.Flag(), footer, 26);
+}
+
+namespace {
+
+void TgaRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+             bool preview, int64_t) {
+  TBitmap dummy;
+  ReadTGAStream(stream, bitmap ? *bitmap : dummy, params, progress, preview || !bitmap);
+}
+
+}  // namespace
+
+PICTAVO_REGISTER_CODEC(ftTGA, TgaRead, WriteTGAStream, TryTGA)
+
+}  // namespace pictavo
