@@ -124,15 +124,16 @@ std::string GetString(TiffFile& f, const Page& pg, uint16_t tag) {
 
 // PageNumber holds two SHORTs, which fit in the entry.  Files of an older
 // layout of this library store them at an offset instead.  The two are told
-// apart by plausibility: the inline pair is taken unless it is not a sensible
-// page pair (page number at or above a non-zero page count, or a page number
-// above 4095 with no count), while the 32-bit value is a position inside the
-// file where a sensible pair is stored.
+// apart by plausibility: the inline pair is taken when it is a sensible page
+// pair (page number below a non-zero page count, or both zero).  Otherwise,
+// when the 32-bit value is a position inside the file and the two SHORTs
+// stored there form a sensible pair, those are taken; failing that, the
+// inline pair stands.
 void GetPageNumber(TiffFile& f, const Page& pg, int32_t& number, int32_t& count) {
   number = count = 0;
   const Entry* e = pg.Find(297);
   if (!e || e->type != 3 || e->count < 2) return;
-  auto sensible = [](uint32_t n, uint32_t c) { return c != 0 ? n < c : n <= 4095; };
+  auto sensible = [](uint32_t n, uint32_t c) { return c != 0 ? n < c : n == 0; };
   if (e->count == 2) {
     uint32_t n = f.U16(e->value), c = f.U16(e->value + 2);
     if (!sensible(n, c)) {
