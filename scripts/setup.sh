@@ -13,6 +13,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
   libsqlite3-dev
   clang libclang-rt-14-dev
+  libtiff-dev
   imagemagick libtiff-tools netpbm giflib-tools libjpeg-turbo-progs libpng-tools
 )
 
