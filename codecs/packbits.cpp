@@ -14,7 +14,7 @@ int64_t PackBitsDecodeRow(const uint8_t* src, int64_t srcLen, uint8_t* dest, int
       int64_t avail = srcLen - in;
       if (count > avail) count = avail;
       if (count > rowBytes - out) count = rowBytes - out;
-      std::memcpy(dest + out, src + in, static_cast<size_t>(count));
+      if (count > 0) std::memcpy(dest + out, src + in, static_cast<size_t>(count));
       // A literal that runs past the row still consumes all its bytes.
       in += n + 1 <= avail ? n + 1 : avail;
       out += count;

@@ -249,6 +249,14 @@ struct Converter {
         return true;
       case 2:
         if (S < 3) return false;
+        if (S == 3) {
+          for (int x = 0; x < pixels; ++x, s += 3) {
+            d[x].r = s[0];
+            d[x].g = s[1];
+            d[x].b = s[2];
+          }
+          return true;
+        }
         for (int x = 0; x < pixels; ++x, s += S) {
           d[x].r = s[0];
           d[x].g = s[1];
@@ -347,7 +355,7 @@ class ChunkDecoder {
       case 1: {
         int64_t n = std::min<int64_t>(rowBytes, len_ - pos_);
         if (n < 0) n = 0;
-        std::memcpy(out, data_ + pos_, size_t(n));
+        if (n > 0) std::memcpy(out, data_ + pos_, size_t(n));
         if (n < rowBytes) std::memset(out + n, 0, size_t(rowBytes - n));
         pos_ += rowBytes;
         return n == rowBytes;
@@ -513,6 +521,11 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params,
     return;
   }
   if (!PVImageSizeAllowed(v.width, v.height)) {
+    progress.Abort();
+    return;
+  }
+  // Separate planes are interleaved sample by sample: whole bytes only.
+  if (v.planar == 2 && v.spp > 1 && v.bps != 8 && v.bps != 16) {
     progress.Abort();
     return;
   }
