@@ -187,7 +187,7 @@ struct Converter {
 
   // Converts one chunky row (all samples of each pixel together) into dest.
   // Returns false when the combination has no conversion.
-  bool Convert(uint8_t* src, uint8_t* dest, int pixels, bool le) {
+  bool Convert(const uint8_t* src, uint8_t* dest, int pixels, bool le) {
     const uint32_t P = v->photometric, S = v->spp, B = v->bps;
     if (bilevel) {
       int n = (pixels + 7) / 8;
@@ -350,6 +350,13 @@ class ChunkDecoder {
   }
   // Decodes one row of rowBytes into out; false when the data gave out
   // (out is then completed with zeros) or the decoder failed.
+  // Uncompressed rows that are all there are used where they lie.
+  const uint8_t* Direct(int rowBytes) {
+    if (v_.compression != 1 || pos_ + rowBytes > len_) return nullptr;
+    const uint8_t* p = data_ + pos_;
+    pos_ += rowBytes;
+    return p;
+  }
   bool Next(uint8_t* out, int rowBytes) {
     switch (v_.compression) {
       case 1: {
@@ -577,18 +584,22 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params,
   bool truncated = false, failed = false;
 
   // Decodes `rows` rows of one chunk (all planes) and hands each to put(y, row).
-  auto decodeChunk = [&](std::vector<std::vector<uint8_t>>& data, int rows, auto&& put) {
+  auto decodeChunk = [&](std::vector<std::vector<uint8_t>>& data, int rows, auto&& target,
+                         auto&& put) {
     std::vector<std::unique_ptr<ChunkDecoder>> dec;
     for (int p = 0; p < planes; ++p)
       dec.push_back(std::make_unique<ChunkDecoder>(v, data[p].data(), int64_t(data[p].size()), chunkW));
     for (int r = 0; r < rows; ++r) {
       bool ok = true;
-      for (int p = 0; p < planes; ++p) {
-        uint8_t* pr = planeRows.data() + size_t(p) * rowBytes;
-        if (!dec[p]->Next(pr, rowBytes)) ok = false;
-        if (predict) UndoPredictor(pr, sppPlane, chunkW, int(v.bps), le);
+      const uint8_t* direct = planes == 1 ? dec[0]->Direct(rowBytes) : nullptr;
+      if (!direct) {
+        for (int p = 0; p < planes; ++p) {
+          uint8_t* pr = planeRows.data() + size_t(p) * rowBytes;
+          if (!dec[p]->Next(pr, rowBytes)) ok = false;
+          if (predict) UndoPredictor(pr, sppPlane, chunkW, int(v.bps), le);
+        }
       }
-      uint8_t* src = planeRows.data();
+      const uint8_t* src = direct ? direct : planeRows.data();
       if (planes > 1) {
         for (int x = 0; x < chunkW; ++x)
           for (int p = 0; p < planes; ++p)
@@ -597,11 +608,13 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params,
                         size_t(bytesPerSample));
         src = chunky.data();
       }
-      if (!conv.Convert(src, outRow.data(), chunkW, le)) {
+      uint8_t* dst = target(r);
+      if (!dst) dst = outRow.data();
+      if (!conv.Convert(src, dst, chunkW, le)) {
         failed = true;
         return;
       }
-      put(r, outRow.data());
+      put(r, dst);
       if (!ok) {
         truncated = true;
         if (v.compression == 5) return;
@@ -630,11 +643,9 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params,
         uint32_t count = k < v.stripCounts.size() ? v.stripCounts[k] : 0;
         if (!ReadChunk(f, v.stripOffsets[k], count, data[p])) truncated = true;
       }
-      decodeChunk(data, rows, [&](int r, const uint8_t* row) {
-        uint8_t* d = bitmap->ScanLine(int(y0) + r);
-        std::memcpy(d, row, bilevel ? size_t((v.width + 7) / 8) : size_t(v.width) * 3);
-        reportRow();
-      });
+      decodeChunk(
+          data, rows, [&](int r) { return bitmap->ScanLine(int(y0) + r); },
+          [&](int, const uint8_t*) { reportRow(); });
     }
     if (int64_t(strips) * v.rowsPerStrip < v.height) truncated = true;
   } else {
@@ -652,7 +663,7 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params,
       if (!ReadChunk(f, v.tileOffsets[size_t(t)], count, data[0])) truncated = true;
       int rows = int(v.tileL);
       int visible = int(std::min<int64_t>(v.tileW, v.width - tx));
-      decodeChunk(data, rows, [&](int r, const uint8_t* row) {
+      decodeChunk(data, rows, [](int) -> uint8_t* { return nullptr; }, [&](int r, const uint8_t* row) {
         int64_t y = ty + r;
         if (y >= v.height) return;
         uint8_t* d = bitmap->ScanLine(int(y));
