@@ -2,6 +2,8 @@
 // RGB image uncompressed, LZW with predictor and PackBits, and a 2480 x 3508
 // bilevel page in Group 4.  After the benchmarks, the ratios of our time to
 // libtiff's are printed (below 1 means faster).
+#include "codecs/tiff.h"
+
 #include <benchmark/benchmark.h>
 #include <tiffio.h>
 
@@ -12,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "codecs/tiff.h"
 #include "codecs/tifflzw.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
@@ -21,7 +22,9 @@ using namespace pictavo;
 
 namespace {
 
-std::string Path(const std::string& name) { return "/tmp/pictavo_bench_" + name + ".tif"; }
+std::string Path(const std::string& name) {
+  return "/tmp/pictavo_bench_" + name + ".tif";
+}
 
 TBitmap& Photo() {
   static TBitmap& bmp = *[] {
@@ -52,7 +55,8 @@ TBitmap& Page() {
       for (int i = 0; i < int(b.RowBytes()); ++i) row[i] = 0xFF;
       // Lines of "text": short black runs in bands.
       if ((y / 20) % 2 == 0 && y % 20 < 14)
-        for (int x = 200; x < 2280; x += 3 + int(rng() % 9)) row[x >> 3] &= uint8_t(~(0x80 >> (x & 7)));
+        for (int x = 200; x < 2280; x += 3 + int(rng() % 9))
+          row[x >> 3] &= uint8_t(~(0x80 >> (x & 7)));
     }
     return pb;
   }();
@@ -134,7 +138,9 @@ struct Files {
     OurWrite(Path("g4"), Page(), ioTIFF_G4FAX);
   }
 };
-void EnsureFiles() { static Files files; }
+void EnsureFiles() {
+  static Files files;
+}
 
 void BM_Read_Ours(benchmark::State& st, const char* name) {
   EnsureFiles();
@@ -145,7 +151,8 @@ void BM_Read_Libtiff(benchmark::State& st, const char* name) {
   for (auto _ : st) LibRead(Path(name));
 }
 void BM_Write_Ours(benchmark::State& st, bool g4) {
-  for (auto _ : st) OurWrite(Path("out_ours"), g4 ? Page() : Photo(), g4 ? ioTIFF_G4FAX : ioTIFF_LZW);
+  for (auto _ : st)
+    OurWrite(Path("out_ours"), g4 ? Page() : Photo(), g4 ? ioTIFF_G4FAX : ioTIFF_LZW);
 }
 void BM_Write_Libtiff(benchmark::State& st, bool g4) {
   for (auto _ : st)
@@ -170,7 +177,8 @@ double Best(const std::function<void()>& f) {
   for (int i = 0; i < 5; ++i) {
     auto t0 = std::chrono::steady_clock::now();
     f();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    best = std::min(best,
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
   }
   return best;
 }
@@ -183,7 +191,8 @@ int main(int argc, char** argv) {
   EnsureFiles();
   std::printf("\nratio ours / libtiff (best of 5):\n");
   for (const char* n : {"none", "lzw", "packbits", "g4"})
-    std::printf("  decode %-9s %.2f\n", n, Best([&] { OurRead(Path(n)); }) / Best([&] { LibRead(Path(n)); }));
+    std::printf("  decode %-9s %.2f\n", n,
+                Best([&] { OurRead(Path(n)); }) / Best([&] { LibRead(Path(n)); }));
   std::printf("  encode %-9s %.2f\n", "lzw",
               Best([] { OurWrite(Path("out_ours"), Photo(), ioTIFF_LZW); }) /
                   Best([] { LibWrite(Path("out_lib"), Photo(), COMPRESSION_LZW); }));

@@ -52,9 +52,12 @@ int BuildWithoutPage(TStream& src, int index, TMemoryStream& out, bool& found) {
   uint8_t hdr[8];
   if (!readAt(0, hdr, 8)) return 0;
   bool le;
-  if (hdr[0] == 'I' && hdr[1] == 'I') le = true;
-  else if (hdr[0] == 'M' && hdr[1] == 'M') le = false;
-  else return 0;
+  if (hdr[0] == 'I' && hdr[1] == 'I')
+    le = true;
+  else if (hdr[0] == 'M' && hdr[1] == 'M')
+    le = false;
+  else
+    return 0;
   auto g16 = [&](const uint8_t* p) { return le ? GetU16LE(p) : GetU16BE(p); };
   auto g32 = [&](const uint8_t* p) { return le ? GetU32LE(p) : GetU32BE(p); };
   auto p32 = [&](uint8_t* p, uint32_t v) { le ? PutU32LE(p, v) : PutU32BE(p, v); };
@@ -119,8 +122,7 @@ int BuildWithoutPage(TStream& src, int index, TMemoryStream& out, bool& found) {
         uint32_t cnt = g32(e + 4);
         // Pointers to further IFDs (EXIF, GPS, sub-images) and old-style
         // JPEG data would point into the old file: they are dropped.
-        if (tag == 330 || tag == 34665 || tag == 34853 || tag == 40965 || tag == 513 ||
-            tag == 514)
+        if (tag == 330 || tag == 34665 || tag == 34853 || tag == 40965 || tag == 513 || tag == 514)
           continue;
         if (tag == 273 || tag == 324) {
           if (!values(e, offsets)) return 0;

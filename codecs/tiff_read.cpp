@@ -77,9 +77,12 @@ bool GetValues(TiffFile& f, const Entry& e, std::vector<uint32_t>& out, uint32_t
   }
   out.resize(e.count);
   for (uint32_t i = 0; i < e.count; ++i) {
-    if (sz == 1) out[i] = p[i];
-    else if (sz == 2) out[i] = f.U16(p + 2 * i);
-    else out[i] = f.U32(p + 4 * i);
+    if (sz == 1)
+      out[i] = p[i];
+    else if (sz == 2)
+      out[i] = f.U16(p + 2 * i);
+    else
+      out[i] = f.U32(p + 4 * i);
   }
   return true;
 }
@@ -169,10 +172,10 @@ struct Vars {
 // Everything a row needs to get from the decoded bytes into the bitmap.
 struct Converter {
   Vars* v;
-  bool bilevel;    // pf1bit target
-  bool invert1;    // bilevel bits to invert
-  int rowBytes;    // decoded bytes per row of one plane (planar) or pixel row
-  int width;       // pixels per row (strip width or tile width)
+  bool bilevel;  // pf1bit target
+  bool invert1;  // bilevel bits to invert
+  int rowBytes;  // decoded bytes per row of one plane (planar) or pixel row
+  int width;     // pixels per row (strip width or tile width)
   uint8_t greyMap[256];
   std::vector<uint8_t> unpacked;
 
@@ -206,7 +209,8 @@ struct Converter {
       for (int i = 0; i < total; ++i) {
         int64_t bit = int64_t(i) * B;
         int byte = int(bit >> 3), shift = int(bit & 7);
-        unsigned w = (unsigned(src[byte]) << 8) | ((bit + B > int64_t(byte + 1) * 8) ? src[byte + 1] : 0);
+        unsigned w =
+            (unsigned(src[byte]) << 8) | ((bit + B > int64_t(byte + 1) * 8) ? src[byte + 1] : 0);
         u[i] = static_cast<uint8_t>((w >> (16 - shift - B)) & mask);
       }
       s = u;
@@ -327,7 +331,10 @@ void UndoPredictor(uint8_t* row, int spp, int pixels, int bps, bool le) {
       uint8_t* q = row + 2 * (i - spp);
       uint16_t a = le ? GetU16LE(p) : GetU16BE(p), b = le ? GetU16LE(q) : GetU16BE(q);
       uint16_t r = static_cast<uint16_t>(a + b);
-      if (le) PutU16LE(p, r); else PutU16BE(p, r);
+      if (le)
+        PutU16LE(p, r);
+      else
+        PutU16BE(p, r);
     }
   }
 }
@@ -338,7 +345,7 @@ class ChunkDecoder {
   ChunkDecoder(Vars& v, const uint8_t* data, int64_t len, int pixels)
       : v_(v), data_(data), len_(len), pixels_(pixels) {
     if (v.compression >= 2 && v.compression <= 4) {
-      TCCITTMode mode = v.compression == 2 ? ccMH
+      TCCITTMode mode = v.compression == 2   ? ccMH
                         : v.compression == 4 ? ccG4
                         : (v.t4 & 1)         ? ccG3_2D
                                              : ccG3_1D;
@@ -372,8 +379,8 @@ class ChunkDecoder {
       case 4:
         return ccitt_->DecodeRow(out);
       case 5: {
-        uint8_t* r = v_.lzw(data_ ? data_ : reinterpret_cast<const uint8_t*>(""), len_, rowBytes,
-                            lzwState_);
+        uint8_t* r =
+            v_.lzw(data_ ? data_ : reinterpret_cast<const uint8_t*>(""), len_, rowBytes, lzwState_);
         if (!r) {
           std::memset(out, 0, size_t(rowBytes));
           return false;
@@ -404,15 +411,32 @@ class ChunkDecoder {
 
 void SetCompression(TIOParamsVals& p, uint32_t c, uint32_t t4) {
   switch (c) {
-    case 1: p.TIFF_Compression = ioTIFF_UNCOMPRESSED; break;
-    case 2: p.TIFF_Compression = ioTIFF_CCITT1D; break;
-    case 3: p.TIFF_Compression = (t4 & 1) ? ioTIFF_G3FAX2D : ioTIFF_G3FAX1D; break;
-    case 4: p.TIFF_Compression = ioTIFF_G4FAX; break;
-    case 5: p.TIFF_Compression = ioTIFF_LZW; break;
-    case 6: p.TIFF_Compression = ioTIFF_OLDJPEG; break;
-    case 7: p.TIFF_Compression = ioTIFF_JPEG; break;
-    case 32773: p.TIFF_Compression = ioTIFF_PACKBITS; break;
-    default: break;
+    case 1:
+      p.TIFF_Compression = ioTIFF_UNCOMPRESSED;
+      break;
+    case 2:
+      p.TIFF_Compression = ioTIFF_CCITT1D;
+      break;
+    case 3:
+      p.TIFF_Compression = (t4 & 1) ? ioTIFF_G3FAX2D : ioTIFF_G3FAX1D;
+      break;
+    case 4:
+      p.TIFF_Compression = ioTIFF_G4FAX;
+      break;
+    case 5:
+      p.TIFF_Compression = ioTIFF_LZW;
+      break;
+    case 6:
+      p.TIFF_Compression = ioTIFF_OLDJPEG;
+      break;
+    case 7:
+      p.TIFF_Compression = ioTIFF_JPEG;
+      break;
+    case 32773:
+      p.TIFF_Compression = ioTIFF_PACKBITS;
+      break;
+    default:
+      break;
   }
 }
 
@@ -436,8 +460,8 @@ bool ReadChunk(TiffFile& f, uint32_t off, uint32_t count, std::vector<uint8_t>& 
   return count == 0 || n == count;
 }
 
-void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params,
-              TProgressRec& progress, bool paramsOnly) {
+void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+              bool paramsOnly) {
   Vars v;
   v.width = GetScalar(f, pg, 256, 0);
   v.height = GetScalar(f, pg, 257, 0);
@@ -537,8 +561,8 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params,
     return;
   }
   bool tiled = v.tileW > 0 || v.tileL > 0;
-  if (tiled && (v.tileW <= 0 || v.tileL <= 0 || !PVImageSizeAllowed(v.tileW, v.tileL) ||
-                v.planar == 2)) {
+  if (tiled &&
+      (v.tileW <= 0 || v.tileL <= 0 || !PVImageSizeAllowed(v.tileW, v.tileL) || v.planar == 2)) {
     progress.Abort();
     return;
   }
@@ -588,7 +612,8 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params,
                          auto&& put) {
     std::vector<std::unique_ptr<ChunkDecoder>> dec;
     for (int p = 0; p < planes; ++p)
-      dec.push_back(std::make_unique<ChunkDecoder>(v, data[p].data(), int64_t(data[p].size()), chunkW));
+      dec.push_back(
+          std::make_unique<ChunkDecoder>(v, data[p].data(), int64_t(data[p].size()), chunkW));
     for (int r = 0; r < rows; ++r) {
       bool ok = true;
       const uint8_t* direct = planes == 1 ? dec[0]->Direct(rowBytes) : nullptr;
@@ -626,7 +651,8 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params,
   std::vector<std::vector<uint8_t>> data(static_cast<size_t>(planes));
   auto reportRow = [&]() {
     ++rowsDone;
-    if (progress.ProgressEvent) progress.ProgressEvent(progress.Sender, int(std::trunc(rowsDone * step)));
+    if (progress.ProgressEvent)
+      progress.ProgressEvent(progress.Sender, int(std::trunc(rowsDone * step)));
   };
   if (!tiled) {
     if (v.stripOffsets.empty()) {
@@ -663,24 +689,28 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params,
       if (!ReadChunk(f, v.tileOffsets[size_t(t)], count, data[0])) truncated = true;
       int rows = int(v.tileL);
       int visible = int(std::min<int64_t>(v.tileW, v.width - tx));
-      decodeChunk(data, rows, [](int) -> uint8_t* { return nullptr; }, [&](int r, const uint8_t* row) {
-        int64_t y = ty + r;
-        if (y >= v.height) return;
-        uint8_t* d = bitmap->ScanLine(int(y));
-        if (bilevel) {
-          // Tile widths are multiples of 8 in practice; any other offset is
-          // placed bit by bit.
-          for (int x = 0; x < visible; ++x) {
-            int64_t dx = tx + x;
-            bool bit = (row[x >> 3] >> (7 - (x & 7))) & 1;
-            if (bit) d[dx >> 3] |= uint8_t(0x80 >> (dx & 7));
-            else d[dx >> 3] &= uint8_t(~(0x80 >> (dx & 7)));
-          }
-        } else {
-          std::memcpy(d + tx * 3, row, size_t(visible) * 3);
-        }
-        if (tx == 0) reportRow();
-      });
+      decodeChunk(
+          data, rows, [](int) -> uint8_t* { return nullptr; },
+          [&](int r, const uint8_t* row) {
+            int64_t y = ty + r;
+            if (y >= v.height) return;
+            uint8_t* d = bitmap->ScanLine(int(y));
+            if (bilevel) {
+              // Tile widths are multiples of 8 in practice; any other offset is
+              // placed bit by bit.
+              for (int x = 0; x < visible; ++x) {
+                int64_t dx = tx + x;
+                bool bit = (row[x >> 3] >> (7 - (x & 7))) & 1;
+                if (bit)
+                  d[dx >> 3] |= uint8_t(0x80 >> (dx & 7));
+                else
+                  d[dx >> 3] &= uint8_t(~(0x80 >> (dx & 7)));
+              }
+            } else {
+              std::memcpy(d + tx * 3, row, size_t(visible) * 3);
+            }
+            if (tx == 0) reportRow();
+          });
     }
   }
   if (failed || truncated) progress.Abort();
@@ -693,9 +723,8 @@ void TIFFReadStream(TBitmap* bitmap, TStream& stream, int& imageCount, TIOParams
   TIFFReadStreamLimited(bitmap, stream, imageCount, params, progress, paramsOnly, -1);
 }
 
-void TIFFReadStreamLimited(TBitmap* bitmap, TStream& stream, int& imageCount,
-                           TIOParamsVals* params, TProgressRec& progress, bool paramsOnly,
-                           int64_t limit) {
+void TIFFReadStreamLimited(TBitmap* bitmap, TStream& stream, int& imageCount, TIOParamsVals* params,
+                           TProgressRec& progress, bool paramsOnly, int64_t limit) {
   imageCount = 0;
   try {
     TiffFile f(stream, limit);
@@ -704,8 +733,10 @@ void TIFFReadStreamLimited(TBitmap* bitmap, TStream& stream, int& imageCount,
       progress.Abort();
       return;
     }
-    if (hdr[0] == 'I' && hdr[1] == 'I') f.le = true;
-    else if (hdr[0] == 'M' && hdr[1] == 'M') f.le = false;
+    if (hdr[0] == 'I' && hdr[1] == 'I')
+      f.le = true;
+    else if (hdr[0] == 'M' && hdr[1] == 'M')
+      f.le = false;
     else {
       progress.Abort();
       return;

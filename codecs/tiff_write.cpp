@@ -151,10 +151,19 @@ int TIFFWriteStream(TStream& stream, bool append, TBitmap& bitmap, TIOParamsVals
     bool twoD = false, invert = false;
     TTIFFLZWCompFunc lzw = nullptr;
     switch (params.TIFF_Compression) {
-      case ioTIFF_CCITT1D: compression = 2; break;
-      case ioTIFF_G3FAX1D: compression = 3; break;
-      case ioTIFF_G3FAX2D: compression = 3; twoD = true; break;
-      case ioTIFF_G4FAX: compression = 4; break;
+      case ioTIFF_CCITT1D:
+        compression = 2;
+        break;
+      case ioTIFF_G3FAX1D:
+        compression = 3;
+        break;
+      case ioTIFF_G3FAX2D:
+        compression = 3;
+        twoD = true;
+        break;
+      case ioTIFF_G4FAX:
+        compression = 4;
+        break;
       case ioTIFF_LZW:
         lzw = params.TIFF_LZWCompFunc ? params.TIFF_LZWCompFunc : DefTIFF_LZWCOMPFUNC;
         if (lzw) {
@@ -162,13 +171,18 @@ int TIFFWriteStream(TStream& stream, bool append, TBitmap& bitmap, TIOParamsVals
           predictor = 2;
         }
         break;
-      case ioTIFF_PACKBITS: compression = 32773; break;
-      default: break;
+      case ioTIFF_PACKBITS:
+        compression = 32773;
+        break;
+      default:
+        break;
     }
     const bool ccitt = compression >= 2 && compression <= 4;
     if (ccitt) {
-      if (!bilevel) compression = 1;
-      else invert = true;
+      if (!bilevel)
+        compression = 1;
+      else
+        invert = true;
     }
     if (ccitt && palette2) compression = 1, invert = false;  // colours need a colour map
     if (bilevel || photometric == 5) predictor = 1;
@@ -248,8 +262,11 @@ int TIFFWriteStream(TStream& stream, bool append, TBitmap& bitmap, TIOParamsVals
     std::vector<uint8_t> row(size_t(rowLen) + 8), packed;
     std::unique_ptr<TCCITTEncoder> fax;
     if (compression >= 2 && compression <= 4)
-      fax = std::make_unique<TCCITTEncoder>(
-          compression == 2 ? ccMH : compression == 4 ? ccG4 : twoD ? ccG3_2D : ccG3_1D, width);
+      fax = std::make_unique<TCCITTEncoder>(compression == 2   ? ccMH
+                                            : compression == 4 ? ccG4
+                                            : twoD             ? ccG3_2D
+                                                               : ccG3_1D,
+                                            width);
     void* lzwState = nullptr;
     bool lzwFailed = false;
     for (int y = 0; y < height && !w.failed_; ++y) {
@@ -279,7 +296,9 @@ int TIFFWriteStream(TStream& stream, bool append, TBitmap& bitmap, TIOParamsVals
           for (int i = rowLen - 1; i >= 3; --i) row[i] = uint8_t(row[i] - row[i - 3]);
       }
       switch (compression) {
-        case 1: w.Put(row.data(), rowLen); break;
+        case 1:
+          w.Put(row.data(), rowLen);
+          break;
         case 5:
           if (!lzw(row.data(), rowLen, stream, lzwState)) lzwFailed = true;
           break;

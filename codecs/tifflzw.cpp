@@ -72,9 +72,12 @@ struct LZWDecoder {
     first[count] = first[pre];
     len[count] = static_cast<uint16_t>(len[pre] + 1);
     ++count;
-    if (count == 511) width = 10;
-    else if (count == 1023) width = 11;
-    else if (count == 2047) width = 12;
+    if (count == 511)
+      width = 10;
+    else if (count == 1023)
+      width = 11;
+    else if (count == 2047)
+      width = 12;
   }
 
   // Decodes codes until at least one row is buffered or the data ends.
@@ -154,8 +157,7 @@ uint8_t* TIFFLZWDecompress(const uint8_t* data, int64_t dataLength, int rowLengt
   }
   if (d->error) return nullptr;
   if (rowLength != d->rowLength) {
-    if (rowLength > d->rowLength)
-      d->out.resize(static_cast<size_t>(rowLength) + 2 * kMaxCodes);
+    if (rowLength > d->rowLength) d->out.resize(static_cast<size_t>(rowLength) + 2 * kMaxCodes);
     d->rowLength = rowLength;
   }
   // Move the bytes decoded beyond the previous row to the front.

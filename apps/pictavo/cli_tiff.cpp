@@ -15,14 +15,17 @@ namespace pictavo::cli {
 namespace {
 
 const char* CompressionName(TIOTIFFCompression c) {
-  static const char* kNames[] = {"none", "CCITT modified Huffman", "Group 3 1-D", "Group 3 2-D",
-                                 "Group 4", "LZW", "old JPEG", "JPEG", "PackBits"};
+  static const char* kNames[] = {"none",        "CCITT modified Huffman",
+                                 "Group 3 1-D", "Group 3 2-D",
+                                 "Group 4",     "LZW",
+                                 "old JPEG",    "JPEG",
+                                 "PackBits"};
   return c <= ioTIFF_PACKBITS ? kNames[c] : "?";
 }
 
 const char* PhotometricName(TIOTIFFPhotometInterpret p) {
-  static const char* kNames[] = {"WhiteIsZero", "BlackIsZero", "RGB", "palette",
-                                 "transparency mask", "CMYK", "YCbCr", "CIE L*a*b*"};
+  static const char* kNames[] = {"WhiteIsZero",       "BlackIsZero", "RGB",   "palette",
+                                 "transparency mask", "CMYK",        "YCbCr", "CIE L*a*b*"};
   return p <= ioTIFF_CIELAB ? kNames[p] : "?";
 }
 
@@ -40,9 +43,9 @@ void TiffDetails(const std::string& fileName, TIOParamsVals&, InfoFields& fields
     f.SetPosition(0);
     TIFFReadStream(nullptr, f, count, &p, progress, true);
     char text[256];
-    std::snprintf(text, sizeof text, "%s, %s, %dx%d, %d x %d bits", CompressionName(p.TIFF_Compression),
-                  PhotometricName(p.TIFF_PhotometInterpret), p.Width, p.Height, p.SamplesPerPixel,
-                  p.BitsPerSample);
+    std::snprintf(text, sizeof text, "%s, %s, %dx%d, %d x %d bits",
+                  CompressionName(p.TIFF_Compression), PhotometricName(p.TIFF_PhotometInterpret),
+                  p.Width, p.Height, p.SamplesPerPixel, p.BitsPerSample);
     fields.push_back({"page " + std::to_string(i), text});
   }
 }
@@ -86,7 +89,8 @@ int TiffInsert(const std::vector<std::string>& args) {
     std::fprintf(stderr, "pictavo tiff-insert: cannot read %s\n", args[1].c_str());
     return 1;
   }
-  if (bmp.GetPixelFormat() != pf1bit && bmp.GetPixelFormat() != pf24bit) bmp.SetPixelFormat(pf24bit);
+  if (bmp.GetPixelFormat() != pf1bit && bmp.GetPixelFormat() != pf24bit)
+    bmp.SetPixelFormat(pf24bit);
   params.TIFF_ImageIndex = args.size() == 4 ? std::stoi(args[3]) : 0x7FFFFFFF;
   if (params.TIFF_Compression == ioTIFF_OLDJPEG || params.TIFF_Compression == ioTIFF_JPEG)
     params.TIFF_Compression = ioTIFF_LZW;
@@ -138,7 +142,8 @@ int TiffDelete(const std::vector<std::string>& args) {
 
 PICTAVO_COMMAND("tiff-insert", "tiff-insert FILE IMAGE [--index N]  insert IMAGE as a page of FILE",
                 TiffInsert);
-PICTAVO_COMMAND("tiff-delete", "tiff-delete FILE N  delete page N of the TIFF file FILE", TiffDelete);
+PICTAVO_COMMAND("tiff-delete", "tiff-delete FILE N  delete page N of the TIFF file FILE",
+                TiffDelete);
 
 }  // namespace
 }  // namespace pictavo::cli

@@ -57,9 +57,9 @@ struct Builder {
   }
   // An 8 x 2 uncompressed grey page.
   void GreyPage(uint32_t strip, std::vector<E> extra = {}) {
-    std::vector<E> ifd = {{256, 3, 1, 8},   {257, 3, 1, 2},     {258, 3, 1, 8},
-                          {259, 3, 1, 1},   {262, 3, 1, 1},     {273, 4, 1, strip},
-                          {277, 3, 1, 1},   {278, 3, 1, 2},     {279, 4, 1, 16}};
+    std::vector<E> ifd = {{256, 3, 1, 8}, {257, 3, 1, 2}, {258, 3, 1, 8},
+                          {259, 3, 1, 1}, {262, 3, 1, 1}, {273, 4, 1, strip},
+                          {277, 3, 1, 1}, {278, 3, 1, 2}, {279, 4, 1, 16}};
     for (E& e : extra) {
       bool replaced = false;
       for (E& o : ifd)
@@ -135,8 +135,12 @@ TEST(TiffReader, TagRulesAndParameters) {
   uint32_t yres = b.Data({50, 0, 0, 0, 0, 0, 0, 0});   // 50 / 0 counts as 50 / 1
   uint32_t name = b.Data({'S', 'c', 'a', 'n', 'n', 'e', 'd', 0});
   // PageNumber 2 of 5 inside the entry; ResolutionUnit centimetre.
-  b.GreyPage(strip, {{282, 5, 1, xres}, {283, 5, 1, yres}, {285, 2, 8, name},
-                     {296, 3, 1, 3}, {297, 3, 2, 2 | (5u << 16)}, {269, 2, 3, 'a' | ('b' << 8)}});
+  b.GreyPage(strip, {{282, 5, 1, xres},
+                     {283, 5, 1, yres},
+                     {285, 2, 8, name},
+                     {296, 3, 1, 3},
+                     {297, 3, 2, 2 | (5u << 16)},
+                     {269, 2, 3, 'a' | ('b' << 8)}});
   auto file = b.Build();
   Result r;
   Read(file, r);
@@ -179,8 +183,12 @@ TEST(TiffReader, BilevelDefaultsAndGreyDepths) {
   Builder g;
   // 8 pixels of 3 bits: 0 7 2 0 0 0 0 0 -> 000 111 010 000 ...
   uint32_t s3 = g.Data({0x1D, 0x00, 0x00});
-  g.ifds.push_back({{256, 3, 1, 8}, {257, 3, 1, 1}, {258, 3, 1, 3}, {262, 3, 1, 1},
-                    {273, 4, 1, s3}, {279, 4, 1, 3}});
+  g.ifds.push_back({{256, 3, 1, 8},
+                    {257, 3, 1, 1},
+                    {258, 3, 1, 3},
+                    {262, 3, 1, 1},
+                    {273, 4, 1, s3},
+                    {279, 4, 1, 3}});
   Result r3;
   Read(g.Build(), r3);
   ASSERT_FALSE(r3.aborted);
@@ -239,8 +247,8 @@ TEST(TiffReader, MalformedFilesAbortSafely) {
     EXPECT_TRUE(r.aborted);
     Builder t;
     uint32_t s2 = t.Data(Ramp());
-    t.GreyPage(s2, {{322, 4, 1, 0x40000000}, {323, 4, 1, 0x40000000}, {324, 4, 1, s2},
-                    {325, 4, 1, 16}});
+    t.GreyPage(
+        s2, {{322, 4, 1, 0x40000000}, {323, 4, 1, 0x40000000}, {324, 4, 1, s2}, {325, 4, 1, 16}});
     Read(t.Build(), r);
     EXPECT_TRUE(r.aborted);
   }

@@ -188,8 +188,8 @@ TEST_P(TiffCCITT, RoundTripsAwkwardWidthsInBothFillOrders) {
         for (int x = 0; x < width; ++x) {
           bool black = (rows[y][x >> 3] >> (7 - (x & 7))) & 1;
           bool white = (out[x >> 3] >> (7 - (x & 7))) & 1;
-          ASSERT_NE(black, white) << "width " << width << " fill " << fill << " row " << y
-                                  << " x " << x;
+          ASSERT_NE(black, white) << "width " << width << " fill " << fill << " row " << y << " x "
+                                  << x;
         }
       }
     }
@@ -213,7 +213,9 @@ TEST(TiffCCITTCodes, RunCodesAndEdgeCases) {
     TCCITTEncoder enc(ccMH, 8);
     uint8_t row = 0xC0;
     enc.EncodeRow(&row);
-    EXPECT_EQ(enc.Bytes(), Bits("00110101" "11" "1110"));
+    EXPECT_EQ(enc.Bytes(), Bits("00110101"
+                                "11"
+                                "1110"));
   }
   // 2560 white: make-up 2560 and terminating 0; 2561: make-up 2560, term 1.
   {
@@ -221,13 +223,20 @@ TEST(TiffCCITTCodes, RunCodesAndEdgeCases) {
     TCCITTEncoder a(ccMH, 2560), b(ccMH, 2561);
     a.EncodeRow(row.data());
     b.EncodeRow(row.data());
-    EXPECT_EQ(a.Bytes(), Bits("000000011111" "00110101"));
-    EXPECT_EQ(b.Bytes(), Bits("000000011111" "000111"));
+    EXPECT_EQ(a.Bytes(), Bits("000000011111"
+                              "00110101"));
+    EXPECT_EQ(b.Bytes(), Bits("000000011111"
+                              "000111"));
   }
   // Group 3 2-D: an EOL with tag bit 1 makes the row one-dimensional: white
   // 4 (1011), black 4 (011) after fill zeros before the EOL.
   {
-    auto data = Bits("0000" "000000000001" "1" "1011" "011");
+    auto data = Bits(
+        "0000"
+        "000000000001"
+        "1"
+        "1011"
+        "011");
     TCCITTDecoder dec(ccG3_2D, data.data(), int64_t(data.size()), 1, 8);
     uint8_t row = 0;
     ASSERT_TRUE(dec.DecodeRow(&row));
@@ -236,7 +245,12 @@ TEST(TiffCCITTCodes, RunCodesAndEdgeCases) {
   // Uncompressed mode in a 2-D row: the extension code, "01" (one white, one
   // black), then exit with two white pixels and tag 0, then V0 to the end.
   {
-    auto data = Bits("0000001111" "01" "000000001" "0" "1");
+    auto data = Bits(
+        "0000001111"
+        "01"
+        "000000001"
+        "0"
+        "1");
     TCCITTDecoder dec(ccG4, data.data(), int64_t(data.size()), 1, 8);
     uint8_t row = 0;
     ASSERT_TRUE(dec.DecodeRow(&row));

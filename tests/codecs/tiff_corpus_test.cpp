@@ -39,7 +39,8 @@ TEST(TiffCorpus, SeedsDecodeAndDamagedCopiesTerminate) {
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     std::ifstream f(entry.path(), std::ios::binary);
-    std::vector<uint8_t> data((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> data((std::istreambuf_iterator<char>(f)),
+                              std::istreambuf_iterator<char>());
     ++files;
     EXPECT_TRUE(ReadAll(data)) << entry.path();
     for (size_t cut = 0; cut < data.size(); cut += 7)

@@ -15,8 +15,7 @@ class TiffExternal : public ::testing::Test {
   // Converts the reference picture to TIFF with ImageMagick, then rewrites
   // it with tiffcp options; reads it back and compares with ImageMagick.
   void CheckTiffcp(const std::string& name, const std::string& imOptions,
-                   const std::string& tiffcpOptions, int w = 131, int h = 67,
-                   int tolerance = 0) {
+                   const std::string& tiffcpOptions, int w = 131, int h = 67, int tolerance = 0) {
     SCOPED_TRACE(name);
     std::string ppm = Tmp(name + ".ppm"), base = Tmp(name + ".base.tif"), file = Tmp(name + ".tif");
     WritePPM(ppm, TestPicture(w, h));
@@ -95,7 +94,8 @@ TEST_F(TiffExternal, BilevelFaxCompressionsAndFillOrders) {
     pic.px[i] = pic.px[i + 1] = pic.px[i + 2] = v;
   }
   WritePPM(Tmp("bw.ppm"), pic);
-  ASSERT_EQ(Sh("convert '" + Tmp("bw.ppm") + "' -type bilevel -depth 1 -compress none tif:'" + base + "'"),
+  ASSERT_EQ(Sh("convert '" + Tmp("bw.ppm") + "' -type bilevel -depth 1 -compress none tif:'" +
+               base + "'"),
             0);
   Rgb ref;
   ASSERT_TRUE(ImageMagickPixels(base, ref));

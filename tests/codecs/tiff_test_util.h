@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -26,16 +26,20 @@ inline bool HaveTool(const std::string& tool) {
 
 inline std::string TempDir() {
   static std::string dir = [] {
-    auto d = std::filesystem::temp_directory_path() /
-             ("pictavo_tiff_" + std::to_string(::getpid()));
+    auto d =
+        std::filesystem::temp_directory_path() / ("pictavo_tiff_" + std::to_string(::getpid()));
     std::filesystem::create_directories(d);
     return d.string();
   }();
   return dir;
 }
-inline std::string Tmp(const std::string& name) { return TempDir() + "/" + name; }
+inline std::string Tmp(const std::string& name) {
+  return TempDir() + "/" + name;
+}
 
-inline int Sh(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); }
+inline int Sh(const std::string& cmd) {
+  return std::system((cmd + " >/dev/null 2>&1").c_str());
+}
 
 struct Rgb {
   int w = 0, h = 0;
