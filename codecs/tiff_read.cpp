@@ -343,7 +343,7 @@ void UndoPredictor(uint8_t* row, int spp, int pixels, int bps, bool le) {
 class ChunkDecoder {
  public:
   ChunkDecoder(Vars& v, const uint8_t* data, int64_t len, int pixels)
-      : v_(v), data_(data), len_(len), pixels_(pixels) {
+      : v_(v), data_(data), len_(len) {
     if (v.compression >= 2 && v.compression <= 4) {
       TCCITTMode mode = v.compression == 2   ? ccMH
                         : v.compression == 4 ? ccG4
@@ -404,7 +404,6 @@ class ChunkDecoder {
   const uint8_t* data_;
   int64_t len_;
   int64_t pos_ = 0;
-  int pixels_;
   void* lzwState_ = nullptr;
   std::unique_ptr<TCCITTDecoder> ccitt_;
 };
