@@ -14,6 +14,7 @@ PACKAGES=(
   libsqlite3-dev
   clang libclang-rt-14-dev
   libstb-dev libimagequant-dev
+  libtiff-dev
   imagemagick libtiff-tools netpbm giflib-tools libjpeg-turbo-progs libpng-tools
 )
 

@@ -1,0 +1,785 @@
+// TIFF reader: header, IFD chain, tags, strips and tiles, row decoding and
+// conversion into pf1bit or pf24bit bitmaps.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "codecs/packbits.h"
+#include "codecs/tiff.h"
+#include "codecs/tiff_internal.h"
+#include "codecs/tiffccitt.h"
+#include "core/pvdefs.h"
+#include "core/streamreader.h"
+
+namespace pictavo {
+
+namespace {
+
+constexpr int kMaxIFDs = 65536;
+const int kTypeSize[13] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
+
+struct Entry {
+  uint16_t tag, type;
+  uint32_t count;
+  uint8_t value[4];
+};
+
+// The file's bytes are accessed through a bounded view of the stream: every
+// read is checked against the stream size, offsets are relative to the start
+// of the TIFF data.
+class TiffFile {
+ public:
+  TiffFile(TStream& s, int64_t limit) : stream(s) {
+    base = s.GetPosition();
+    size = std::max<int64_t>(s.GetSize() - base, 0);
+    if (limit >= 0 && limit < size) size = limit;
+  }
+  bool ReadAt(int64_t off, void* buf, int64_t n) {
+    if (off < 0 || n < 0 || off > size || n > size - off) return false;
+    if (stream.Seek(base + off, soBeginning) != base + off) return false;
+    return stream.Read(buf, n) == n;
+  }
+  uint16_t U16(const uint8_t* p) const { return le ? GetU16LE(p) : GetU16BE(p); }
+  uint32_t U32(const uint8_t* p) const { return le ? GetU32LE(p) : GetU32BE(p); }
+
+  TStream& stream;
+  int64_t base, size;
+  bool le = true;
+};
+
+struct Page {
+  std::vector<Entry> entries;
+  const Entry* Find(uint16_t tag) const {
+    for (const Entry& e : entries)
+      if (e.tag == tag) return &e;
+    return nullptr;
+  }
+};
+
+// Values of an integer entry (BYTE, SHORT, LONG and their signed forms).
+// Values that fit in four bytes are inside the entry, others at its offset.
+bool GetValues(TiffFile& f, const Entry& e, std::vector<uint32_t>& out, uint32_t maxCount) {
+  out.clear();
+  if (e.type >= 13) return false;
+  int sz = kTypeSize[e.type];
+  if (sz != 1 && sz != 2 && sz != 4) return false;
+  if (e.count == 0 || e.count > maxCount) return false;
+  int64_t total = int64_t(e.count) * sz;
+  std::vector<uint8_t> raw;
+  const uint8_t* p = e.value;
+  if (total > 4) {
+    raw.resize(static_cast<size_t>(total));
+    if (!f.ReadAt(f.U32(e.value), raw.data(), total)) return false;
+    p = raw.data();
+  }
+  out.resize(e.count);
+  for (uint32_t i = 0; i < e.count; ++i) {
+    if (sz == 1)
+      out[i] = p[i];
+    else if (sz == 2)
+      out[i] = f.U16(p + 2 * i);
+    else
+      out[i] = f.U32(p + 4 * i);
+  }
+  return true;
+}
+
+uint32_t GetScalar(TiffFile& f, const Page& pg, uint16_t tag, uint32_t def) {
+  const Entry* e = pg.Find(tag);
+  if (!e) return def;
+  std::vector<uint32_t> v;
+  if (!GetValues(f, *e, v, 1u << 20) || v.empty()) return def;
+  return v[0];
+}
+
+double GetRational(TiffFile& f, const Page& pg, uint16_t tag) {
+  const Entry* e = pg.Find(tag);
+  if (!e) return 0;
+  if (e->type == 5 || e->type == 10) {
+    uint8_t b[8];
+    if (!f.ReadAt(f.U32(e->value), b, 8)) return 0;
+    uint32_t n = f.U32(b), d = f.U32(b + 4);
+    if (d == 0) d = 1;
+    if (e->type == 10) return double(int32_t(n)) / double(int32_t(d));
+    return double(n) / double(d);
+  }
+  std::vector<uint32_t> v;
+  if (GetValues(f, *e, v, 1) && !v.empty()) return v[0];
+  return 0;
+}
+
+std::string GetString(TiffFile& f, const Page& pg, uint16_t tag) {
+  const Entry* e = pg.Find(tag);
+  if (!e || e->count == 0 || e->count > (1u << 20)) return {};
+  std::string s(e->count, '\0');
+  if (e->count <= 4)
+    std::memcpy(s.data(), e->value, e->count);
+  else if (!f.ReadAt(f.U32(e->value), s.data(), e->count))
+    return {};
+  // The terminating zero (and anything after it) is not part of the text.
+  size_t z = s.find('\0');
+  if (z != std::string::npos) s.resize(z);
+  return s;
+}
+
+// PageNumber holds two SHORTs, which fit in the entry.  Files of an older
+// layout of this library store them at an offset instead.  The two are told
+// apart by plausibility: the inline pair is taken when it is a sensible page
+// pair (page number below a non-zero page count, or both zero).  Otherwise,
+// when the 32-bit value is a position inside the file and the two SHORTs
+// stored there form a sensible pair, those are taken; failing that, the
+// inline pair stands.
+void GetPageNumber(TiffFile& f, const Page& pg, int32_t& number, int32_t& count) {
+  number = count = 0;
+  const Entry* e = pg.Find(297);
+  if (!e || e->type != 3 || e->count < 2) return;
+  auto sensible = [](uint32_t n, uint32_t c) { return c != 0 ? n < c : n == 0; };
+  if (e->count == 2) {
+    uint32_t n = f.U16(e->value), c = f.U16(e->value + 2);
+    if (!sensible(n, c)) {
+      uint32_t off = f.U32(e->value);
+      uint8_t b[4];
+      if (off >= 8 && f.ReadAt(off, b, 4) && sensible(f.U16(b), f.U16(b + 2))) {
+        n = f.U16(b);
+        c = f.U16(b + 2);
+      }
+    }
+    number = int32_t(n);
+    count = int32_t(c);
+    return;
+  }
+  std::vector<uint32_t> v;
+  if (GetValues(f, *e, v, 1024) && v.size() >= 2) {
+    number = int32_t(v[0]);
+    count = int32_t(v[1]);
+  }
+}
+
+struct Vars {
+  uint32_t width = 0, height = 0, spp = 1, bps = 1, rowsPerStrip = 0;
+  int64_t tileW = -1, tileL = -1;
+  uint32_t photometric = 2, planar = 1, compression = 1;
+  std::vector<uint32_t> stripOffsets, stripCounts, tileOffsets, tileCounts;
+  std::vector<TRGB> colorMap;
+  uint32_t predictor = 1, t4 = 0, fillOrder = 1;
+  std::string software;
+  TTIFFLZWDecompFunc lzw = nullptr;
+};
+
+// Everything a row needs to get from the decoded bytes into the bitmap.
+struct Converter {
+  Vars* v;
+  bool bilevel;  // pf1bit target
+  bool invert1;  // bilevel bits to invert
+  int rowBytes;  // decoded bytes per row of one plane (planar) or pixel row
+  int width;     // pixels per row (strip width or tile width)
+  uint8_t greyMap[256];
+  std::vector<uint8_t> unpacked;
+
+  void Setup() {
+    unpacked.resize(size_t(width) * v->spp + 16);
+    int maxv = (1 << std::min<uint32_t>(v->bps, 8)) - 1;
+    for (int i = 0; i < 256; ++i) {
+      int g = v->bps >= 8 ? i : std::min(i, maxv) * 255 / maxv;
+      greyMap[i] = static_cast<uint8_t>(v->photometric == 0 ? 255 - g : g);
+    }
+  }
+
+  // Converts one chunky row (all samples of each pixel together) into dest.
+  // Returns false when the combination has no conversion.
+  bool Convert(const uint8_t* src, uint8_t* dest, int pixels, bool le) {
+    const uint32_t P = v->photometric, S = v->spp, B = v->bps;
+    if (bilevel) {
+      int n = (pixels + 7) / 8;
+      if (invert1)
+        for (int i = 0; i < n; ++i) dest[i] = static_cast<uint8_t>(~src[i]);
+      else
+        std::memcpy(dest, src, size_t(n));
+      return true;
+    }
+    // Samples below 8 bits become one byte each.
+    const uint8_t* s = src;
+    if (B < 8) {
+      int total = pixels * int(S);
+      uint8_t* u = unpacked.data();
+      int mask = (1 << B) - 1;
+      for (int i = 0; i < total; ++i) {
+        int64_t bit = int64_t(i) * B;
+        int byte = int(bit >> 3), shift = int(bit & 7);
+        unsigned w =
+            (unsigned(src[byte]) << 8) | ((bit + B > int64_t(byte + 1) * 8) ? src[byte + 1] : 0);
+        u[i] = static_cast<uint8_t>((w >> (16 - shift - B)) & mask);
+      }
+      s = u;
+    }
+    TRGB* d = reinterpret_cast<TRGB*>(dest);
+    if (B == 16 && P == 2 && S == 1) {
+      for (int x = 0; x < pixels; ++x) {
+        unsigned w = le ? GetU16LE(s + 2 * x) : GetU16BE(s + 2 * x);
+        d[x].r = uint8_t(((w >> 10) & 31) << 3);
+        d[x].g = uint8_t(((w >> 5) & 31) << 3);
+        d[x].b = uint8_t((w & 31) << 3);
+      }
+      return true;
+    }
+    if (B == 16) {
+      // The most significant byte of each sample.
+      uint8_t* u = unpacked.data();
+      int total = pixels * int(S);
+      int hi = le ? 1 : 0;
+      bool molli = P <= 1 && v->software.compare(0, 15, "Look@Molli v1.1") == 0;
+      for (int i = 0; i < total; ++i) {
+        if (molli) {
+          unsigned w = le ? GetU16LE(s + 2 * i) : GetU16BE(s + 2 * i);
+          u[i] = uint8_t(std::min(w >> 4, 255u));
+        } else {
+          u[i] = s[2 * i + hi];
+        }
+      }
+      s = u;
+    } else if (B != 8 && B >= 8) {
+      return false;
+    }
+    switch (P) {
+      case 0:
+      case 1:
+        for (int x = 0; x < pixels; ++x) {
+          uint8_t g = B == 16 ? (P == 0 ? 255 - s[x * S] : s[x * S]) : greyMap[s[x * S]];
+          d[x].r = d[x].g = d[x].b = g;
+        }
+        return true;
+      case 2:
+        if (S < 3) return false;
+        if (S == 3) {
+          for (int x = 0; x < pixels; ++x, s += 3) {
+            d[x].r = s[0];
+            d[x].g = s[1];
+            d[x].b = s[2];
+          }
+          return true;
+        }
+        for (int x = 0; x < pixels; ++x, s += S) {
+          d[x].r = s[0];
+          d[x].g = s[1];
+          d[x].b = s[2];
+        }
+        return true;
+      case 3: {
+        if (B > 8 || v->colorMap.empty()) return false;
+        size_t n = v->colorMap.size();
+        for (int x = 0; x < pixels; ++x) {
+          uint8_t i = s[x * S];
+          d[x] = i < n ? v->colorMap[i] : TRGB{};
+        }
+        return true;
+      }
+      case 5:
+        if (S < 4) return false;
+        for (int x = 0; x < pixels; ++x, s += S) {
+          int k = 255 - s[3];
+          d[x].r = uint8_t((255 - s[0]) * k / 255);
+          d[x].g = uint8_t((255 - s[1]) * k / 255);
+          d[x].b = uint8_t((255 - s[2]) * k / 255);
+        }
+        return true;
+      case 8:
+        if (S < 3) return false;
+        for (int x = 0; x < pixels; ++x, s += S) LabToRGB(s[0], int8_t(s[1]), int8_t(s[2]), d[x]);
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  static uint8_t Channel(double v) {
+    if (v <= 0) return 0;
+    if (v >= 1) return 255;
+    return static_cast<uint8_t>(std::min(255.0, std::trunc(std::sqrt(v) * 256)));
+  }
+  static void LabToRGB(int L, int a, int b, TRGB& out) {
+    double a1 = a == -128 ? 128 : a, b1 = b == -128 ? 128 : b;
+    double l1 = L / 255.0 * 100;
+    double A = (a1 + 127) / 255 * 200 - 100, Bv = (b1 + 127) / 255 * 200 - 100;
+    double fy = (l1 + 16) / 116, fx = fy + A / 500, fz = fy - Bv / 200;
+    double X, Y, Z;
+    if (l1 >= 7.9996) {
+      X = fx * fx * fx;
+      Y = fy * fy * fy;
+      Z = fz * fz * fz;
+    } else {
+      double h = l1 / 903.3;
+      X = h + A / 3893.5;
+      Y = h;
+      Z = h - Bv / 1557.4;
+    }
+    out.r = Channel(2.69 * X - 1.276 * Y - 0.414 * Z);
+    out.g = Channel(-1.022 * X + 1.978 * Y + 0.044 * Z);
+    out.b = Channel(0.061 * X - 0.224 * Y + 1.163 * Z);
+  }
+};
+
+// Undoes horizontal differencing on one row of `pixels` pixels.
+void UndoPredictor(uint8_t* row, int spp, int pixels, int bps, bool le) {
+  if (bps == 8) {
+    for (int i = spp; i < pixels * spp; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - spp]);
+  } else if (bps == 16) {
+    for (int i = spp; i < pixels * spp; ++i) {
+      uint8_t* p = row + 2 * i;
+      uint8_t* q = row + 2 * (i - spp);
+      uint16_t a = le ? GetU16LE(p) : GetU16BE(p), b = le ? GetU16LE(q) : GetU16BE(q);
+      uint16_t r = static_cast<uint16_t>(a + b);
+      if (le)
+        PutU16LE(p, r);
+      else
+        PutU16BE(p, r);
+    }
+  }
+}
+
+// Decodes the rows of one strip or tile.
+class ChunkDecoder {
+ public:
+  ChunkDecoder(Vars& v, const uint8_t* data, int64_t len, int pixels)
+      : v_(v), data_(data), len_(len) {
+    if (v.compression >= 2 && v.compression <= 4) {
+      TCCITTMode mode = v.compression == 2   ? ccMH
+                        : v.compression == 4 ? ccG4
+                        : (v.t4 & 1)         ? ccG3_2D
+                                             : ccG3_1D;
+      ccitt_ = std::make_unique<TCCITTDecoder>(mode, data, len, v.fillOrder, pixels);
+    }
+  }
+  ~ChunkDecoder() {
+    if (lzwState_) v_.lzw(nullptr, 0, 0, lzwState_);
+  }
+  // Decodes one row of rowBytes into out; false when the data gave out
+  // (out is then completed with zeros) or the decoder failed.
+  // Uncompressed rows that are all there are used where they lie.
+  const uint8_t* Direct(int rowBytes) {
+    if (v_.compression != 1 || pos_ + rowBytes > len_) return nullptr;
+    const uint8_t* p = data_ + pos_;
+    pos_ += rowBytes;
+    return p;
+  }
+  bool Next(uint8_t* out, int rowBytes) {
+    switch (v_.compression) {
+      case 1: {
+        int64_t n = std::min<int64_t>(rowBytes, len_ - pos_);
+        if (n < 0) n = 0;
+        if (n > 0) std::memcpy(out, data_ + pos_, size_t(n));
+        if (n < rowBytes) std::memset(out + n, 0, size_t(rowBytes - n));
+        pos_ += rowBytes;
+        return n == rowBytes;
+      }
+      case 2:
+      case 3:
+      case 4:
+        return ccitt_->DecodeRow(out);
+      case 5: {
+        uint8_t* r =
+            v_.lzw(data_ ? data_ : reinterpret_cast<const uint8_t*>(""), len_, rowBytes, lzwState_);
+        if (!r) {
+          std::memset(out, 0, size_t(rowBytes));
+          return false;
+        }
+        std::memcpy(out, r, size_t(rowBytes));
+        return true;
+      }
+      case 32773: {
+        bool complete = false;
+        pos_ += PackBitsDecodeRow(data_ + std::min(pos_, len_), std::max<int64_t>(len_ - pos_, 0),
+                                  out, rowBytes, complete);
+        return complete;
+      }
+      default:
+        return false;
+    }
+  }
+
+ private:
+  Vars& v_;
+  const uint8_t* data_;
+  int64_t len_;
+  int64_t pos_ = 0;
+  void* lzwState_ = nullptr;
+  std::unique_ptr<TCCITTDecoder> ccitt_;
+};
+
+void SetCompression(TIOParamsVals& p, uint32_t c, uint32_t t4) {
+  switch (c) {
+    case 1:
+      p.TIFF_Compression = ioTIFF_UNCOMPRESSED;
+      break;
+    case 2:
+      p.TIFF_Compression = ioTIFF_CCITT1D;
+      break;
+    case 3:
+      p.TIFF_Compression = (t4 & 1) ? ioTIFF_G3FAX2D : ioTIFF_G3FAX1D;
+      break;
+    case 4:
+      p.TIFF_Compression = ioTIFF_G4FAX;
+      break;
+    case 5:
+      p.TIFF_Compression = ioTIFF_LZW;
+      break;
+    case 6:
+      p.TIFF_Compression = ioTIFF_OLDJPEG;
+      break;
+    case 7:
+      p.TIFF_Compression = ioTIFF_JPEG;
+      break;
+    case 32773:
+      p.TIFF_Compression = ioTIFF_PACKBITS;
+      break;
+    default:
+      break;
+  }
+}
+
+void SetPhotometric(TIOParamsVals& p, uint32_t v) {
+  static const int8_t kMap[9] = {0, 1, 2, 3, 4, 5, 6, -1, 7};
+  if (v < 9 && kMap[v] >= 0) p.TIFF_PhotometInterpret = TIOTIFFPhotometInterpret(kMap[v]);
+}
+
+// Reads the chunk (strip or tile) at offset; a count of 0 runs to the end of
+// the data.  Returns false when the chunk is cut short by the end.
+bool ReadChunk(TiffFile& f, uint32_t off, uint32_t count, std::vector<uint8_t>& buf) {
+  buf.clear();
+  if (off >= f.size) return false;
+  int64_t avail = f.size - off;
+  int64_t n = count == 0 ? avail : std::min<int64_t>(count, avail);
+  buf.resize(size_t(n));
+  if (!f.ReadAt(off, buf.data(), n)) {
+    buf.clear();
+    return false;
+  }
+  return count == 0 || n == count;
+}
+
+void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+              bool paramsOnly) {
+  Vars v;
+  v.width = GetScalar(f, pg, 256, 0);
+  v.height = GetScalar(f, pg, 257, 0);
+  v.spp = GetScalar(f, pg, 277, 1);
+  std::vector<uint32_t> vals;
+  if (const Entry* e = pg.Find(258)) {
+    if (GetValues(f, *e, vals, 1024) && !vals.empty()) {
+      for (uint32_t b : vals)
+        if (b != vals[0]) {
+          progress.Abort();
+          return;
+        }
+      v.bps = vals[0];
+    }
+  }
+  v.rowsPerStrip = GetScalar(f, pg, 278, v.height);
+  if (v.rowsPerStrip == 0 || v.rowsPerStrip > v.height) v.rowsPerStrip = v.height;
+  if (pg.Find(322)) v.tileW = GetScalar(f, pg, 322, 0);
+  if (pg.Find(323)) v.tileL = GetScalar(f, pg, 323, 0);
+  v.photometric = GetScalar(f, pg, 262, 2);
+  v.planar = GetScalar(f, pg, 284, 1);
+  v.compression = GetScalar(f, pg, 259, 1);
+  v.predictor = GetScalar(f, pg, 317, 1);
+  v.t4 = GetScalar(f, pg, 292, 0);
+  v.fillOrder = GetScalar(f, pg, 266, 1);
+  v.software = GetString(f, pg, 305);
+  constexpr uint32_t kMaxChunks = 1u << 24;
+  if (const Entry* e = pg.Find(273)) GetValues(f, *e, v.stripOffsets, kMaxChunks);
+  if (const Entry* e = pg.Find(279)) GetValues(f, *e, v.stripCounts, kMaxChunks);
+  if (const Entry* e = pg.Find(324)) GetValues(f, *e, v.tileOffsets, kMaxChunks);
+  if (const Entry* e = pg.Find(325)) GetValues(f, *e, v.tileCounts, kMaxChunks);
+  if (const Entry* e = pg.Find(320); e && v.bps <= 8) {
+    uint32_t n = 1u << v.bps;
+    if (GetValues(f, *e, vals, 3 * 65536) && vals.size() >= 3 * n) {
+      v.colorMap.resize(n);
+      for (uint32_t i = 0; i < n; ++i) {
+        v.colorMap[i].r = uint8_t(vals[i] >> 8);
+        v.colorMap[i].g = uint8_t(vals[i + n] >> 8);
+        v.colorMap[i].b = uint8_t(vals[i + 2 * n] >> 8);
+      }
+    }
+  }
+  if (v.spp == 1 && v.bps == 1 && v.compression >= 1 && v.compression <= 4 && v.photometric == 2)
+    v.photometric = 0;
+
+  params.BitsPerSample = int32_t(v.bps);
+  params.SamplesPerPixel = int32_t(v.spp);
+  params.Width = int32_t(v.width);
+  params.Height = int32_t(v.height);
+  SetCompression(params, v.compression, v.t4);
+  SetPhotometric(params, v.photometric);
+  params.TIFF_PlanarConf = int32_t(v.planar);
+  params.TIFF_DocumentName = GetString(f, pg, 269);
+  params.TIFF_ImageDescription = GetString(f, pg, 270);
+  params.TIFF_PageName = GetString(f, pg, 285);
+  GetPageNumber(f, pg, params.TIFF_PageNumber, params.TIFF_PageCount);
+  params.FreeColorMap();
+  if (!v.colorMap.empty()) params.SetColorMap(v.colorMap.data(), int(v.colorMap.size()));
+  double factor = GetScalar(f, pg, 296, 2) == 3 ? 2.54 : 1.0;
+  params.DpiX = int32_t(std::trunc(GetRational(f, pg, 282) * factor));
+  params.DpiY = int32_t(std::trunc(GetRational(f, pg, 283) * factor));
+  if (params.DpiX == 0) params.DpiX = gSystemDPIX;
+  if (params.DpiY == 0) params.DpiY = gSystemDPIY;
+  params.TIFF_XPos = int32_t(std::trunc(GetRational(f, pg, 286) * factor));
+  params.TIFF_YPos = int32_t(std::trunc(GetRational(f, pg, 287) * factor));
+
+  if (v.compression == 5) {
+    v.lzw = params.TIFF_LZWDecompFunc ? params.TIFF_LZWDecompFunc : DefTIFF_LZWDECOMPFUNC;
+    if (!v.lzw) {
+      progress.Abort();
+      return;
+    }
+  }
+  if (paramsOnly || !bitmap) return;
+  // JPEG pages are reported but not decoded.
+  if (v.compression == 6 || v.compression == 7) {
+    progress.Abort();
+    return;
+  }
+  static const uint32_t kKnown[] = {1, 2, 3, 4, 5, 32773};
+  if (std::find(std::begin(kKnown), std::end(kKnown), v.compression) == std::end(kKnown) ||
+      v.spp == 0 || v.spp > 16 || v.bps == 0 || (v.bps > 8 && v.bps != 16)) {
+    progress.Abort();
+    return;
+  }
+  if (v.compression >= 2 && v.compression <= 4 && (v.bps != 1 || v.spp != 1)) {
+    progress.Abort();
+    return;
+  }
+  if (!PVImageSizeAllowed(v.width, v.height)) {
+    progress.Abort();
+    return;
+  }
+  // Separate planes are interleaved sample by sample: whole bytes only.
+  if (v.planar == 2 && v.spp > 1 && v.bps != 8 && v.bps != 16) {
+    progress.Abort();
+    return;
+  }
+  bool tiled = v.tileW > 0 || v.tileL > 0;
+  if (tiled &&
+      (v.tileW <= 0 || v.tileL <= 0 || !PVImageSizeAllowed(v.tileW, v.tileL) || v.planar == 2)) {
+    progress.Abort();
+    return;
+  }
+
+  // Bilevel pages, and palette pages whose two colours are black and white,
+  // become pf1bit.
+  bool bilevel = false, invert = false;
+  if (v.spp == 1 && v.bps == 1) {
+    if (v.photometric <= 1) {
+      bilevel = true;
+      bool ccitt = v.compression >= 2 && v.compression <= 4;
+      invert = (v.photometric == 0 && !ccitt) || (v.photometric == 1 && ccitt);
+    } else if (v.photometric == 3 && v.colorMap.size() == 2) {
+      const TRGB black{0, 0, 0}, white{255, 255, 255};
+      if (v.colorMap[0] == black && v.colorMap[1] == white) bilevel = true;
+      if (v.colorMap[0] == white && v.colorMap[1] == black) bilevel = invert = true;
+    }
+  }
+  bitmap->SetSize(1, 1);
+  bitmap->SetPixelFormat(bilevel ? pf1bit : pf24bit);
+  bitmap->SetSize(int(v.width), int(v.height));
+
+  bool le = f.le;
+  const int chunkW = tiled ? int(v.tileW) : int(v.width);
+  const int planes = v.planar == 2 ? int(v.spp) : 1;
+  const int sppPlane = v.planar == 2 ? 1 : int(v.spp);
+  const int64_t rowBytes64 = (int64_t(chunkW) * sppPlane * v.bps + 7) / 8;
+  if (rowBytes64 > (1 << 28)) {
+    progress.Abort();
+    return;
+  }
+  const int rowBytes = int(rowBytes64);
+  const int bytesPerSample = v.bps == 16 ? 2 : 1;
+  Converter conv{&v, bilevel, invert, rowBytes, chunkW, {}, {}};
+  conv.Setup();
+  std::vector<uint8_t> planeRows(size_t(rowBytes) * planes + 8), chunky;
+  if (planes > 1) chunky.resize(size_t(chunkW) * v.spp * bytesPerSample + 8);
+  std::vector<uint8_t> outRow(size_t(chunkW) * 3 + 8);
+  const bool predict = v.predictor == 2 && v.compression == 5 && v.bps >= 8;
+
+  double step = 100.0 / v.height;
+  int rowsDone = 0;
+  bool truncated = false, failed = false;
+
+  // Decodes `rows` rows of one chunk (all planes) and hands each to put(y, row).
+  auto decodeChunk = [&](std::vector<std::vector<uint8_t>>& data, int rows, auto&& target,
+                         auto&& put) {
+    std::vector<std::unique_ptr<ChunkDecoder>> dec;
+    for (int p = 0; p < planes; ++p)
+      dec.push_back(
+          std::make_unique<ChunkDecoder>(v, data[p].data(), int64_t(data[p].size()), chunkW));
+    for (int r = 0; r < rows; ++r) {
+      bool ok = true;
+      const uint8_t* direct = planes == 1 ? dec[0]->Direct(rowBytes) : nullptr;
+      if (!direct) {
+        for (int p = 0; p < planes; ++p) {
+          uint8_t* pr = planeRows.data() + size_t(p) * rowBytes;
+          if (!dec[p]->Next(pr, rowBytes)) ok = false;
+          if (predict) UndoPredictor(pr, sppPlane, chunkW, int(v.bps), le);
+        }
+      }
+      const uint8_t* src = direct ? direct : planeRows.data();
+      if (planes > 1) {
+        for (int x = 0; x < chunkW; ++x)
+          for (int p = 0; p < planes; ++p)
+            std::memcpy(&chunky[(size_t(x) * planes + p) * bytesPerSample],
+                        &planeRows[size_t(p) * rowBytes + size_t(x) * bytesPerSample],
+                        size_t(bytesPerSample));
+        src = chunky.data();
+      }
+      uint8_t* dst = target(r);
+      if (!dst) dst = outRow.data();
+      if (!conv.Convert(src, dst, chunkW, le)) {
+        failed = true;
+        return;
+      }
+      put(r, dst);
+      if (!ok) {
+        truncated = true;
+        if (v.compression == 5) return;
+      }
+      if (progress.Aborted()) return;
+    }
+  };
+
+  std::vector<std::vector<uint8_t>> data(static_cast<size_t>(planes));
+  auto reportRow = [&]() {
+    ++rowsDone;
+    if (progress.ProgressEvent)
+      progress.ProgressEvent(progress.Sender, int(std::trunc(rowsDone * step)));
+  };
+  if (!tiled) {
+    if (v.stripOffsets.empty()) {
+      progress.Abort();
+      return;
+    }
+    uint32_t strips = uint32_t(v.stripOffsets.size()) / planes;
+    for (uint32_t i = 0; i < strips && !failed && !progress.Aborted(); ++i) {
+      int64_t y0 = int64_t(i) * v.rowsPerStrip;
+      if (y0 >= v.height) break;
+      int rows = int(std::min<int64_t>(v.rowsPerStrip, v.height - y0));
+      for (int p = 0; p < planes; ++p) {
+        size_t k = i + size_t(p) * strips;
+        uint32_t count = k < v.stripCounts.size() ? v.stripCounts[k] : 0;
+        if (!ReadChunk(f, v.stripOffsets[k], count, data[p])) truncated = true;
+      }
+      decodeChunk(
+          data, rows, [&](int r) { return bitmap->ScanLine(int(y0) + r); },
+          [&](int, const uint8_t*) { reportRow(); });
+    }
+    if (int64_t(strips) * v.rowsPerStrip < v.height) truncated = true;
+  } else {
+    if (v.tileOffsets.empty()) {
+      progress.Abort();
+      return;
+    }
+    int64_t across = (v.width + v.tileW - 1) / v.tileW;
+    int64_t down = (v.height + v.tileL - 1) / v.tileL;
+    int64_t tiles = std::min<int64_t>(across * down, int64_t(v.tileOffsets.size()));
+    if (tiles < across * down) truncated = true;
+    for (int64_t t = 0; t < tiles && !failed && !progress.Aborted(); ++t) {
+      int64_t tx = (t % across) * v.tileW, ty = (t / across) * v.tileL;
+      uint32_t count = size_t(t) < v.tileCounts.size() ? v.tileCounts[size_t(t)] : 0;
+      if (!ReadChunk(f, v.tileOffsets[size_t(t)], count, data[0])) truncated = true;
+      int rows = int(v.tileL);
+      int visible = int(std::min<int64_t>(v.tileW, v.width - tx));
+      decodeChunk(
+          data, rows, [](int) -> uint8_t* { return nullptr; },
+          [&](int r, const uint8_t* row) {
+            int64_t y = ty + r;
+            if (y >= v.height) return;
+            uint8_t* d = bitmap->ScanLine(int(y));
+            if (bilevel) {
+              // Tile widths are multiples of 8 in practice; any other offset is
+              // placed bit by bit.
+              for (int x = 0; x < visible; ++x) {
+                int64_t dx = tx + x;
+                bool bit = (row[x >> 3] >> (7 - (x & 7))) & 1;
+                if (bit)
+                  d[dx >> 3] |= uint8_t(0x80 >> (dx & 7));
+                else
+                  d[dx >> 3] &= uint8_t(~(0x80 >> (dx & 7)));
+              }
+            } else {
+              std::memcpy(d + tx * 3, row, size_t(visible) * 3);
+            }
+            if (tx == 0) reportRow();
+          });
+    }
+  }
+  if (failed || truncated) progress.Abort();
+}
+
+}  // namespace
+
+void TIFFReadStream(TBitmap* bitmap, TStream& stream, int& imageCount, TIOParamsVals* params,
+                    TProgressRec& progress, bool paramsOnly) {
+  TIFFReadStreamLimited(bitmap, stream, imageCount, params, progress, paramsOnly, -1);
+}
+
+void TIFFReadStreamLimited(TBitmap* bitmap, TStream& stream, int& imageCount, TIOParamsVals* params,
+                           TProgressRec& progress, bool paramsOnly, int64_t limit) {
+  imageCount = 0;
+  try {
+    TiffFile f(stream, limit);
+    uint8_t hdr[8];
+    if (!f.ReadAt(0, hdr, 8)) {
+      progress.Abort();
+      return;
+    }
+    if (hdr[0] == 'I' && hdr[1] == 'I')
+      f.le = true;
+    else if (hdr[0] == 'M' && hdr[1] == 'M')
+      f.le = false;
+    else {
+      progress.Abort();
+      return;
+    }
+    uint32_t off = f.U32(hdr + 4);
+    std::set<uint32_t> visited;
+    Page page;
+    bool loaded = false;
+    int wanted = params ? params->TIFF_ImageIndex : -1;
+    int count = 0;
+    while (off != 0 && count < kMaxIFDs && visited.insert(off).second) {
+      uint8_t b[12];
+      if (!f.ReadAt(off, b, 2)) break;
+      uint32_t n = f.U16(b);
+      if (int64_t(off) + 2 + int64_t(n) * 12 + 4 > f.size) {
+        // An IFD cut short by the end of the file ends the chain.
+        if (count == wanted) progress.Abort();
+        break;
+      }
+      if (count == wanted) {
+        std::vector<uint8_t> raw(size_t(n) * 12);
+        f.ReadAt(off + 2, raw.data(), int64_t(raw.size()));
+        page.entries.resize(n);
+        for (uint32_t i = 0; i < n; ++i) {
+          const uint8_t* p = raw.data() + 12 * i;
+          Entry& e = page.entries[i];
+          e.tag = f.U16(p);
+          e.type = f.U16(p + 2);
+          e.count = f.U32(p + 4);
+          std::memcpy(e.value, p + 8, 4);
+        }
+        loaded = true;
+      }
+      f.ReadAt(off + 2 + int64_t(n) * 12, b, 4);
+      off = f.U32(b);
+      ++count;
+    }
+    imageCount = count;
+    if (params) params->TIFF_ImageCount = count;
+    if (!loaded || !params) return;
+    ReadPage(f, page, bitmap, *params, progress, paramsOnly);
+  } catch (...) {
+    progress.Abort();
+  }
+}
+
+}  // namespace pictavo
