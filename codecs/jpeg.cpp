@@ -317,9 +317,12 @@ void DecodeCore(ReadContext& ctx) {
   const int width = static_cast<int>(cinfo->output_width);
   const int height = static_cast<int>(cinfo->output_height);
   TBitmap& bitmap = *ctx.bitmap;
-  bitmap.SetSize(1, 1);
-  bitmap.SetPixelFormat(pf24bit);
-  bitmap.SetSize(width, height);
+  // Every pixel is written below, so a bitmap of the right shape is reused.
+  if (bitmap.GetPixelFormat() != pf24bit || bitmap.GetWidth() != width || bitmap.GetHeight() != height) {
+    bitmap.SetSize(1, 1);
+    bitmap.SetPixelFormat(pf24bit);
+    bitmap.SetSize(width, height);
+  }
   if (cmyk) {
     ctx.rowBuffer = static_cast<JSAMPLE*>(std::malloc(size_t(width) * 4));
     if (!ctx.rowBuffer) {

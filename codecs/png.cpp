@@ -181,9 +181,13 @@ void DecodeCore(ReadContext& ctx) {
     return;
   }
   TBitmap& bitmap = *ctx.bitmap;
-  bitmap.SetSize(1, 1);
-  bitmap.SetPixelFormat(oneBit ? pf1bit : pf24bit);
-  bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
+  // Every pixel is written below, so a bitmap of the right shape is reused.
+  const TPixelFormat format = oneBit ? pf1bit : pf24bit;
+  if (bitmap.GetPixelFormat() != format || bitmap.GetWidth() != int(width) || bitmap.GetHeight() != int(height)) {
+    bitmap.SetSize(1, 1);
+    bitmap.SetPixelFormat(format);
+    bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
+  }
   const double step = 100.0 / (double(height) * passes);
   int64_t counter = 0;
   for (int pass = 0; pass < passes; ++pass) {
