@@ -44,12 +44,21 @@ std::vector<uint8_t> Encoded(bool png) {
   bool ab = false;
   TProgressRec pr;
   pr.Aborting = &ab;
-  if (png) WritePNGStream(s, Picture(), p, pr); else WriteJPegStream(s, Picture(), p, pr);
+  if (png)
+    WritePNGStream(s, Picture(), p, pr);
+  else
+    WriteJPegStream(s, Picture(), p, pr);
   return std::vector<uint8_t>(s.Memory(), s.Memory() + s.GetSize());
 }
 
-const std::vector<uint8_t>& JpegFile() { static auto v = Encoded(false); return v; }
-const std::vector<uint8_t>& PngFile() { static auto v = Encoded(true); return v; }
+const std::vector<uint8_t>& JpegFile() {
+  static auto v = Encoded(false);
+  return v;
+}
+const std::vector<uint8_t>& PngFile() {
+  static auto v = Encoded(true);
+  return v;
+}
 
 void AdapterJpegDecode(benchmark::State& st) {
   const auto& f = JpegFile();
@@ -183,12 +192,15 @@ void LibPngEncode(benchmark::State& st) {
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
-    png_set_write_fn(png, &out, [](png_structp p, png_bytep d, png_size_t n) {
-      auto* v = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
-      v->insert(v->end(), d, d + n);
-    }, [](png_structp) {});
-    png_set_IHDR(png, info, kW, kH, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep d, png_size_t n) {
+          auto* v = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+          v->insert(v->end(), d, d + n);
+        },
+        [](png_structp) {});
+    png_set_IHDR(png, info, kW, kH, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_pHYs(png, info, 0, 0, PNG_RESOLUTION_METER);
     png_set_filter(png, 0, PNG_FILTER_NONE);
     png_color_16 bg{};

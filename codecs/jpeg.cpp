@@ -9,15 +9,15 @@
 // exception so that none travels through the C library.
 #include "codecs/jpeg.h"
 
+#include <jerror.h>
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-#include <jpeglib.h>
-#include <jerror.h>
 
 #include "core/conversions.h"
 #include "core/pvutils.h"
@@ -44,7 +44,9 @@ void ErrorExit(j_common_ptr cinfo) {
 }
 void EmitMessage(j_common_ptr, int) {}
 void OutputMessage(j_common_ptr) {}
-void FormatMessage(j_common_ptr, char* buffer) { buffer[0] = 0; }
+void FormatMessage(j_common_ptr, char* buffer) {
+  buffer[0] = 0;
+}
 void ResetErrorMgr(j_common_ptr cinfo) {
   cinfo->err->num_warnings = 0;
   cinfo->err->msg_code = 0;
@@ -123,7 +125,8 @@ void DestWrite(StreamDest* dest, size_t count) {
   if (dest->progress->Aborted() || count == 0) return;
   bool failed = false;
   try {
-    failed = dest->stream->Write(dest->buffer, static_cast<int64_t>(count)) != static_cast<int64_t>(count);
+    failed = dest->stream->Write(dest->buffer, static_cast<int64_t>(count)) !=
+             static_cast<int64_t>(count);
   } catch (...) {
     failed = true;
   }
@@ -318,7 +321,8 @@ void DecodeCore(ReadContext& ctx) {
   const int height = static_cast<int>(cinfo->output_height);
   TBitmap& bitmap = *ctx.bitmap;
   // Every pixel is written below, so a bitmap of the right shape is reused.
-  if (bitmap.GetPixelFormat() != pf24bit || bitmap.GetWidth() != width || bitmap.GetHeight() != height) {
+  if (bitmap.GetPixelFormat() != pf24bit || bitmap.GetWidth() != width ||
+      bitmap.GetHeight() != height) {
     bitmap.SetSize(1, 1);
     bitmap.SetPixelFormat(pf24bit);
     bitmap.SetSize(width, height);
@@ -391,7 +395,8 @@ void EncodeCore(WriteContext& ctx) {
   const int height = bitmap.GetHeight();
   cinfo->image_width = static_cast<JDIMENSION>(width);
   cinfo->image_height = static_cast<JDIMENSION>(height);
-  const bool cmyk = params.JPEG_ColorSpace == ioJPEG_CMYK || params.JPEG_ColorSpace == ioJPEG_YCbCrK;
+  const bool cmyk =
+      params.JPEG_ColorSpace == ioJPEG_CMYK || params.JPEG_ColorSpace == ioJPEG_YCbCrK;
   cinfo->input_components = cmyk ? 4 : 3;
   cinfo->in_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_set_defaults(cinfo);
@@ -429,9 +434,11 @@ void EncodeCore(WriteContext& ctx) {
     const uint8_t type = markers.GetMarkerType(i);
     const uint8_t* data = markers.GetMarkerData(i);
     const int length = markers.GetMarkerLength(i);
-    if (type == JPEG_APP0 && cinfo->write_JFIF_header && length >= 5 && std::memcmp(data, "JFIF\0", 5) == 0)
+    if (type == JPEG_APP0 && cinfo->write_JFIF_header && length >= 5 &&
+        std::memcmp(data, "JFIF\0", 5) == 0)
       continue;
-    if (type == JPEG_APP0 + 14 && cinfo->write_Adobe_marker && length >= 5 && std::memcmp(data, "Adobe", 5) == 0)
+    if (type == JPEG_APP0 + 14 && cinfo->write_Adobe_marker && length >= 5 &&
+        std::memcmp(data, "Adobe", 5) == 0)
       continue;
     if (length > 65533) continue;
     jpeg_write_marker(cinfo, type, data, static_cast<unsigned>(length));
@@ -509,7 +516,8 @@ void ReadJPegStream(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, boo
   delete ctx;
 }
 
-void WriteJPegStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress) {
+void WriteJPegStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                     TProgressRec& progress) {
   if (bitmap.Empty()) {
     progress.Abort();
     return;
@@ -615,7 +623,8 @@ bool PVJpegInjectIPTC(TStream& source, TStream& dest, const TPVIPTCInfoList& ipt
   }
   if (!placed) return false;
   try {
-    return dest.Write(out.data(), static_cast<int64_t>(out.size())) == static_cast<int64_t>(out.size());
+    return dest.Write(out.data(), static_cast<int64_t>(out.size())) ==
+           static_cast<int64_t>(out.size());
   } catch (...) {
     return false;
   }
@@ -632,4 +641,5 @@ void JpegCodecRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TPro
 
 }  // namespace pictavo
 
-PICTAVO_REGISTER_CODEC(ftJPEG, pictavo::JpegCodecRead, pictavo::WriteJPegStream, pictavo::JpegTryStream)
+PICTAVO_REGISTER_CODEC(ftJPEG, pictavo::JpegCodecRead, pictavo::WriteJPegStream,
+                       pictavo::JpegTryStream)

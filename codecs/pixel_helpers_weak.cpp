@@ -12,7 +12,9 @@ namespace pictavo {
 
 #define PV_WEAK __attribute__((weak))
 
-PV_WEAK int _RGBToGray(const TRGB& rgb) { return (rgb.r * 21 + rgb.g * 71 + rgb.b * 7) / 100; }
+PV_WEAK int _RGBToGray(const TRGB& rgb) {
+  return (rgb.r * 21 + rgb.g * 71 + rgb.b * 7) / 100;
+}
 
 PV_WEAK TRGB CreateRGB(uint8_t r, uint8_t g, uint8_t b) {
   TRGB c;
@@ -45,10 +47,16 @@ PV_WEAK std::unique_ptr<TBitmap> _ConvertTo1bit(const TBitmap& bitmap, TRGB& c0,
   for (int y = 0; y < h; ++y) {
     const TRGB* p = reinterpret_cast<const TRGB*>(bitmap.ScanLine(y));
     for (int x = 0; x < w; ++x) {
-      if (!haveA) { a = p[x]; haveA = true; }
-      else if (p[x] == a) continue;
-      else if (!haveB) { b = p[x]; haveB = true; }
-      else if (!(p[x] == b)) return nullptr;
+      if (!haveA) {
+        a = p[x];
+        haveA = true;
+      } else if (p[x] == a)
+        continue;
+      else if (!haveB) {
+        b = p[x];
+        haveB = true;
+      } else if (!(p[x] == b))
+        return nullptr;
     }
   }
   if (!haveB) b = a;
@@ -89,7 +97,9 @@ struct FallbackQuantizer {
   std::map<uint32_t, int> exact;
   bool uniform = false;
 };
-uint32_t Key(const TRGB& c) { return (uint32_t(c.r) << 16) | (uint32_t(c.g) << 8) | c.b; }
+uint32_t Key(const TRGB& c) {
+  return (uint32_t(c.r) << 16) | (uint32_t(c.g) << 8) | c.b;
+}
 }  // namespace
 
 // Exact palette when the bitmap has few enough colours, else a 3-3-2 cube.
@@ -112,11 +122,14 @@ PV_WEAK TPVQuantizer::TPVQuantizer(TBitmap& bitmap, TRGB* colorMap, int, int col
   }
   if (q->uniform && colorCount >= 256) {
     for (int i = 0; i < 256; ++i)
-      colorMap[i] = CreateRGB(uint8_t((i >> 5) * 255 / 7), uint8_t(((i >> 2) & 7) * 255 / 7), uint8_t((i & 3) * 255 / 3));
+      colorMap[i] = CreateRGB(uint8_t((i >> 5) * 255 / 7), uint8_t(((i >> 2) & 7) * 255 / 7),
+                              uint8_t((i & 3) * 255 / 3));
   }
 }
 
-PV_WEAK TPVQuantizer::~TPVQuantizer() { delete static_cast<FallbackQuantizer*>(handle_); }
+PV_WEAK TPVQuantizer::~TPVQuantizer() {
+  delete static_cast<FallbackQuantizer*>(handle_);
+}
 
 PV_WEAK int TPVQuantizer::GetRGBIndex(const TRGB& color) {
   auto* q = static_cast<FallbackQuantizer*>(handle_);
@@ -124,7 +137,8 @@ PV_WEAK int TPVQuantizer::GetRGBIndex(const TRGB& color) {
     auto it = q->exact.find(Key(color));
     return it == q->exact.end() ? 0 : it->second;
   }
-  return ((color.r * 7 + 127) / 255) << 5 | ((color.g * 7 + 127) / 255) << 2 | ((color.b * 3 + 127) / 255);
+  return ((color.r * 7 + 127) / 255) << 5 | ((color.g * 7 + 127) / 255) << 2 |
+         ((color.b * 3 + 127) / 255);
 }
 
 }  // namespace pictavo

@@ -165,7 +165,8 @@ void DecodeCore(ReadContext& ctx) {
   if (palette && paletteCount > 0) {
     TRGB map[256];
     const int count = std::min(paletteCount, 256);
-    for (int i = 0; i < count; ++i) map[i] = CreateRGB(palette[i].red, palette[i].green, palette[i].blue);
+    for (int i = 0; i < count; ++i)
+      map[i] = CreateRGB(palette[i].red, palette[i].green, palette[i].blue);
     params.SetColorMap(map, count);
   }
   params.PNG_Interlaced = interlace != PNG_INTERLACE_NONE;
@@ -183,7 +184,8 @@ void DecodeCore(ReadContext& ctx) {
   TBitmap& bitmap = *ctx.bitmap;
   // Every pixel is written below, so a bitmap of the right shape is reused.
   const TPixelFormat format = oneBit ? pf1bit : pf24bit;
-  if (bitmap.GetPixelFormat() != format || bitmap.GetWidth() != int(width) || bitmap.GetHeight() != int(height)) {
+  if (bitmap.GetPixelFormat() != format || bitmap.GetWidth() != int(width) ||
+      bitmap.GetHeight() != int(height)) {
     bitmap.SetSize(1, 1);
     bitmap.SetPixelFormat(format);
     bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
@@ -209,7 +211,7 @@ struct WriteContext {
   TIOParamsVals* params = nullptr;
   TProgressRec* progress = nullptr;
   bool palette = false;
-  TRGB* colorMap = nullptr;          // 256 entries, palette images
+  TRGB* colorMap = nullptr;            // 256 entries, palette images
   uint8_t* backgroundIndex = nullptr;  // palette index of PNG_Background
   TPVQuantizer* quantizer = nullptr;
   uint8_t* rowBuffer = nullptr;
@@ -266,7 +268,8 @@ void EncodeCore(WriteContext& ctx) {
     }
     png_set_PLTE(png, info, plte, 256);
   }
-  png_set_pHYs(png, info, static_cast<png_uint_32>(std::max(0.0, std::nearbyint(params.DpiX * 100 / 2.54))),
+  png_set_pHYs(png, info,
+               static_cast<png_uint_32>(std::max(0.0, std::nearbyint(params.DpiX * 100 / 2.54))),
                static_cast<png_uint_32>(std::max(0.0, std::nearbyint(params.DpiY * 100 / 2.54))),
                PNG_RESOLUTION_METER);
   int filter = PNG_FILTER_NONE;
@@ -297,7 +300,8 @@ void EncodeCore(WriteContext& ctx) {
       uint8_t* row = bitmap.ScanLine(y);
       if (ctx.palette) {
         const TRGB* px = reinterpret_cast<const TRGB*>(row);
-        for (int x = 0; x < width; ++x) ctx.rowBuffer[x] = static_cast<uint8_t>(ctx.quantizer->GetRGBIndex(px[x]));
+        for (int x = 0; x < width; ++x)
+          ctx.rowBuffer[x] = static_cast<uint8_t>(ctx.quantizer->GetRGBIndex(px[x]));
         row = ctx.rowBuffer;
       }
       png_write_row(png, row);
@@ -344,7 +348,8 @@ void ReadPNGStream(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, bool
   if (ctx.png) png_destroy_read_struct(&ctx.png, ctx.info ? &ctx.info : nullptr, nullptr);
 }
 
-void WritePNGStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress) {
+void WritePNGStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress) {
   if (bitmap.Empty()) {
     progress.Abort();
     return;

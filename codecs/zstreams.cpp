@@ -12,7 +12,9 @@ namespace {
 
 constexpr size_t kZBufferSize = 65536;
 
-[[noreturn]] void ZAbort() { throw EAbort("zlib"); }
+[[noreturn]] void ZAbort() {
+  throw EAbort("zlib");
+}
 
 int Check(int code) {
   if (code < 0) ZAbort();
@@ -26,7 +28,8 @@ constexpr int64_t kSlice = 1 << 30;
 
 int64_t PVMaxInflateBytes = int64_t(1) << 30;
 
-void CompressBuf(const void* InBuf, int64_t InBytes, std::vector<uint8_t>& OutBuf, int64_t& OutBytes) {
+void CompressBuf(const void* InBuf, int64_t InBytes, std::vector<uint8_t>& OutBuf,
+                 int64_t& OutBytes) {
   OutBuf.clear();
   OutBytes = 0;
   if (InBytes < 0) ZAbort();
@@ -75,8 +78,8 @@ void CompressBuf(const void* InBuf, int64_t InBytes, std::vector<uint8_t>& OutBu
   OutBuf.shrink_to_fit();
 }
 
-void DecompressBuf(const void* InBuf, int64_t InBytes, int64_t OutEstimate, std::vector<uint8_t>& OutBuf,
-                   int64_t& OutBytes) {
+void DecompressBuf(const void* InBuf, int64_t InBytes, int64_t OutEstimate,
+                   std::vector<uint8_t>& OutBuf, int64_t& OutBytes) {
   OutBuf.clear();
   OutBytes = 0;
   if (InBytes < 0) ZAbort();
@@ -136,8 +139,9 @@ TCustomZlibStream::TCustomZlibStream(TStream& strm)
 
 TCompressionStream::TCompressionStream(TCompressionLevel CompressionLevel, TStream& Dest)
     : TCustomZlibStream(Dest) {
-  static const int levels[] = {Z_NO_COMPRESSION, Z_BEST_SPEED, Z_DEFAULT_COMPRESSION, Z_BEST_COMPRESSION};
-  Check(deflateInit(&z_, levels[std::min<int>(CompressionLevel, clMax)]));
+  static const int levels[] = {Z_NO_COMPRESSION, Z_BEST_SPEED, Z_DEFAULT_COMPRESSION,
+                               Z_BEST_COMPRESSION};
+  Check(deflateInit(&z_, levels[std::min<int>(static_cast<int>(CompressionLevel), 3)]));
   z_.next_out = buffer_.data();
   z_.avail_out = kZBufferSize;
 }
@@ -164,7 +168,9 @@ TCompressionStream::~TCompressionStream() {
   deflateEnd(&z_);
 }
 
-int64_t TCompressionStream::Read(void*, int64_t) { ZAbort(); }
+int64_t TCompressionStream::Read(void*, int64_t) {
+  ZAbort();
+}
 
 int64_t TCompressionStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
@@ -204,7 +210,9 @@ TDecompressionStream::TDecompressionStream(TStream& Source) : TCustomZlibStream(
   z_.avail_in = 0;
 }
 
-TDecompressionStream::~TDecompressionStream() { inflateEnd(&z_); }
+TDecompressionStream::~TDecompressionStream() {
+  inflateEnd(&z_);
+}
 
 int64_t TDecompressionStream::Read(void* buffer, int64_t count) {
   if (count <= 0 || ended_) return 0;
@@ -230,7 +238,9 @@ int64_t TDecompressionStream::Read(void* buffer, int64_t count) {
   return want - z_.avail_out;
 }
 
-int64_t TDecompressionStream::Write(const void*, int64_t) { ZAbort(); }
+int64_t TDecompressionStream::Write(const void*, int64_t) {
+  ZAbort();
+}
 
 int64_t TDecompressionStream::Seek(int64_t offset, TSeekOrigin origin) {
   const int64_t current = static_cast<int64_t>(z_.total_out);

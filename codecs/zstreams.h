@@ -14,14 +14,16 @@
 
 namespace pictavo {
 
-enum TCompressionLevel : uint8_t { clNone, clFastest, clDefault, clMax };
+// Scoped: the framework's colour constant clDefault shares the namespace.
+enum class TCompressionLevel : uint8_t { clNone, clFastest, clDefault, clMax };
 
 // Deflates InBytes bytes at level 9 into OutBuf (replaced); OutBytes is its size.
-void CompressBuf(const void* InBuf, int64_t InBytes, std::vector<uint8_t>& OutBuf, int64_t& OutBytes);
+void CompressBuf(const void* InBuf, int64_t InBytes, std::vector<uint8_t>& OutBuf,
+                 int64_t& OutBytes);
 // Inflates into OutBuf (replaced), starting from OutEstimate bytes (0: the input
 // size rounded up to 256).  Output beyond PVMaxInflateBytes raises EAbort.
-void DecompressBuf(const void* InBuf, int64_t InBytes, int64_t OutEstimate, std::vector<uint8_t>& OutBuf,
-                   int64_t& OutBytes);
+void DecompressBuf(const void* InBuf, int64_t InBytes, int64_t OutEstimate,
+                   std::vector<uint8_t>& OutBuf, int64_t& OutBytes);
 // Largest output DecompressBuf produces (default 1 GiB).
 extern int64_t PVMaxInflateBytes;
 

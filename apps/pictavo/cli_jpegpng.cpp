@@ -57,16 +57,19 @@ void PngDetails(const std::string& name, TIOParamsVals& params, InfoFields& fiel
     png_read_info(png, info);
     static const char* kTypes[] = {"grey", "?", "RGB", "palette", "grey+alpha", "?", "RGBA"};
     const int ct = png_get_color_type(png, info);
-    fields.push_back({"ColorType", std::to_string(ct) + " (" + (ct >= 0 && ct <= 6 ? kTypes[ct] : "?") + ")"});
+    fields.push_back(
+        {"ColorType", std::to_string(ct) + " (" + (ct >= 0 && ct <= 6 ? kTypes[ct] : "?") + ")"});
     png_color_16p bg;
     if (png_get_bKGD(png, info, &bg))
-      fields.push_back({"bKGD", ct == 3 ? "index " + std::to_string(bg->index)
-                                        : std::to_string(bg->red) + "," + std::to_string(bg->green) + "," +
-                                              std::to_string(bg->blue) + " grey " + std::to_string(bg->gray)});
+      fields.push_back(
+          {"bKGD", ct == 3 ? "index " + std::to_string(bg->index)
+                           : std::to_string(bg->red) + "," + std::to_string(bg->green) + "," +
+                                 std::to_string(bg->blue) + " grey " + std::to_string(bg->gray)});
     png_uint_32 rx, ry;
     int unit;
     if (png_get_pHYs(png, info, &rx, &ry, &unit))
-      fields.push_back({"pHYs", std::to_string(rx) + "x" + std::to_string(ry) + (unit == 1 ? " per metre" : " (aspect)")});
+      fields.push_back({"pHYs", std::to_string(rx) + "x" + std::to_string(ry) +
+                                    (unit == 1 ? " per metre" : " (aspect)")});
   }
   if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
   std::fclose(f);
@@ -103,8 +106,8 @@ int IptcCommand(const std::vector<std::string>& args) {
       }
       const std::string& spec = args[++i];
       int record = 0, dataset = 0, used = 0;
-      if (std::sscanf(spec.c_str(), "%d:%d=%n", &record, &dataset, &used) < 2 || used == 0 || record < 0 ||
-          record > 255 || dataset < 0 || dataset > 255) {
+      if (std::sscanf(spec.c_str(), "%d:%d=%n", &record, &dataset, &used) < 2 || used == 0 ||
+          record < 0 || record > 255 || dataset < 0 || dataset > 255) {
         std::fprintf(stderr, "iptc: bad record %s (RECORD:DATASET=TEXT)\n", spec.c_str());
         return 2;
       }
@@ -141,7 +144,8 @@ int IptcCommand(const std::vector<std::string>& args) {
   return 0;
 }
 
-PICTAVO_COMMAND("iptc", "iptc FILE [--set RECORD:DATASET=TEXT]...  list or set the IPTC records of a JPEG",
+PICTAVO_COMMAND("iptc",
+                "iptc FILE [--set RECORD:DATASET=TEXT]...  list or set the IPTC records of a JPEG",
                 IptcCommand);
 
 }  // namespace

@@ -18,7 +18,8 @@ void Picture(TBitmap& bmp, int w, int h, bool fewColours) {
   for (int y = 0; y < h; ++y) {
     uint8_t* row = bmp.ScanLine(y);
     for (int x = 0; x < w; ++x) {
-      uint8_t b = uint8_t(x * 255 / w), g = uint8_t(y * 255 / h), r = uint8_t(((x / 16 + y / 16) & 1) ? 220 : 40);
+      uint8_t b = uint8_t(x * 255 / w), g = uint8_t(y * 255 / h),
+              r = uint8_t(((x / 16 + y / 16) & 1) ? 220 : 40);
       if (fewColours) b &= 0xE0, g &= 0xE0, r &= 0xC0;
       row[x * 3] = b;
       row[x * 3 + 1] = g;
@@ -132,9 +133,11 @@ void Demo(DemoContext& demo) {
     int at = r.JPEG_MarkerList.IndexOf(0xED);
     if (r.JPEG_MarkerList.GetCount() != 2 || at < 0) throw std::runtime_error("markers lost");
     TPVIPTCInfoList got;
-    got.LoadFromStandardBuffer(r.JPEG_MarkerList.GetMarkerData(at), r.JPEG_MarkerList.GetMarkerLength(at));
+    got.LoadFromStandardBuffer(r.JPEG_MarkerList.GetMarkerData(at),
+                               r.JPEG_MarkerList.GetMarkerLength(at));
     if (got.GetCount() != 1) throw std::runtime_error("IPTC lost");
-    return std::to_string(r.JPEG_MarkerList.GetCount()) + " markers, caption \"" + got.GetStrings(0) + "\"";
+    return std::to_string(r.JPEG_MarkerList.GetCount()) + " markers, caption \"" +
+           got.GetStrings(0) + "\"";
   });
 
   TBitmap few;
@@ -152,13 +155,15 @@ void Demo(DemoContext& demo) {
         if (kind == 1) p.SamplesPerPixel = 1;
         if (kind == 2) p.BitsPerSample = 1, p.SamplesPerPixel = 1;
         TMemoryStream s;
-        Save(s, *bmp, p, true, demo.Path("png_" + std::to_string(kind) + (interlaced ? "i" : "") + ".png"));
+        Save(s, *bmp, p, true,
+             demo.Path("png_" + std::to_string(kind) + (interlaced ? "i" : "") + ".png"));
         TIOParamsVals q;
         TBitmap back;
         Load(s, back, q, true);
         for (int y = 0; y < bmp->GetHeight(); ++y)
           for (int x = 0; x < bmp->GetWidth(); ++x)
-            if (back.GetPixel(x, y) != bmp->GetPixel(x, y)) throw std::runtime_error("pixels differ");
+            if (back.GetPixel(x, y) != bmp->GetPixel(x, y))
+              throw std::runtime_error("pixels differ");
         return std::to_string(s.GetSize()) + " bytes, exact";
       });
     }

@@ -1,15 +1,15 @@
-#include <gtest/gtest.h>
+#include "codecs/jpeg.h"
 
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
-#include "codecs/jpeg.h"
 #include "core/pvdefs.h"
 #include "tests/codecs/jpegpng_test_util.h"
 
@@ -58,14 +58,17 @@ std::vector<uint8_t> MarkerTypes(const std::vector<uint8_t>& f) {
   return types;
 }
 
-const char* DctFlag(TIOJPEGDctMethod m) { return m == ioJPEG_IFAST ? "fast" : m == ioJPEG_FLOAT ? "float" : "int"; }
+const char* DctFlag(TIOJPEGDctMethod m) {
+  return m == ioJPEG_IFAST ? "fast" : m == ioJPEG_FLOAT ? "float" : "int";
+}
 
 // Decodes with djpeg and compares with our decoding exactly.
 void ExpectLikeDjpeg(const std::string& file, TIOJPEGDctMethod dct, TIOJPEGScale scale) {
   static const char* kScales[] = {"1/1", "1/1", "1/2", "1/4", "1/8"};
   bool ok = false;
-  auto out = RunCapture(std::string("djpeg -dct ") + DctFlag(dct) + " -scale " + kScales[scale] + " '" + file + "'",
-                        ok);
+  auto out = RunCapture(
+      std::string("djpeg -dct ") + DctFlag(dct) + " -scale " + kScales[scale] + " '" + file + "'",
+      ok);
   ASSERT_TRUE(ok);
   Pnm pnm;
   ASSERT_TRUE(ParsePnm(out, pnm));
@@ -121,8 +124,11 @@ TEST(JpegCodec, CjpegFilesDecodeLikeDjpeg) {
   const std::string ppm = TempDir() + "/in.ppm";
   WritePpm(ppm, w, h, TestPicture(w, h));
   const std::vector<std::pair<std::string, std::string>> variants = {
-      {"base", "-quality 80"}, {"prog", "-progressive -quality 60"}, {"grey", "-grayscale"},
-      {"rgb", "-rgb -quality 90"}, {"opt", "-optimize -sample 1x1"}};
+      {"base", "-quality 80"},
+      {"prog", "-progressive -quality 60"},
+      {"grey", "-grayscale"},
+      {"rgb", "-rgb -quality 90"},
+      {"opt", "-optimize -sample 1x1"}};
   for (const auto& [name, flags] : variants) {
     const std::string jpg = TempDir() + "/" + name + ".jpg";
     ASSERT_EQ(std::system(("cjpeg " + flags + " '" + ppm + "' > '" + jpg + "'").c_str()), 0);
@@ -134,7 +140,9 @@ TEST(JpegCodec, CjpegFilesDecodeLikeDjpeg) {
     Loaded l;
     LoadJpegFile(jpg, l);
     EXPECT_EQ(l.params.JPEG_Progressive, name == "prog");
-    EXPECT_EQ(l.params.JPEG_ColorSpace, name == "grey" ? ioJPEG_GRAYLEV : name == "rgb" ? ioJPEG_RGB : ioJPEG_YCbCr);
+    EXPECT_EQ(l.params.JPEG_ColorSpace, name == "grey"  ? ioJPEG_GRAYLEV
+                                        : name == "rgb" ? ioJPEG_RGB
+                                                        : ioJPEG_YCbCr);
   }
 }
 
@@ -219,7 +227,9 @@ TEST(JpegCodec, Cmyk) {
   if (HaveTool("convert")) {
     const std::string ppm = TempDir() + "/c.ppm", jpg = TempDir() + "/cmyk.jpg";
     WritePpm(ppm, w, h, rgb);
-    ASSERT_EQ(std::system(("convert '" + ppm + "' -colorspace CMYK -quality 90 '" + jpg + "'").c_str()), 0);
+    ASSERT_EQ(
+        std::system(("convert '" + ppm + "' -colorspace CMYK -quality 90 '" + jpg + "'").c_str()),
+        0);
     auto data = ReadFileBytes(jpg);
     J_COLOR_SPACE space;
     auto raw = RawCmyk(data, &space);
@@ -276,10 +286,11 @@ TEST(JpegCodec, ScaledDecodingSizes) {
     TIOJPEGScale scale;
     int wantW, wantH, w, h;
   };
-  for (Case c : {Case{ioJPEG_FULLSIZE, 0, 0, 800, 600}, Case{ioJPEG_HALF, 0, 0, 400, 300},
-                 Case{ioJPEG_QUARTER, 0, 0, 200, 150}, Case{ioJPEG_EIGHTH, 0, 0, 100, 75},
-                 Case{ioJPEG_AUTOCALC, 200, 150, 200, 150}, Case{ioJPEG_AUTOCALC, 0, 0, 800, 600},
-                 Case{ioJPEG_AUTOCALC, 10, 10, 100, 75}, Case{ioJPEG_AUTOCALC, 500, 400, 400, 300}}) {
+  for (Case c :
+       {Case{ioJPEG_FULLSIZE, 0, 0, 800, 600}, Case{ioJPEG_HALF, 0, 0, 400, 300},
+        Case{ioJPEG_QUARTER, 0, 0, 200, 150}, Case{ioJPEG_EIGHTH, 0, 0, 100, 75},
+        Case{ioJPEG_AUTOCALC, 200, 150, 200, 150}, Case{ioJPEG_AUTOCALC, 0, 0, 800, 600},
+        Case{ioJPEG_AUTOCALC, 10, 10, 100, 75}, Case{ioJPEG_AUTOCALC, 500, 400, 400, 300}}) {
     for (bool paramsOnly : {false, true}) {
       TReadOnlyMemoryStream s(data.data(), int64_t(data.size()));
       Loaded l;
@@ -399,7 +410,8 @@ TEST(JpegCodec, IptcThroughMarkersAndInjection) {
     int i = l.params.JPEG_MarkerList.IndexOf(0xED);
     ASSERT_GE(i, 0);
     TPVIPTCInfoList back;
-    back.LoadFromStandardBuffer(l.params.JPEG_MarkerList.GetMarkerData(i), l.params.JPEG_MarkerList.GetMarkerLength(i));
+    back.LoadFromStandardBuffer(l.params.JPEG_MarkerList.GetMarkerData(i),
+                                l.params.JPEG_MarkerList.GetMarkerLength(i));
     ASSERT_EQ(back.GetCount(), 1);
     EXPECT_EQ(back.GetStrings(0), "old title");
   }
@@ -425,7 +437,8 @@ TEST(JpegCodec, IptcThroughMarkersAndInjection) {
   int i = l.params.JPEG_MarkerList.IndexOf(0xED);
   ASSERT_GE(i, 0);
   TPVIPTCInfoList back;
-  back.LoadFromStandardBuffer(l.params.JPEG_MarkerList.GetMarkerData(i), l.params.JPEG_MarkerList.GetMarkerLength(i));
+  back.LoadFromStandardBuffer(l.params.JPEG_MarkerList.GetMarkerData(i),
+                              l.params.JPEG_MarkerList.GetMarkerLength(i));
   ASSERT_EQ(back.GetCount(), 2);
   EXPECT_EQ(back.GetStrings(0), "a new caption");
   EXPECT_EQ(back.GetDataSet(1), 25);

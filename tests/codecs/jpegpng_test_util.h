@@ -90,7 +90,8 @@ inline bool ParsePnm(const std::vector<uint8_t>& data, Pnm& out) {
   if (data.size() < pos + n * channels) return false;
   out.rgb.resize(n * 3);
   for (size_t i = 0; i < n; ++i)
-    for (size_t c = 0; c < 3; ++c) out.rgb[i * 3 + c] = data[pos + i * channels + (channels == 3 ? c : 0)];
+    for (size_t c = 0; c < 3; ++c)
+      out.rgb[i * 3 + c] = data[pos + i * channels + (channels == 3 ? c : 0)];
   return true;
 }
 

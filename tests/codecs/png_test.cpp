@@ -1,12 +1,13 @@
+#include "codecs/png.h"
+
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <png.h>
 
 #include <cmath>
-#include <dirent.h>
 #include <string>
 #include <vector>
 
-#include "codecs/png.h"
 #include "core/conversions.h"
 #include "core/pvdefs.h"
 #include "tests/codecs/jpegpng_test_util.h"
@@ -45,7 +46,8 @@ struct Loaded {
   bool aborted = false;
 };
 
-void LoadPng(TStream& s, Loaded& out, bool paramsOnly = false, std::vector<int>* reports = nullptr) {
+void LoadPng(TStream& s, Loaded& out, bool paramsOnly = false,
+             std::vector<int>* reports = nullptr) {
   TProgressRec progress;
   progress.Aborting = &out.aborted;
   if (reports) progress.ProgressEvent = [reports](TObject*, int per) { reports->push_back(per); };
@@ -84,12 +86,15 @@ TEST(PngCodec, SuiteMatchesImageMagick) {
     LoadPngFile(kSuite + "/" + n, got);
     ASSERT_FALSE(got.aborted);
     bool ok = false;
-    auto raw = RunCapture("convert '" + kSuite + "/" + n + "' -set colorspace sRGB -endian MSB -depth 16 rgba:- 2>/dev/null", ok);
+    auto raw = RunCapture("convert '" + kSuite + "/" + n +
+                              "' -set colorspace sRGB -endian MSB -depth 16 rgba:- 2>/dev/null",
+                          ok);
     ASSERT_TRUE(ok);
     const int w = got.bmp.GetWidth(), h = got.bmp.GetHeight();
     ASSERT_EQ(raw.size(), size_t(w) * h * 8);
     auto ours = BitmapRGB(got.bmp);
-    const uint8_t bg[3] = {got.params.PNG_Background.r, got.params.PNG_Background.g, got.params.PNG_Background.b};
+    const uint8_t bg[3] = {got.params.PNG_Background.r, got.params.PNG_Background.g,
+                           got.params.PNG_Background.b};
     int bad = 0;
     for (size_t i = 0; i < size_t(w) * h; ++i) {
       const uint8_t* p = &raw[i * 8];
@@ -101,7 +106,8 @@ TEST(PngCodec, SuiteMatchesImageMagick) {
         if (a == 65535) {
           expected = v >> 8;
         } else {
-          expected = static_cast<int>(std::lround((v / 257.0 * a + bg[c] * (65535.0 - a)) / 65535.0));
+          expected =
+              static_cast<int>(std::lround((v / 257.0 * a + bg[c] * (65535.0 - a)) / 65535.0));
           tolerance = 1;
         }
         if (std::abs(expected - ours[i * 3 + c]) > tolerance) ++bad;
@@ -153,7 +159,8 @@ TEST(PngCodec, SuiteParameters) {
     Loaded g;
     LoadPngFile(kSuite + "/basn3p01.png", g);
     ASSERT_EQ(g.params.ColorMapCount, 2);
-    const bool bw = g.params.ColorMap[0] == TRGB{} && g.params.ColorMap[1] == CreateRGB(255, 255, 255);
+    const bool bw =
+        g.params.ColorMap[0] == TRGB{} && g.params.ColorMap[1] == CreateRGB(255, 255, 255);
     EXPECT_EQ(g.bmp.GetPixelFormat() == pf1bit, bw);
   }
   {
@@ -207,7 +214,8 @@ TEST(PngCodec, WriteReadRoundTrip) {
   for (auto& v : few) v &= 0xE0;
   TBitmap oneBit(w, h, pf1bit);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) oneBit.ScanLine(y)[x >> 3] |= ((x * y + x) % 3 == 0) ? uint8_t(0x80 >> (x & 7)) : 0;
+    for (int x = 0; x < w; ++x)
+      oneBit.ScanLine(y)[x >> 3] |= ((x * y + x) % 3 == 0) ? uint8_t(0x80 >> (x & 7)) : 0;
   const bool im = HaveTool("convert");
   for (int kind = 0; kind < 3; ++kind) {
     for (bool interlaced : {false, true}) {
@@ -265,7 +273,10 @@ TEST(PngCodec, ResolutionAndBackgroundChunks) {
   // Read the chunks with libpng directly.
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
-  struct Src { const uint8_t* p; size_t n, pos; } src{s.Memory(), size_t(s.GetSize()), 0};
+  struct Src {
+    const uint8_t* p;
+    size_t n, pos;
+  } src{s.Memory(), size_t(s.GetSize()), 0};
   png_set_read_fn(png, &src, [](png_structp p, png_bytep d, png_size_t n) {
     Src* s = static_cast<Src*>(png_get_io_ptr(p));
     if (s->pos + n > s->n) png_error(p, "eof");

@@ -1,10 +1,11 @@
+#include "codecs/zstreams.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <random>
 #include <vector>
 
-#include "codecs/zstreams.h"
 #include "platform/exceptions.h"
 
 using namespace pictavo;
@@ -64,7 +65,7 @@ TEST(ZlibStreams, CompressThenDecompressWithSeeks) {
   double rate = 0;
   int progressCalls = 0;
   {
-    TCompressionStream c(clMax, packed);
+    TCompressionStream c(TCompressionLevel::clMax, packed);
     c.OnProgress = [&](TObject*) { ++progressCalls; };
     EXPECT_EQ(c.GetCompressionRate(), 0);
     size_t pos = 0;
