@@ -20,12 +20,6 @@
 
 namespace pictavo {
 
-// The bilevel conversions live in the core unit; declared weak so that the
-// writer falls back to a grey threshold while a build lacks them.
-std::unique_ptr<TBitmap> _ConvertTo1bit(const TBitmap& bitmap, TRGB& c0, TRGB& c1)
-    __attribute__((weak));
-void _ConvertToBWOrdered(TBitmap& bitmap, TProgressRec& progress) __attribute__((weak));
-
 namespace {
 
 constexpr uint16_t kBM = 0x4D42;
@@ -651,14 +645,14 @@ void WriteBmp(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgress
     const TBitmap* src = &bitmap;
     if (bitmap.GetPixelFormat() != pf1bit) {
       TRGB c0, c1;
-      if (_ConvertTo1bit) bits = _ConvertTo1bit(bitmap, c0, c1);
+      bits = _ConvertTo1bit(bitmap, c0, c1);
       if (bits) {
         map[0] = c0;
         map[1] = c1;
       } else {
         bits = std::make_unique<TBitmap>();
         bits->Assign(bitmap);
-        if (_ConvertToBWOrdered) {
+        {
           bits->SetPixelFormat(pf24bit);
           TProgressRec quiet;
           _ConvertToBWOrdered(*bits, quiet);

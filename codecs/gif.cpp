@@ -19,44 +19,20 @@
 #include "io/registry.h"
 #include "platform/exceptions.h"
 
-// The quantizer and the ordered dither live in other units of the library;
-// the references are weak so that the codec links (and writes images that fit
-// a palette exactly) while those units are absent from a build.
-// The functions are declared by their linker names so that no part of the
-// classes (type information included) is needed when they are absent.
-extern "C" void pictavo_gif_quantizer_ctor(
-    void* self, pictavo::TBitmap& bitmap, pictavo::TRGB* colorMap, int reserved, int colorCount,
-    int quality, int method) __asm__("_ZN7pictavo12TPVQuantizerC1ERNS_7TBitmapEPNS_4TRGBEiiii")
-    __attribute__((weak));
-extern "C" void pictavo_gif_quantizer_dtor(void* self) __asm__("_ZN7pictavo12TPVQuantizerD1Ev")
-    __attribute__((weak));
-extern "C" int pictavo_gif_quantizer_index(void* self, const pictavo::TRGB& color) __asm__(
-    "_ZN7pictavo12TPVQuantizer11GetRGBIndexERKNS_4TRGBE") __attribute__((weak));
-extern "C" void
-pictavo_gif_dither(pictavo::TBitmap& bitmap, pictavo::TProgressRec& progress) __asm__(
-    "_ZN7pictavo19_ConvertToBWOrderedERNS_7TBitmapERNS_12TProgressRecE") __attribute__((weak));
+#include "codecs/quantize.h"
 
 namespace pictavo {
 
 namespace {
 
-// The quantizer built in place through its weak constructor reference.
-class TWeakQuantizer {
+// The palette builder of the writer.
+class TPaletteBuilder {
  public:
-  TWeakQuantizer(TBitmap& bitmap, TRGB* map, int colors) {
-    pictavo_gif_quantizer_ctor(storage_, bitmap, map, 0, colors, -1, 0);
-  }
-  ~TWeakQuantizer() { pictavo_gif_quantizer_dtor(storage_); }
-  TWeakQuantizer(const TWeakQuantizer&) = delete;
-  TWeakQuantizer& operator=(const TWeakQuantizer&) = delete;
-  int GetRGBIndex(const TRGB& c) { return pictavo_gif_quantizer_index(storage_, c); }
-  static bool Available() {
-    return &pictavo_gif_quantizer_ctor != nullptr && &pictavo_gif_quantizer_dtor != nullptr &&
-           &pictavo_gif_quantizer_index != nullptr;
-  }
+  TPaletteBuilder(TBitmap& bitmap, TRGB* map, int colors) : q_(bitmap, map, 0, colors, -1, 0) {}
+  int GetRGBIndex(const TRGB& c) { return q_.GetRGBIndex(c); }
 
  private:
-  alignas(TPVQuantizer) unsigned char storage_[sizeof(TPVQuantizer)];
+  TPVQuantizer q_;
 };
 
 const uint8_t kLoopExt[19] = {0x21, 0xFF, 0x0B, 'N', 'E',  'T',  'S',  'C',  'A', 'P',
@@ -236,10 +212,9 @@ bool PrepareFrame(TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress
       } else if (insertMode) {
         bits = 8;
       } else {
-        if (&pictavo_gif_dither == nullptr) return false;
         auto copy = std::make_unique<TBitmap>();
         copy->Assign(*src);
-        pictavo_gif_dither(*copy, progress);
+        _ConvertToBWOrdered(*copy, progress);
         if (copy->GetPixelFormat() != pf1bit) return false;
         conv = std::move(copy);
         src = conv.get();
@@ -262,10 +237,9 @@ bool PrepareFrame(TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress
     }
     const int colors = 1 << bits;
     if (!ExactPalette(*src, colors, f)) {
-      if (!TWeakQuantizer::Available()) return false;
       std::vector<TRGB> pal(static_cast<size_t>(colors));
       TBitmap& qsrc = const_cast<TBitmap&>(*src);
-      TWeakQuantizer q(qsrc, pal.data(), colors);
+      TPaletteBuilder q(qsrc, pal.data(), colors);
       f.palette = pal;
       f.indices.resize(size_t(f.width) * size_t(f.height));
       // Colour runs are frequent: remember the last lookup.

@@ -15,13 +15,6 @@
 
 namespace pictavo {
 
-// The pixel conversions live in another unit of the library; they are
-// referenced weakly so that the writer falls back to its own reduction when a
-// build leaves them out.
-std::unique_ptr<TBitmap> _ConvertTo1bit(const TBitmap& bitmap, TRGB& c0, TRGB& c1)
-    __attribute__((weak));
-void _ConvertToBWOrdered(TBitmap& bitmap, TProgressRec& progress) __attribute__((weak));
-
 namespace {
 
 struct OutEntry {
@@ -32,34 +25,7 @@ struct OutEntry {
 // Exactly two colours in a pf24bit bitmap: a pf1bit copy with bit 0 the
 // darker colour.  Null otherwise.
 std::unique_ptr<TBitmap> TwoColours(const TBitmap& bmp, TRGB& c0, TRGB& c1) {
-  if (_ConvertTo1bit) return _ConvertTo1bit(bmp, c0, c1);
-  if (bmp.GetPixelFormat() != pf24bit) return nullptr;
-  int w = bmp.GetWidth(), h = bmp.GetHeight();
-  TRGB c[2];
-  int n = 0;
-  for (int y = 0; y < h; ++y) {
-    const TRGB* row = reinterpret_cast<const TRGB*>(bmp.ScanLine(y));
-    for (int x = 0; x < w; ++x) {
-      if ((n > 0 && row[x] == c[0]) || (n > 1 && row[x] == c[1])) continue;
-      if (n == 2) return nullptr;
-      c[n++] = row[x];
-    }
-  }
-  if (n == 0) return nullptr;
-  if (n == 1) c[1] = c[0];
-  auto grey = [](const TRGB& t) { return (t.r * 21 + t.g * 71 + t.b * 7) / 100; };
-  if (grey(c[1]) < grey(c[0])) std::swap(c[0], c[1]);
-  auto out = std::make_unique<TBitmap>(w, h, pf1bit);
-  for (int y = 0; y < h; ++y) {
-    const TRGB* row = reinterpret_cast<const TRGB*>(bmp.ScanLine(y));
-    uint8_t* d = out->ScanLine(y);
-    std::memset(d, 0, size_t(out->RowBytes()));
-    for (int x = 0; x < w; ++x)
-      if (row[x] == c[1] && !(c[1] == c[0])) d[x >> 3] |= uint8_t(0x80 >> (x & 7));
-  }
-  c0 = c[0];
-  c1 = c[1];
-  return out;
+  return _ConvertTo1bit(bmp, c0, c1);
 }
 
 class Writer {
@@ -128,7 +94,7 @@ int TIFFWriteStream(TStream& stream, bool append, TBitmap& bitmap, TIOParamsVals
       } else {
         owned = std::make_unique<TBitmap>();
         owned->Assign(*from);
-        if (_ConvertToBWOrdered) _ConvertToBWOrdered(*owned, progress);
+        _ConvertToBWOrdered(*owned, progress);
         if (owned->GetPixelFormat() != pf1bit) owned->SetPixelFormat(pf1bit);
       }
       bmp = owned.get();
