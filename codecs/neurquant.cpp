@@ -1,5 +1,6 @@
 // TPVQuantizer and the Kohonen-network colour quantizer (NeuQuant with a
 // network of n neurons, n = the palette size).
+#include <unordered_map>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -228,6 +229,53 @@ int SamplingFactor(int64_t pixels, int quality) {
 
 bool gPVQuantUnsignedBiasShift = true;
 
+namespace {
+
+// The palette of an image with no more distinct colours than the palette
+// holds: the colours in the order they are met, and exact lookups.
+struct TExactPalette {
+  std::vector<TRGB> colors;
+  std::unordered_map<uint32_t, int> index;
+
+  static std::unique_ptr<TExactPalette> Build(const TBitmap& bitmap, int colorCount) {
+    auto p = std::make_unique<TExactPalette>();
+    const int w = bitmap.GetWidth(), h = bitmap.GetHeight();
+    if (w <= 0 || h <= 0) return nullptr;
+    uint32_t last = 0xFFFFFFFF;
+    for (int y = 0; y < h; ++y) {
+      const TRGB* row = reinterpret_cast<const TRGB*>(bitmap.ScanLine(y));
+      for (int x = 0; x < w; ++x) {
+        uint32_t key = Key(row[x]);
+        if (key == last) continue;
+        last = key;
+        if (p->index.emplace(key, static_cast<int>(p->colors.size())).second) {
+          if (static_cast<int>(p->colors.size()) == colorCount) return nullptr;
+          p->colors.push_back(row[x]);
+        }
+      }
+    }
+    return p;
+  }
+
+  int Find(const TRGB& c) const {
+    auto it = index.find(Key(c));
+    if (it != index.end()) return it->second;
+    int best = 0, bestDist = 1 << 30;
+    for (size_t i = 0; i < colors.size(); ++i) {
+      int d = std::abs(colors[i].r - c.r) + std::abs(colors[i].g - c.g) + std::abs(colors[i].b - c.b);
+      if (d < bestDist) {
+        bestDist = d;
+        best = static_cast<int>(i);
+      }
+    }
+    return best;
+  }
+
+  static uint32_t Key(const TRGB& c) { return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b; }
+};
+
+}  // namespace
+
 TPVQuantizer::TPVQuantizer(TBitmap& bitmap, TRGB* colorMap, int reserved, int colorCount,
                            int quality, int /*method*/) {
   colorCount = std::clamp(colorCount, 1, 256);
@@ -240,7 +288,13 @@ TPVQuantizer::TPVQuantizer(TBitmap& bitmap, TRGB* colorMap, int reserved, int co
     copy->SetPixelFormat(pf24bit);
     source = copy.get();
   }
-  if (colorCount < 128) {
+  if (auto exact = TExactPalette::Build(*source, colorCount)) {
+    // An image that already fits the palette keeps its colours exactly.
+    method_ = 2;
+    std::fill(colorMap, colorMap + colorCount, TRGB{});
+    std::copy(exact->colors.begin(), exact->colors.end(), colorMap);
+    handle_ = exact.release();
+  } else if (colorCount < 128) {
     method_ = 1;
     handle_ = CreateMedianCutQuantizer(*source, colorMap, reserved, colorCount);
   } else {
@@ -254,13 +308,16 @@ TPVQuantizer::TPVQuantizer(TBitmap& bitmap, TRGB* colorMap, int reserved, int co
 }
 
 TPVQuantizer::~TPVQuantizer() {
-  if (method_ == 1)
+  if (method_ == 2)
+    delete static_cast<TExactPalette*>(handle_);
+  else if (method_ == 1)
     FreeMedianCutQuantizer(handle_);
   else
     delete static_cast<TNeuralNet*>(handle_);
 }
 
 int TPVQuantizer::GetRGBIndex(const TRGB& color) {
+  if (method_ == 2) return static_cast<TExactPalette*>(handle_)->Find(color);
   if (method_ == 1) return MedianCutFindIndex(handle_, color);
   return static_cast<TNeuralNet*>(handle_)->Lookup(color);
 }

@@ -20,7 +20,7 @@ class TPVQuantizer : public TObject {
   TPVQuantizer& operator=(const TPVQuantizer&) = delete;
 
   int GetRGBIndex(const TRGB& color);
-  int Method() const { return method_; }  // 0 network, 1 median cut
+  int Method() const { return method_; }  // 0 network, 1 median cut, 2 exact (the image fits the palette)
 
  private:
   int method_ = 0;

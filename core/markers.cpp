@@ -318,6 +318,11 @@ void TPVIPTCInfoList::LoadFromStandardBuffer(const void* buffer, int64_t bufferL
     return;
   }
   int64_t pos = 0;
+  // Behind the standard resource header the datasets start at offset 26; the
+  // size field before them may itself hold a 0x1C byte, so it is skipped.
+  static const uint8_t kHeader[22] = {'P', 'h', 'o', 't', 'o', 's', 'h', 'o', 'p', ' ', '3',
+                                      '.', '0', 0,   '8', 'B', 'I', 'M', 4,   4,   0,   0};
+  if (bufferLength >= 26 && std::memcmp(p, kHeader, sizeof kHeader) == 0) pos = 26;
   while (pos < bufferLength && p[pos] != 0x1C) ++pos;
   while (pos + 5 < bufferLength && p[pos] == 0x1C) {
     int record = p[pos + 1];

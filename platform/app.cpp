@@ -10,6 +10,13 @@ TApplication& Application() {
   return app;
 }
 
+namespace {
+// The application object is created while the library loads, which happens
+// on the program's main thread, so that thread is the main thread even when
+// a worker is the first to ask for the application.
+const bool application_created_at_load = (Application(), true);
+}  // namespace
+
 TApplication::TApplication() : main_thread_(std::this_thread::get_id()) {}
 
 bool TApplication::IsMainThread() const {

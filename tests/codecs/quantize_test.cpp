@@ -52,9 +52,41 @@ TEST(Quantizer, SingleColourRoundsToMultipleOfEight) {
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 5; ++x) reinterpret_cast<TRGB*>(b.ScanLine(y))[x] = TRGB{3, 100, 255};
   TRGB map[16] = {};
-  TPVQuantizer q(b, map, 15, 16);
-  EXPECT_EQ(q.GetRGBIndex(TRGB{3, 100, 255}), 0);
+  void* h = CreateMedianCutQuantizer(b, map, 15, 16);
+  EXPECT_EQ(MedianCutFindIndex(h, TRGB{3, 100, 255}), 0);
   EXPECT_EQ(map[0], (TRGB{0, 96, 248}));
+  FreeMedianCutQuantizer(h);
+  // Through the quantizer, an image that fits the palette keeps its colours.
+  TRGB exact[16] = {};
+  TPVQuantizer q(b, exact, 15, 16);
+  EXPECT_EQ(q.Method(), 2);
+  EXPECT_EQ(q.GetRGBIndex(TRGB{3, 100, 255}), 0);
+  EXPECT_EQ(exact[0], (TRGB{3, 100, 255}));
+}
+
+TEST(Quantizer, ImagesThatFitThePaletteAreExact) {
+  // 200 distinct colours into 256 entries, and 11 into 16.
+  for (int n : {200, 11}) {
+    TBitmap b(40, 10, pf24bit);
+    for (int y = 0; y < 10; ++y)
+      for (int x = 0; x < 40; ++x) {
+        int k = (y * 40 + x) % n;
+        reinterpret_cast<TRGB*>(b.ScanLine(y))[x] = TRGB{uint8_t(k * 7), uint8_t(255 - k), uint8_t(k * 13)};
+      }
+    std::vector<TRGB> map(256);
+    TPVQuantizer q(b, map.data(), n > 16 ? 255 : 15, n > 16 ? 256 : 16);
+    EXPECT_EQ(q.Method(), 2);
+    for (int y = 0; y < 10; ++y)
+      for (int x = 0; x < 40; ++x) {
+        const TRGB c = reinterpret_cast<TRGB*>(b.ScanLine(y))[x];
+        EXPECT_EQ(map[q.GetRGBIndex(c)], c);
+      }
+  }
+  // One colour more than the palette holds goes to the algorithm.
+  TBitmap b(17, 1, pf24bit);
+  for (int x = 0; x < 17; ++x) reinterpret_cast<TRGB*>(b.ScanLine(0))[x] = TRGB{uint8_t(x * 15), 0, 0};
+  TRGB map[16];
+  EXPECT_EQ(TPVQuantizer(b, map, 15, 16).Method(), 1);
 }
 
 TEST(Quantizer, FewCellsGiveFewBoxesAndValidIndices) {

@@ -128,6 +128,18 @@ TEST(IPTCList, LoadSkipsLeadingBytesAndStopsAtTruncation) {
   EXPECT_EQ(list.GetCount(), 0);
 }
 
+TEST(IPTCList, SizeFieldHoldingTheTagByteIsNotMistakenForADataset) {
+  // Datasets totalling 28 bytes put 0x1C into the size field at offset 25.
+  TPVIPTCInfoList list;
+  list.AddStringItem(2, 5, std::string(23, 't'));
+  std::vector<uint8_t> buf = list.SaveToStandardBuffer();
+  ASSERT_EQ(buf[25], 0x1C);
+  TPVIPTCInfoList back;
+  back.LoadFromStandardBuffer(buf.data(), static_cast<int64_t>(buf.size()));
+  ASSERT_EQ(back.GetCount(), 1);
+  EXPECT_EQ(back.GetStrings(0), std::string(23, 't'));
+}
+
 TEST(IPTCList, InsertAndStreamForm) {
   TPVIPTCInfoList list;
   list.AddStringItem(2, 5, "a");
