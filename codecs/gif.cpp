@@ -426,6 +426,10 @@ void ReadGifStream(TStream& stream, TBitmap* bitmap, int& imageCount, bool param
             break;
           }
           if (progress.Report(70)) break;
+        } else {
+          // Parameters only: step over the image data to count the frames after it.
+          if (!r.Skip(1)) break;
+          skipChain();
         }
         std::vector<TRGB> map = table;
         int bps;

@@ -428,6 +428,19 @@ TEST(GifReader, CorpusMatchesImageMagickFrames) {
     int count = 0;
     ASSERT_TRUE(ReadMem(data, 0, b, c, count)) << e.path();
     ASSERT_GE(count, 1);
+    // Reading the parameters alone counts the same frames, from any frame.
+    for (int index : {0, count - 1}) {
+      TReadOnlyMemoryStream m(data.data(), static_cast<int64_t>(data.size()));
+      TIOParamsVals p;
+      p.GIF_ImageIndex = index;
+      bool aborting = false;
+      TProgressRec pr;
+      pr.Aborting = &aborting;
+      int paramsCount = 0;
+      ReadGifStream(m, nullptr, paramsCount, true, pr, p);
+      EXPECT_FALSE(aborting) << e.path();
+      EXPECT_EQ(paramsCount, count) << e.path();
+    }
     for (int i = 0; i < count; ++i) {
       int n = 0;
       ASSERT_TRUE(ReadMem(data, i, b, c, n)) << e.path() << " " << i;
