@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -411,6 +412,16 @@ int RunConvert(const std::vector<std::string>& args) {
                                    : "the file is damaged or its reader failed");
       return 1;
     }
+  }
+
+  // The netpbm extensions name their kind of file: the writer gets the depth
+  // they stand for (explicit --param values still win).
+  {
+    std::string ext = std::filesystem::path(out).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".ppm") p.BitsPerSample = 8, p.SamplesPerPixel = 3;
+    if (ext == ".pgm") p.BitsPerSample = 8, p.SamplesPerPixel = 1;
+    if (ext == ".pbm") p.BitsPerSample = 1, p.SamplesPerPixel = 1;
   }
 
   // Parameters for the writer, applied after the load has filled the rest.
