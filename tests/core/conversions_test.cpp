@@ -1,17 +1,19 @@
 // Grey weights, the colour hash set, reduction to one bit, expansion to 24
 // bits, bit and rectangle copies, bitmap comparison, nearest palette colour
 // and polygon copies.
+#include "core/conversions.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "core/conversions.h"
-
 namespace pictavo {
 namespace {
 
-bool Bit(const uint8_t* row, int x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
+bool Bit(const uint8_t* row, int x) {
+  return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
 
 void Fill(TBitmap& bm, int x, int y, TRGB c) {
   uint8_t* p = bm.ScanLine(y) + x * 3;
@@ -58,7 +60,8 @@ TEST(ConversionsOneBit, ExactTwoColours) {
   EXPECT_EQ(c0, dark);
   EXPECT_EQ(c1, light);
   for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 11; ++x) EXPECT_EQ(Bit(out->ScanLine(y), x), (x + y) % 3 != 1) << x << "," << y;
+    for (int x = 0; x < 11; ++x)
+      EXPECT_EQ(Bit(out->ScanLine(y), x), (x + y) % 3 != 1) << x << "," << y;
 
   // Dark first: no inversion needed.
   for (int x = 0; x < 11; ++x) Fill(bm, x, 0, (x == 4) ? light : dark);
@@ -116,7 +119,8 @@ TEST(ConversionsOneBit, ExpandToTwentyFour) {
   for (int w : {1, 7, 8, 9, 17}) {
     TBitmap src(w, 2, pf1bit);
     for (int y = 0; y < 2; ++y)
-      for (int i = 0; i < src.RowBytes(); ++i) src.ScanLine(y)[i] = uint8_t(0x5B * (i + 1) + y * 0x31);
+      for (int i = 0; i < src.RowBytes(); ++i)
+        src.ScanLine(y)[i] = uint8_t(0x5B * (i + 1) + y * 0x31);
     TBitmap dst;
     _Conv1to24(src, dst);
     ASSERT_EQ(dst.GetPixelFormat(), pf24bit);
@@ -143,8 +147,10 @@ TEST(ConversionsCopy, BitsAtAnyOffset) {
         for (int i = 0; i < 8; ++i) dest[i] = before[i] = uint8_t(0x3C ^ (i * 0x47));
         _CopyBits(dest, source, destBit, count, sourceBit);
         for (int b = 0; b < 64; ++b) {
-          bool want = (b >= destBit && b < destBit + count) ? Bit(source, sourceBit + b - destBit) : Bit(before, b);
-          ASSERT_EQ(Bit(dest, b), want) << destBit << " " << sourceBit << " " << count << " bit " << b;
+          bool want = (b >= destBit && b < destBit + count) ? Bit(source, sourceBit + b - destBit)
+                                                            : Bit(before, b);
+          ASSERT_EQ(Bit(dest, b), want)
+              << destBit << " " << sourceBit << " " << count << " bit " << b;
         }
       }
 }
@@ -158,7 +164,8 @@ TEST(ConversionsCopy, RectanglesAndWholeBitmaps) {
   ASSERT_EQ(rect.GetPixelFormat(), pf24bit);
   ASSERT_EQ(rect.GetWidth(), 3);
   ASSERT_EQ(rect.GetHeight(), 3);
-  for (int y = 0; y < 3; ++y) EXPECT_EQ(std::memcmp(rect.ScanLine(y), src.ScanLine(y + 1) + 6, 9), 0);
+  for (int y = 0; y < 3; ++y)
+    EXPECT_EQ(std::memcmp(rect.ScanLine(y), src.ScanLine(y + 1) + 6, 9), 0);
   _CopyBitmapRect(src, rect, 3, 2, 0, 99);  // 0 and oversize mean the full extent
   ASSERT_EQ(rect.GetWidth(), 4);
   ASSERT_EQ(rect.GetHeight(), 3);
@@ -166,13 +173,15 @@ TEST(ConversionsCopy, RectanglesAndWholeBitmaps) {
 
   TBitmap mono(21, 3, pf1bit);
   for (int y = 0; y < 3; ++y)
-    for (int i = 0; i < mono.RowBytes(); ++i) mono.ScanLine(y)[i] = uint8_t(0xA7 * (i + 1) + y * 0x1D);
+    for (int i = 0; i < mono.RowBytes(); ++i)
+      mono.ScanLine(y)[i] = uint8_t(0xA7 * (i + 1) + y * 0x1D);
   _CopyBitmapRect(mono, rect, 5, 1, 18, 3);
   ASSERT_EQ(rect.GetPixelFormat(), pf1bit);
   ASSERT_EQ(rect.GetWidth(), 13);
   ASSERT_EQ(rect.GetHeight(), 2);
   for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 13; ++x) EXPECT_EQ(Bit(rect.ScanLine(y), x), Bit(mono.ScanLine(y + 1), x + 5));
+    for (int x = 0; x < 13; ++x)
+      EXPECT_EQ(Bit(rect.ScanLine(y), x), Bit(mono.ScanLine(y + 1), x + 5));
 
   // Whole copies keep the row padding; the comparison looks at it too.
   TBitmap copy;
@@ -197,7 +206,8 @@ TEST(ConversionsCopy, RectanglesAndWholeBitmaps) {
 }
 
 TEST(ConversionsPalette, NearestColour) {
-  const TRGB pal[4] = {CreateRGB(10, 10, 10), CreateRGB(20, 0, 10), CreateRGB(0, 20, 10), CreateRGB(200, 0, 0)};
+  const TRGB pal[4] = {CreateRGB(10, 10, 10), CreateRGB(20, 0, 10), CreateRGB(0, 20, 10),
+                       CreateRGB(200, 0, 0)};
   EXPECT_EQ(_GetSimilColor(pal, 4, CreateRGB(190, 5, 0)), 3);
   // (10, 10, 10) is 20 away from the first three entries: the first wins.
   EXPECT_EQ(_GetSimilColor(pal, 4, CreateRGB(10, 10, 30)), 0);
@@ -215,14 +225,15 @@ TEST(ConversionsCopy, PolygonOnlyInside) {
       Fill(dest, x, y, CreateRGB(1, 2, 3));
     }
   // A right triangle, then after the separator a 3 x 3 square; source drawn at (1, 0).
-  const TPoint poly[] = {{0, 0}, {8, 0}, {0, 8}, {0xFFFFF, 0xFFFFF}, {6, 6}, {9, 6}, {9, 9}, {6, 9}};
+  const TPoint poly[] = {{0, 0}, {8, 0}, {0, 8}, {0xFFFFF, 0xFFFFF},
+                         {6, 6}, {9, 6}, {9, 9}, {6, 9}};
   _CopyPolygonBitmap(dest, src, 1, 0, poly, 8);
   for (int y = 0; y < n; ++y)
     for (int x = 0; x < n; ++x) {
       const uint8_t* p = dest.ScanLine(y) + x * 3;
       bool square = x >= 6 && x < 9 && y >= 6 && y < 9;
-      bool tri = x + y <= 6;  // pixel centre inside the triangle
-      bool drawn = x >= 1;    // the source starts at column 1
+      bool tri = x + y <= 6;                // pixel centre inside the triangle
+      bool drawn = x >= 1;                  // the source starts at column 1
       if (x + y == 7 && !square) continue;  // centres on the slanted edge
       if ((tri || square) && drawn) {
         EXPECT_EQ(p[2], (x - 1) * 20 + 5) << x << "," << y;

@@ -20,12 +20,14 @@ void Put16(Bytes& b, uint16_t v) {
   b.push_back(uint8_t(v));
   b.push_back(uint8_t(v >> 8));
 }
-uint32_t Get32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
+uint32_t Get32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
+}
 
 // A BITMAPINFOHEADER followed by `extra` (palette or masks) and the rows in
 // file order (the first row is the bottom of the image), each padded to 4.
-Bytes MakeDib(int32_t w, int32_t h, uint16_t bc, uint32_t comp, uint32_t clrUsed, const Bytes& extra,
-              const std::vector<Bytes>& rows) {
+Bytes MakeDib(int32_t w, int32_t h, uint16_t bc, uint32_t comp, uint32_t clrUsed,
+              const Bytes& extra, const std::vector<Bytes>& rows) {
   Bytes b;
   Put32(b, 40);
   Put32(b, uint32_t(w));
@@ -64,7 +66,9 @@ void ExpectPixel(const TBitmap& bm, int x, int y, int r, int g, int b) {
   EXPECT_EQ(p[0], b) << "x=" << x << " y=" << y;
 }
 
-int Decode(const Bytes& dib, TBitmap& bm) { return _CopyDIB2Bitmap(dib.data(), dib.size(), bm); }
+int Decode(const Bytes& dib, TBitmap& bm) {
+  return _CopyDIB2Bitmap(dib.data(), dib.size(), bm);
+}
 
 TEST(DibDecode, OneBitBlackWhiteInvertedAndColoured) {
   // 10 x 2: file row 0 (bottom) 0xA5 0xC0, file row 1 (top) 0x0F 0x40.
@@ -95,8 +99,14 @@ TEST(DibDecode, OneBitBlackWhiteInvertedAndColoured) {
   for (int x = 0; x < 10; ++x) {
     bool t = top[x >> 3] & (0x80 >> (x & 7));
     bool b = bottom[x >> 3] & (0x80 >> (x & 7));
-    if (t) ExpectPixel(bm, x, 0, 5, 150, 250); else ExpectPixel(bm, x, 0, 200, 10, 20);
-    if (b) ExpectPixel(bm, x, 1, 5, 150, 250); else ExpectPixel(bm, x, 1, 200, 10, 20);
+    if (t)
+      ExpectPixel(bm, x, 0, 5, 150, 250);
+    else
+      ExpectPixel(bm, x, 0, 200, 10, 20);
+    if (b)
+      ExpectPixel(bm, x, 1, 5, 150, 250);
+    else
+      ExpectPixel(bm, x, 1, 200, 10, 20);
   }
 }
 
@@ -133,7 +143,8 @@ TEST(DibDecode, FourAndEightBitPalettes) {
 TEST(DibDecode, SixteenBitFiveFiveFiveAndBitFields) {
   auto px = [](uint16_t v) { return Bytes{uint8_t(v), uint8_t(v >> 8)}; };
   Bytes row;
-  for (uint16_t v : {uint16_t(0x7FFF), uint16_t(0x7C00), uint16_t(0x03E0), uint16_t(0x001F), uint16_t(0x4210)}) {
+  for (uint16_t v :
+       {uint16_t(0x7FFF), uint16_t(0x7C00), uint16_t(0x03E0), uint16_t(0x001F), uint16_t(0x4210)}) {
     Bytes p = px(v);
     row.insert(row.end(), p.begin(), p.end());
   }
@@ -152,7 +163,8 @@ TEST(DibDecode, SixteenBitFiveFiveFiveAndBitFields) {
   Put32(masks, 0x07E0);
   Put32(masks, 0x001F);
   Bytes row565;
-  for (uint16_t v : {uint16_t(0xFFFF), uint16_t(0xF800), uint16_t(0x07E0), uint16_t(0x001F), uint16_t(0x0821)}) {
+  for (uint16_t v :
+       {uint16_t(0xFFFF), uint16_t(0xF800), uint16_t(0x07E0), uint16_t(0x001F), uint16_t(0x0821)}) {
     Bytes p = px(v);
     row565.insert(row565.end(), p.begin(), p.end());
   }
@@ -282,24 +294,34 @@ TEST(DibDecode, MalformedBlocksGiveEmptyBitmap) {
   Bytes pal1 = MakeDib(8, 1, 1, 0, 0, {}, {});
   expectFail(pal1, "palette missing");
   Bytes wide = good;
-  wide[4] = 0xFF; wide[5] = 0xFF; wide[6] = 0xFF; wide[7] = 0x7F;
+  wide[4] = 0xFF;
+  wide[5] = 0xFF;
+  wide[6] = 0xFF;
+  wide[7] = 0x7F;
   expectFail(wide, "absurd width");
   Bytes tall = good;
-  tall[8] = 0x00; tall[9] = 0x00; tall[10] = 0x00; tall[11] = 0x80;
+  tall[8] = 0x00;
+  tall[9] = 0x00;
+  tall[10] = 0x00;
+  tall[11] = 0x80;
   expectFail(tall, "absurd height");
   Bytes big = MakeDib(1 << 20, 1 << 20, 24, 0, 0, {}, {});
   expectFail(big, "size beyond the pixel limit");
-  Bytes rle8 = MakeDib(4, 2, 8, 1, 2, Pal({CreateRGB(0, 0, 0), CreateRGB(9, 9, 9)}), {{0, 1, 0, 0}});
+  Bytes rle8 =
+      MakeDib(4, 2, 8, 1, 2, Pal({CreateRGB(0, 0, 0), CreateRGB(9, 9, 9)}), {{0, 1, 0, 0}});
   expectFail(rle8, "RLE8");
-  Bytes rle4 = MakeDib(4, 2, 4, 2, 2, Pal({CreateRGB(0, 0, 0), CreateRGB(9, 9, 9)}), {{0, 1, 0, 0}});
+  Bytes rle4 =
+      MakeDib(4, 2, 4, 2, 2, Pal({CreateRGB(0, 0, 0), CreateRGB(9, 9, 9)}), {{0, 1, 0, 0}});
   expectFail(rle4, "RLE4");
   Bytes hugeSize = good;
-  hugeSize[0] = 0xFF; hugeSize[1] = 0xFF;
+  hugeSize[0] = 0xFF;
+  hugeSize[1] = 0xFF;
   expectFail(hugeSize, "header size beyond the block");
   Bytes masksMissing = MakeDib(1, 1, 16, 3, 0, {}, {});
   expectFail(masksMissing, "bit-field masks missing");
   expectFail(MakeDib(2, 1, 7, 0, 0, {}, {Bytes(4, 0)}), "unknown bit count");
-  expectFail(MakeDib(2, 1, 24, PVFourCC('X', 'Y', 'Z', 'W'), 0, {}, {Bytes(8, 0)}), "unknown FOURCC");
+  expectFail(MakeDib(2, 1, 24, PVFourCC('X', 'Y', 'Z', 'W'), 0, {}, {Bytes(8, 0)}),
+             "unknown FOURCC");
   TBitmap b;
   EXPECT_EQ(_CopyDIB2Bitmap(nullptr, 0, b), 0);
   HGLOBAL none;

@@ -47,8 +47,8 @@ Bytes Distinct(size_t n) {
 
 // Decodes the frame with the given biHeight sign and checks every pixel.
 // `firstRowOnTop` says where the first source row must land.
-void Check(uint32_t fourcc, int w, int h, int32_t heightField, const Bytes& data, const Assign& assign,
-           bool firstRowOnTop) {
+void Check(uint32_t fourcc, int w, int h, int32_t heightField, const Bytes& data,
+           const Assign& assign, bool firstRowOnTop) {
   Bytes dib = Header(w, heightField, 16, fourcc);
   dib.insert(dib.end(), data.begin(), data.end());
   TBitmap bm;
@@ -126,23 +126,32 @@ TEST(YuvConvert, TwoPixelPackedLayouts) {
 
 TEST(YuvConvert, OtherPackedLayouts) {
   Bytes iyu2 = Distinct(W * 3 * H);
-  Check(PVFourCC('I', 'Y', 'U', '2'), W, H, H, iyu2, [](const Bytes& s, int x, int r) {
-    int b = r * W * 3 + x * 3;
-    return Yuv{s[b + 1], s[b], s[b + 2]};
-  }, true);
+  Check(
+      PVFourCC('I', 'Y', 'U', '2'), W, H, H, iyu2,
+      [](const Bytes& s, int x, int r) {
+        int b = r * W * 3 + x * 3;
+        return Yuv{s[b + 1], s[b], s[b + 2]};
+      },
+      true);
 
   Bytes iyu1 = Distinct(W / 4 * 6 * H);
-  Check(PVFourCC('I', 'Y', 'U', '1'), W, H, H, iyu1, [](const Bytes& s, int x, int r) {
-    int b = r * (W / 4 * 6) + (x / 4) * 6;
-    const int yAt[4] = {1, 2, 4, 5};
-    return Yuv{s[b + yAt[x & 3]], s[b], s[b + 3]};
-  }, true);
+  Check(
+      PVFourCC('I', 'Y', 'U', '1'), W, H, H, iyu1,
+      [](const Bytes& s, int x, int r) {
+        int b = r * (W / 4 * 6) + (x / 4) * 6;
+        const int yAt[4] = {1, 2, 4, 5};
+        return Yuv{s[b + yAt[x & 3]], s[b], s[b + 3]};
+      },
+      true);
 
   Bytes y211 = Distinct(W / 4 * 4 * H);
-  Check(PVFourCC('Y', '2', '1', '1'), W, H, H, y211, [](const Bytes& s, int x, int r) {
-    int b = r * (W / 4 * 4) + (x / 4) * 4;
-    return Yuv{s[b + ((x & 3) < 2 ? 0 : 2)], s[b + 1], s[b + 3]};
-  }, true);
+  Check(
+      PVFourCC('Y', '2', '1', '1'), W, H, H, y211,
+      [](const Bytes& s, int x, int r) {
+        int b = r * (W / 4 * 4) + (x / 4) * 4;
+        return Yuv{s[b + ((x & 3) < 2 ? 0 : 2)], s[b + 1], s[b + 3]};
+      },
+      true);
 
   Bytes y41p = Distinct(W / 8 * 12 * H);
   Assign y41pAssign = [](const Bytes& s, int x, int r) {
@@ -166,13 +175,16 @@ TEST(YuvConvert, ClJrWords) {
       for (int k = 0; k < 4; ++k) w |= (uint32_t(r * 8 + g * 4 + k + 1) & 31) << (12 + 5 * k);
       Put32(d, w);
     }
-  Check(PVFourCC('C', 'L', 'J', 'R'), W, H, H, d, [](const Bytes&, int x, int r) {
-    int g = x / 4, k = x & 3;
-    int y5 = (r * 8 + g * 4 + k + 1) & 31;
-    int v6 = (r * 13 + g * 7 + 3) & 63, u6 = (63 - r * 11 - g * 5) & 63;
-    // Five bits widened by replication, six bits shifted to 8.
-    return Yuv{(y5 << 3) | (y5 >> 2), u6 << 2, v6 << 2};
-  }, true);
+  Check(
+      PVFourCC('C', 'L', 'J', 'R'), W, H, H, d,
+      [](const Bytes&, int x, int r) {
+        int g = x / 4, k = x & 3;
+        int y5 = (r * 8 + g * 4 + k + 1) & 31;
+        int v6 = (r * 13 + g * 7 + 3) & 63, u6 = (63 - r * 11 - g * 5) & 63;
+        // Five bits widened by replication, six bits shifted to 8.
+        return Yuv{(y5 << 3) | (y5 >> 2), u6 << 2, v6 << 2};
+      },
+      true);
 }
 
 TEST(YuvConvert, PlanarLayouts) {
@@ -194,10 +206,13 @@ TEST(YuvConvert, PlanarLayouts) {
   // YVU9 on 8 x 8: chroma planes of 2 x 2, V before U.
   const int w9 = 8, h9 = 8, cw4 = 2, ch4 = 2;
   Bytes p4 = Distinct(w9 * h9 + 2 * cw4 * ch4);
-  Check(PVFourCC('Y', 'V', 'U', '9'), w9, h9, h9, p4, [&](const Bytes& s, int x, int r) {
-    int c = (r / 4) * cw4 + x / 4;
-    return Yuv{s[r * w9 + x], s[w9 * h9 + cw4 * ch4 + c], s[w9 * h9 + c]};
-  }, true);
+  Check(
+      PVFourCC('Y', 'V', 'U', '9'), w9, h9, h9, p4,
+      [&](const Bytes& s, int x, int r) {
+        int c = (r / 4) * cw4 + x / 4;
+        return Yuv{s[r * w9 + x], s[w9 * h9 + cw4 * ch4 + c], s[w9 * h9 + c]};
+      },
+      true);
 }
 
 }  // namespace
