@@ -1,0 +1,251 @@
+// Grey weights, the colour hash set, reduction to one bit, expansion to 24
+// bits, bit and rectangle copies, bitmap comparison, nearest palette colour
+// and polygon copies.
+#include "core/conversions.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace pictavo {
+namespace {
+
+bool Bit(const uint8_t* row, int x) {
+  return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
+
+void Fill(TBitmap& bm, int x, int y, TRGB c) {
+  uint8_t* p = bm.ScanLine(y) + x * 3;
+  p[0] = c.b;
+  p[1] = c.g;
+  p[2] = c.r;
+}
+
+TEST(ConversionsGrey, WeightsAndHash) {
+  EXPECT_EQ(_RGBToGray(CreateRGB(255, 255, 255)), 252);
+  EXPECT_EQ(_RGBToGray(CreateRGB(100, 0, 0)), 21);
+  EXPECT_EQ(_RGBToGray(CreateRGB(0, 0, 14)), 0);  // 98 div 100
+
+  THash1 h(13);
+  EXPECT_EQ(h.Size(), 8192);
+  EXPECT_TRUE(h.Insert(5));
+  EXPECT_TRUE(h.Insert(5 + 8192));
+  EXPECT_EQ(h.Count(), 2);
+  EXPECT_TRUE(h.KeyPresent(5));
+  EXPECT_TRUE(h.KeyPresent(5 + 8192));
+  EXPECT_FALSE(h.Insert(5));
+  EXPECT_FALSE(h.Insert(5 + 8192));
+  EXPECT_FALSE(h.KeyPresent(5 + 2 * 8192));
+  EXPECT_EQ(h.Count(), 2);
+  // Many keys in one slot, then every one present exactly once.
+  for (uint32_t i = 2; i < 300; ++i) EXPECT_TRUE(h.Insert(5 + i * 8192));
+  for (uint32_t i = 0; i < 300; ++i) EXPECT_TRUE(h.KeyPresent(5 + i * 8192)) << i;
+  for (uint32_t i = 0; i < 300; ++i) EXPECT_FALSE(h.Insert(5 + i * 8192)) << i;
+  EXPECT_EQ(h.Count(), 300);
+  EXPECT_FALSE(h.KeyPresent(6));
+}
+
+TEST(ConversionsOneBit, ExactTwoColours) {
+  const TRGB light = CreateRGB(200, 180, 160), dark = CreateRGB(10, 20, 30);
+  // The light colour is met first: bits are inverted so that 0 is the darker.
+  TBitmap bm(11, 3, pf24bit);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 11; ++x) Fill(bm, x, y, ((x + y) % 3 == 1) ? dark : light);
+  TRGB c0, c1;
+  auto out = _ConvertTo1bit(bm, c0, c1);
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->GetPixelFormat(), pf1bit);
+  EXPECT_EQ(out->GetWidth(), 11);
+  EXPECT_EQ(c0, dark);
+  EXPECT_EQ(c1, light);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 11; ++x)
+      EXPECT_EQ(Bit(out->ScanLine(y), x), (x + y) % 3 != 1) << x << "," << y;
+
+  // Dark first: no inversion needed.
+  for (int x = 0; x < 11; ++x) Fill(bm, x, 0, (x == 4) ? light : dark);
+  out = _ConvertTo1bit(bm, c0, c1);
+  ASSERT_TRUE(out);
+  EXPECT_EQ(c0, dark);
+  EXPECT_EQ(c1, light);
+  for (int x = 0; x < 11; ++x) EXPECT_EQ(Bit(out->ScanLine(0), x), x == 4);
+
+  TBitmap one(4, 2, pf24bit);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) Fill(one, x, y, light);
+  EXPECT_FALSE(_ConvertTo1bit(one, c0, c1));
+  Fill(one, 1, 1, dark);
+  EXPECT_TRUE(_ConvertTo1bit(one, c0, c1));
+  Fill(one, 3, 1, CreateRGB(1, 2, 3));
+  EXPECT_FALSE(_ConvertTo1bit(one, c0, c1));
+  TBitmap pal(4, 2, pf8bit);
+  EXPECT_FALSE(_ConvertTo1bit(pal, c0, c1));
+}
+
+TEST(ConversionsOneBit, OrderedDither) {
+  static const int M[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
+                              {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
+                              {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+                              {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
+  const int w = 21, h = 10;
+  TBitmap bm(w, h, pf24bit);
+  std::vector<TRGB> src;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t v = uint8_t((x * 12 + y * 5) & 255);
+      TRGB c = CreateRGB(v, uint8_t(255 - v), uint8_t(v / 2 + y));
+      Fill(bm, x, y, c);
+      src.push_back(c);
+    }
+  std::vector<int> reported;
+  TProgressRec progress;
+  progress.ProgressEvent = [&](TObject*, int per) { reported.push_back(per); };
+  _ConvertToBWOrdered(bm, progress);
+  ASSERT_EQ(bm.GetPixelFormat(), pf1bit);
+  ASSERT_EQ(bm.GetWidth(), w);
+  ASSERT_EQ(bm.GetHeight(), h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const TRGB& c = src[size_t(y * w + x)];
+      int g = (c.r * 21 + c.g * 71 + c.b * 7) / 400;
+      EXPECT_EQ(Bit(bm.ScanLine(y), x), M[x & 7][y & 7] < g) << x << "," << y;
+    }
+  ASSERT_EQ(reported.size(), size_t(h));
+  for (int y = 0; y < h; ++y) EXPECT_EQ(reported[size_t(y)], int((y + 1) * 100 / (h + 0.5)));
+}
+
+TEST(ConversionsOneBit, ExpandToTwentyFour) {
+  for (int w : {1, 7, 8, 9, 17}) {
+    TBitmap src(w, 2, pf1bit);
+    for (int y = 0; y < 2; ++y)
+      for (int i = 0; i < src.RowBytes(); ++i)
+        src.ScanLine(y)[i] = uint8_t(0x5B * (i + 1) + y * 0x31);
+    TBitmap dst;
+    _Conv1to24(src, dst);
+    ASSERT_EQ(dst.GetPixelFormat(), pf24bit);
+    ASSERT_EQ(dst.GetWidth(), w);
+    ASSERT_EQ(dst.GetHeight(), 2);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < w; ++x) {
+        uint8_t v = Bit(src.ScanLine(y), x) ? 255 : 0;
+        const uint8_t* p = dst.ScanLine(y) + x * 3;
+        EXPECT_EQ(p[0], v);
+        EXPECT_EQ(p[1], v);
+        EXPECT_EQ(p[2], v) << "w=" << w << " x=" << x;
+      }
+  }
+}
+
+TEST(ConversionsCopy, BitsAtAnyOffset) {
+  uint8_t source[8];
+  for (int i = 0; i < 8; ++i) source[i] = uint8_t(0x9D * (i + 3));
+  for (int destBit : {0, 3, 5, 8, 13})
+    for (int sourceBit : {0, 1, 3, 6, 8, 11})
+      for (int count : {1, 2, 7, 8, 9, 19, 30}) {
+        uint8_t dest[8], before[8];
+        for (int i = 0; i < 8; ++i) dest[i] = before[i] = uint8_t(0x3C ^ (i * 0x47));
+        _CopyBits(dest, source, destBit, count, sourceBit);
+        for (int b = 0; b < 64; ++b) {
+          bool want = (b >= destBit && b < destBit + count) ? Bit(source, sourceBit + b - destBit)
+                                                            : Bit(before, b);
+          ASSERT_EQ(Bit(dest, b), want)
+              << destBit << " " << sourceBit << " " << count << " bit " << b;
+        }
+      }
+}
+
+TEST(ConversionsCopy, RectanglesAndWholeBitmaps) {
+  TBitmap src(7, 5, pf24bit);
+  for (int y = 0; y < 5; ++y)
+    for (int i = 0; i < src.RowBytes(); ++i) src.ScanLine(y)[i] = uint8_t(y * 31 + i * 7 + 1);
+  TBitmap rect;
+  _CopyBitmapRect(src, rect, 2, 1, 5, 4);
+  ASSERT_EQ(rect.GetPixelFormat(), pf24bit);
+  ASSERT_EQ(rect.GetWidth(), 3);
+  ASSERT_EQ(rect.GetHeight(), 3);
+  for (int y = 0; y < 3; ++y)
+    EXPECT_EQ(std::memcmp(rect.ScanLine(y), src.ScanLine(y + 1) + 6, 9), 0);
+  _CopyBitmapRect(src, rect, 3, 2, 0, 99);  // 0 and oversize mean the full extent
+  ASSERT_EQ(rect.GetWidth(), 4);
+  ASSERT_EQ(rect.GetHeight(), 3);
+  EXPECT_EQ(std::memcmp(rect.ScanLine(2), src.ScanLine(4) + 9, 12), 0);
+
+  TBitmap mono(21, 3, pf1bit);
+  for (int y = 0; y < 3; ++y)
+    for (int i = 0; i < mono.RowBytes(); ++i)
+      mono.ScanLine(y)[i] = uint8_t(0xA7 * (i + 1) + y * 0x1D);
+  _CopyBitmapRect(mono, rect, 5, 1, 18, 3);
+  ASSERT_EQ(rect.GetPixelFormat(), pf1bit);
+  ASSERT_EQ(rect.GetWidth(), 13);
+  ASSERT_EQ(rect.GetHeight(), 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 13; ++x)
+      EXPECT_EQ(Bit(rect.ScanLine(y), x), Bit(mono.ScanLine(y + 1), x + 5));
+
+  // Whole copies keep the row padding; the comparison looks at it too.
+  TBitmap copy;
+  PVCopyBitmap(src, copy);
+  ASSERT_EQ(copy.GetWidth(), 7);
+  ASSERT_EQ(copy.RowBytes(), 24);
+  for (int y = 0; y < 5; ++y) EXPECT_EQ(std::memcmp(copy.ScanLine(y), src.ScanLine(y), 24), 0);
+  EXPECT_TRUE(_BitmapCompareX(src, copy));
+  copy.ScanLine(3)[23] ^= 1;  // a padding byte
+  EXPECT_FALSE(_BitmapCompareX(src, copy));
+  auto clone = PVCloneBitmap(src);
+  EXPECT_TRUE(_BitmapCompareX(src, *clone));
+  TBitmap smaller(7, 4, pf24bit);
+  EXPECT_FALSE(_BitmapCompareX(src, smaller));
+
+  TBitmap empty;
+  empty.SetPixelFormat(pf1bit);
+  PVCopyBitmap(empty, copy);
+  EXPECT_EQ(copy.GetWidth(), 1);
+  EXPECT_EQ(copy.GetHeight(), 1);
+  EXPECT_EQ(copy.GetPixelFormat(), pf1bit);
+}
+
+TEST(ConversionsPalette, NearestColour) {
+  const TRGB pal[4] = {CreateRGB(10, 10, 10), CreateRGB(20, 0, 10), CreateRGB(0, 20, 10),
+                       CreateRGB(200, 0, 0)};
+  EXPECT_EQ(_GetSimilColor(pal, 4, CreateRGB(190, 5, 0)), 3);
+  // (10, 10, 10) is 20 away from the first three entries: the first wins.
+  EXPECT_EQ(_GetSimilColor(pal, 4, CreateRGB(10, 10, 30)), 0);
+  EXPECT_EQ(_GetSimilColor(pal + 1, 2, CreateRGB(10, 10, 10)), 0);
+  EXPECT_EQ(_GetSimilColor(pal, 0, CreateRGB(200, 0, 0)), 0);
+  EXPECT_EQ(_GetSimilColor(nullptr, 0, CreateRGB(1, 2, 3)), 0);
+}
+
+TEST(ConversionsCopy, PolygonOnlyInside) {
+  const int n = 10;
+  TBitmap src(n, n, pf24bit), dest(n, n, pf24bit);
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) {
+      Fill(src, x, y, CreateRGB(uint8_t(x * 20 + 5), uint8_t(y * 20 + 5), 77));
+      Fill(dest, x, y, CreateRGB(1, 2, 3));
+    }
+  // A right triangle, then after the separator a 3 x 3 square; source drawn at (1, 0).
+  const TPoint poly[] = {{0, 0}, {8, 0}, {0, 8}, {0xFFFFF, 0xFFFFF},
+                         {6, 6}, {9, 6}, {9, 9}, {6, 9}};
+  _CopyPolygonBitmap(dest, src, 1, 0, poly, 8);
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) {
+      const uint8_t* p = dest.ScanLine(y) + x * 3;
+      bool square = x >= 6 && x < 9 && y >= 6 && y < 9;
+      bool tri = x + y <= 6;                // pixel centre inside the triangle
+      bool drawn = x >= 1;                  // the source starts at column 1
+      if (x + y == 7 && !square) continue;  // centres on the slanted edge
+      if ((tri || square) && drawn) {
+        EXPECT_EQ(p[2], (x - 1) * 20 + 5) << x << "," << y;
+        EXPECT_EQ(p[1], y * 20 + 5) << x << "," << y;
+        EXPECT_EQ(p[0], 77);
+      } else {
+        EXPECT_EQ(p[2], 1) << x << "," << y;
+        EXPECT_EQ(p[1], 2) << x << "," << y;
+        EXPECT_EQ(p[0], 3) << x << "," << y;
+      }
+    }
+}
+
+}  // namespace
+}  // namespace pictavo
