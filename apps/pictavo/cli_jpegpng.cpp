@@ -104,14 +104,14 @@ int IptcCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "iptc: expected --set RECORD:DATASET=TEXT, got %s\n", args[i].c_str());
         return 2;
       }
-      const std::string& spec = args[++i];
+      const std::string& assignment = args[++i];
       int record = 0, dataset = 0, used = 0;
-      if (std::sscanf(spec.c_str(), "%d:%d=%n", &record, &dataset, &used) < 2 || used == 0 ||
+      if (std::sscanf(assignment.c_str(), "%d:%d=%n", &record, &dataset, &used) < 2 || used == 0 ||
           record < 0 || record > 255 || dataset < 0 || dataset > 255) {
-        std::fprintf(stderr, "iptc: bad record %s (RECORD:DATASET=TEXT)\n", spec.c_str());
+        std::fprintf(stderr, "iptc: bad record %s (RECORD:DATASET=TEXT)\n", assignment.c_str());
         return 2;
       }
-      const std::string text = spec.substr(static_cast<size_t>(used));
+      const std::string text = assignment.substr(static_cast<size_t>(used));
       const int at = params.IPTC_Info.IndexOf(record, dataset);
       if (at >= 0)
         params.IPTC_Info.SetStrings(at, text);
