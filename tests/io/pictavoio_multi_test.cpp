@@ -1,8 +1,7 @@
 // Multi-image GIF and TIFF files and IPTC injection through TPictavoIO,
 // over the real codecs and temporary files.
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -22,7 +21,8 @@ namespace fs = std::filesystem;
 
 std::vector<uint8_t> ReadAll(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)),
+                              std::istreambuf_iterator<char>());
 }
 
 void WriteAll(const std::string& path, const std::vector<uint8_t>& d) {
@@ -58,7 +58,8 @@ void ExpectSamePixels(TBitmap& a, TBitmap& b) {
   for (int y = 0; y < a.GetHeight(); ++y) {
     const uint8_t* ra = static_cast<const uint8_t*>(a.ScanLine(y));
     const uint8_t* rb = static_cast<const uint8_t*>(b.ScanLine(y));
-    for (int i = 0; i < a.GetWidth() * 3; ++i) ASSERT_EQ(ra[i], rb[i]) << "row " << y << " byte " << i;
+    for (int i = 0; i < a.GetWidth() * 3; ++i)
+      ASSERT_EQ(ra[i], rb[i]) << "row " << y << " byte " << i;
   }
 }
 
@@ -173,8 +174,8 @@ TEST_F(MultiImage, GifOperationsOnUnreadableFiles) {
   EXPECT_FALSE(fs::exists(missing));
 
   const std::string text = Path("text.gif");
-  const std::vector<uint8_t> junk = {'n', 'o', 't', ' ', 'a', ' ', 'g', 'i', 'f', ' ', 'f', 'i',
-                                     'l', 'e', '!', '!'};
+  const std::vector<uint8_t> junk = {'n', 'o', 't', ' ', 'a', ' ', 'g', 'i',
+                                     'f', ' ', 'f', 'i', 'l', 'e', '!', '!'};
   WriteAll(text, junk);
   EXPECT_EQ(io.EnumGifIm(text), 0);
   EXPECT_FALSE(io.CheckAniGif(text));
