@@ -612,7 +612,9 @@ void TPictavoIO::ParamsFromFile(const std::string& name) {
   }
 }
 
-void TPictavoIO::ParamsFromFileFormat(const std::string& name, int32_t fileType) {
+// Reads only the parameters of `fileType` from the stream (a file's stream
+// when fromFile); the target bitmap is not touched.  Failures leave FileType 0.
+void TPictavoIO::ReadParamsOnly(TStream& stream, int32_t fileType, bool fromFile) {
   params_->FileType = fileType;
   ClearLists();
   Aborting = false;
@@ -620,15 +622,17 @@ void TPictavoIO::ParamsFromFileFormat(const std::string& name, int32_t fileType)
   progress.Sender = this;
   progress.Aborting = &Aborting;
   try {
-    TFileStream file(name, fmOpenRead | fmShareDenyWrite);
     if (IsBuiltinLoadKey(fileType)) {
-      FileRead(fileType, file, nullptr, progress, true);
+      if (fromFile)
+        FileRead(fileType, stream, nullptr, progress, true);
+      else
+        StreamRead(fileType, stream, nullptr, progress, true);
       if (fileType == ftJPEG) ParseIPTCMarker();
     } else {
       const TPVFileFormatInfo* info = PVFileFormatGetInfo(fileType);
       if (info && info->ReadFunction) {
         TBitmap scratch;
-        info->ReadFunction(file, scratch, *params_, progress, true);
+        info->ReadFunction(stream, scratch, *params_, progress, true);
       } else {
         Aborting = true;
       }
@@ -637,6 +641,17 @@ void TPictavoIO::ParamsFromFileFormat(const std::string& name, int32_t fileType)
     Aborting = true;
   }
   params_->FileType = Aborting ? 0 : fileType;
+}
+
+void TPictavoIO::ParamsFromFileFormat(const std::string& name, int32_t fileType) {
+  try {
+    TFileStream file(name, fmOpenRead | fmShareDenyWrite);
+    ReadParamsOnly(file, fileType, true);
+  } catch (const std::exception&) {  // the file cannot be opened
+    ClearLists();
+    Aborting = true;
+    params_->FileType = 0;
+  }
   params_->FileName = name;
 }
 
@@ -652,29 +667,7 @@ void TPictavoIO::ParamsFromStream(TStream& stream) {
 }
 
 void TPictavoIO::ParamsFromStreamFormat(TStream& stream, int32_t fileType) {
-  params_->FileType = fileType;
-  ClearLists();
-  Aborting = false;
-  TProgressRec progress;
-  progress.Sender = this;
-  progress.Aborting = &Aborting;
-  try {
-    if (IsBuiltinLoadKey(fileType)) {
-      StreamRead(fileType, stream, nullptr, progress, true);
-      if (fileType == ftJPEG) ParseIPTCMarker();
-    } else {
-      const TPVFileFormatInfo* info = PVFileFormatGetInfo(fileType);
-      if (info && info->ReadFunction) {
-        TBitmap scratch;
-        info->ReadFunction(stream, scratch, *params_, progress, true);
-      } else {
-        Aborting = true;
-      }
-    }
-  } catch (const std::exception&) {
-    Aborting = true;
-  }
-  params_->FileType = Aborting ? 0 : fileType;
+  ReadParamsOnly(stream, fileType, false);
   params_->FileName.clear();
 }
 

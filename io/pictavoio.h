@@ -171,6 +171,7 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
                   bool preview);
   void StreamWrite(int32_t key, TStream& stream, TProgressRec& progress);
   void FileRead(int32_t key, TStream& file, TBitmap* bitmap, TProgressRec& progress, bool preview);
+  void ReadParamsOnly(TStream& stream, int32_t fileType, bool fromFile);
   void AfterLoad(int32_t key, const std::string& fileName, bool passResolution);
   void LoadFileBuiltin(int32_t key, const std::string& name);
   void LoadStreamBuiltin(int32_t key, TStream& stream);
