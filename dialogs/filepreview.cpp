@@ -11,6 +11,9 @@
 namespace pictavo {
 namespace {
 
+constexpr int64_t kDefaultPreviewPixelLimit = int64_t(1) << 25;
+int64_t gPreviewPixelLimit = kDefaultPreviewPixelLimit;
+
 // JPEG decoding scales, largest reduction first.
 constexpr struct {
   int denominator;
@@ -54,8 +57,13 @@ void FillFromParams(TPVFilePreview& p, const TIOParamsVals& params) {
 
 void LoadPicture(TPVFilePreview& p, TPictavoIO& io, TBitmap& bitmap, int boxWidth, int boxHeight) {
   TIOParamsVals& params = io.IOParams();
-  if (p.FileType == ftJPEG)
+  int64_t pixels = int64_t(p.Width) * p.Height;
+  if (p.FileType == ftJPEG) {
     params.JPEG_Scale = JpegPreviewScale(p.Width, p.Height, boxWidth, boxHeight);
+    int denominator = 1 << (params.JPEG_Scale - ioJPEG_FULLSIZE);
+    pixels = int64_t(p.Width / denominator) * (p.Height / denominator);
+  }
+  if (pixels > gPreviewPixelLimit) return;
   io.LoadFromFileFormat(p.FileName, p.FileType);
   if (io.Aborting || bitmap.Empty()) return;
   if (p.FileType == ftGIF) p.DelayTime = params.GIF_DelayTime;
@@ -74,6 +82,13 @@ std::string SizeText(int64_t bytes) {
 }
 
 }  // namespace
+
+int64_t PVGetPreviewPixelLimit() {
+  return gPreviewPixelLimit;
+}
+void PVSetPreviewPixelLimit(int64_t pixels) {
+  gPreviewPixelLimit = pixels;
+}
 
 std::pair<int, int> PVFitInBox(int width, int height, int boxWidth, int boxHeight) {
   if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0) return {0, 0};
@@ -97,19 +112,18 @@ std::unique_ptr<TBitmap> PVShrinkToBox(const TBitmap& source, int boxWidth, int 
   auto [dw, dh] = PVFitInBox(sw, sh, boxWidth, boxHeight);
   if (dw == 0 || dh == 0) return std::make_unique<TBitmap>();
   auto out = std::make_unique<TBitmap>(dw, dh, pf24bit);
-  // Output column of every source column; output x covers [x*sw/dw, (x+1)*sw/dw).
+  // Source column sx falls in output column sx * dw / sw (and rows alike), so
+  // output x covers [ceil(x * sw / dw), ceil((x + 1) * sw / dw)).
   std::vector<int> columnOf(sw);
-  std::vector<int> columnCount(dw);
-  for (int x = 0; x < dw; ++x) {
-    int x0 = static_cast<int>(int64_t(x) * sw / dw),
-        x1 = static_cast<int>(int64_t(x + 1) * sw / dw);
-    for (int sx = x0; sx < x1; ++sx) columnOf[sx] = x;
-    columnCount[x] = x1 - x0;
+  std::vector<int> columnCount(dw, 0);
+  for (int sx = 0; sx < sw; ++sx) {
+    columnOf[sx] = static_cast<int>(int64_t(sx) * dw / sw);
+    ++columnCount[columnOf[sx]];
   }
+  auto firstRow = [&](int y) { return static_cast<int>((int64_t(y) * sh + dh - 1) / dh); };
   std::vector<uint64_t> sums(size_t(dw) * 3);
   for (int y = 0; y < dh; ++y) {
-    int y0 = static_cast<int>(int64_t(y) * sh / dh),
-        y1 = static_cast<int>(int64_t(y + 1) * sh / dh);
+    const int y0 = firstRow(y), y1 = firstRow(y + 1);
     std::fill(sums.begin(), sums.end(), 0);
     for (int sy = y0; sy < y1; ++sy) {
       const uint8_t* row = src->ScanLine(sy);
@@ -122,7 +136,7 @@ std::unique_ptr<TBitmap> PVShrinkToBox(const TBitmap& source, int boxWidth, int 
     }
     uint8_t* dst = out->ScanLine(y);
     for (int x = 0; x < dw; ++x) {
-      uint64_t n = uint64_t(columnCount[x]) * (y1 - y0);
+      const uint64_t n = uint64_t(columnCount[x]) * (y1 - y0);
       for (int c = 0; c < 3; ++c)
         dst[x * 3 + c] = static_cast<uint8_t>((sums[x * 3 + c] + n / 2) / n);
     }

@@ -48,6 +48,12 @@ struct TPVFilePreview {
 TPVFilePreview PVMakeFilePreview(const std::string& fileName, int boxWidth, int boxHeight,
                                  int frame = 0);
 
+// Images whose decoded pixels (after the JPEG reduction) would exceed this
+// many get no preview picture, so that browsing past a huge scan stays
+// quick.  Default 2^25 pixels.
+int64_t PVGetPreviewPixelLimit();
+void PVSetPreviewPixelLimit(int64_t pixels);
+
 // Shrinks a pf24bit bitmap to fit boxWidth x boxHeight (aspect kept, at
 // least 1 x 1), each output pixel the rounded mean of the source pixels
 // its area covers.  A bitmap that already fits is copied unchanged.

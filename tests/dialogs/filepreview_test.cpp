@@ -155,6 +155,29 @@ TEST(PVFilePreview, JpegIsDecodedReducedAndShrunk) {
   EXPECT_TRUE(near(PixelAt(*p.Picture, 50, 65), TRGB{128, 128, 128}));
 }
 
+TEST(PVFilePreview, PixelLimitSkipsThePictureButNotTheParameters) {
+  TempDir dir;
+  auto bm = MakeBitmap(100, 80, [](int, int) { return TRGB{1, 2, 3}; });
+  std::string png = dir.File("p.png"), jpg = dir.File("p.jpg");
+  ASSERT_TRUE(SavePicture(*bm, png));
+  ASSERT_TRUE(SavePicture(*bm, jpg));
+  int64_t saved = PVGetPreviewPixelLimit();
+  PVSetPreviewPixelLimit(100 * 80 - 1);
+  TPVFilePreview big = PVMakeFilePreview(png, 10, 10);
+  EXPECT_TRUE(big.Valid);
+  EXPECT_EQ(big.Width, 100);
+  EXPECT_FALSE(big.Picture);
+  // A JPEG counts the pixels of its reduced decoding: 100 x 80 at 1/8 is
+  // 12 x 10 for a 10 x 10 box.
+  PVSetPreviewPixelLimit(12 * 10);
+  TPVFilePreview reduced = PVMakeFilePreview(jpg, 10, 10);
+  EXPECT_TRUE(reduced.Picture);
+  PVSetPreviewPixelLimit(12 * 10 - 1);
+  EXPECT_FALSE(PVMakeFilePreview(jpg, 10, 10).Picture);
+  PVSetPreviewPixelLimit(saved);
+  EXPECT_TRUE(PVMakeFilePreview(png, 10, 10).Picture);
+}
+
 TEST(PVFilePreview, MislabelledUnknownAndMissingFiles) {
   TempDir dir;
   auto bm = MakeBitmap(5, 4, [](int x, int y) {

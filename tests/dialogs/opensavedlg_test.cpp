@@ -309,10 +309,10 @@ TEST_F(SaveDialog, AcceptedJpegParametersReachTheComponentAndTheFile) {
     auto& d = dynamic_cast<TSavePictavoDialog&>(m);
     EXPECT_EQ(d.GetAttachedPictavoIO(), &io_);
     EXPECT_EQ(d.GetTitle(), "Speichern");
-    // The working copy starts from the component's parameters.
-    EXPECT_EQ(d.GetFieldValue("JPEG_Quality"), 20);
     d.SetFileName(dir_.File("out"));
     EXPECT_TRUE(d.SetFormat(ftJPEG));
+    // The working copy starts from the component's parameters.
+    EXPECT_EQ(d.GetFieldValue("JPEG_Quality"), 20);
     EXPECT_TRUE(d.SetFieldValue("JPEG_Quality", 85));
     EXPECT_TRUE(d.SetFieldValue("JPEG_Progressive", 1));
     EXPECT_TRUE(d.SetFieldValue("JPEG_DCTMethod", ioJPEG_IFAST));
