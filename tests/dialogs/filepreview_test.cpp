@@ -5,6 +5,7 @@
 #include <cmath>
 #include <random>
 
+#include "codecs/gif.h"
 #include "dialog_test_util.h"
 #include "io/registry.h"
 
@@ -245,6 +246,57 @@ TEST(PVFilePreview, PagesOfATiffFile) {
   // A page the file does not have gives parameters without a picture.
   TPVFilePreview none = PVMakeFilePreview(file, 10, 10, 5);
   EXPECT_FALSE(none.Picture);
+}
+
+// The GIF coders are the application's to install; the test installs them
+// for its own duration.
+class GifCoders {
+ public:
+  GifCoders() : dec_(DefGIF_LZWDECOMPFUNC), enc_(DefGIF_LZWCOMPFUNC) {
+    DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
+    DefGIF_LZWCOMPFUNC = GIFLZWCompress;
+  }
+  ~GifCoders() {
+    DefGIF_LZWDECOMPFUNC = dec_;
+    DefGIF_LZWCOMPFUNC = enc_;
+  }
+
+ private:
+  TGIFLZWDecompFunc dec_;
+  TGIFLZWCompFunc enc_;
+};
+
+TEST(PVFilePreview, FramesOfAnAnimatedGif) {
+  GifCoders coders;
+  TempDir dir;
+  std::string file = dir.File("anim.gif");
+  auto red = MakeBitmap(12, 6, [](int, int) { return TRGB{0, 0, 255}; });
+  auto blue = MakeBitmap(12, 6, [](int, int) { return TRGB{255, 0, 0}; });
+  {
+    TPictavoIO io;
+    io.SetAttachedBitmap(red.get());
+    io.IOParams().GIF_DelayTime = 10;
+    io.SaveToFile(file);
+    ASSERT_FALSE(io.Aborting);
+    io.SetAttachedBitmap(blue.get());
+    io.IOParams().GIF_DelayTime = 25;
+    io.IOParams().GIF_ImageIndex = 1;
+    ASSERT_GT(io.InsertToFileGif(file), 0);
+  }
+  TPVFilePreview first = PVMakeFilePreview(file, 6, 6);
+  ASSERT_TRUE(first.Valid);
+  EXPECT_EQ(first.FileType, ftGIF);
+  EXPECT_EQ(first.FrameCount, 2);
+  ASSERT_TRUE(first.Picture);
+  EXPECT_EQ(first.Picture->GetWidth(), 6);
+  EXPECT_EQ(first.Picture->GetHeight(), 3);
+  EXPECT_EQ(PixelAt(*first.Picture, 2, 1), (TRGB{0, 0, 255}));
+  EXPECT_EQ(first.DelayTime, 10);
+  TPVFilePreview second = PVMakeFilePreview(file, 6, 6, 1);
+  ASSERT_TRUE(second.Picture);
+  EXPECT_EQ(second.Frame, 1);
+  EXPECT_EQ(PixelAt(*second.Picture, 2, 1), (TRGB{255, 0, 0}));
+  EXPECT_EQ(second.DelayTime, 25);
 }
 
 }  // namespace
