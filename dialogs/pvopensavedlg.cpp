@@ -120,22 +120,29 @@ void TSavePictavoDialog::SetFilterIndex(int index) {
   if (int32_t key = PVWritableFormatOfExtension(ext)) SetFormat(key);
 }
 
-int TSavePictavoDialog::FieldIndex(const std::string& name) const {
-  std::vector<TPVParamField> fields = Fields();
+namespace {
+
+int IndexOfField(const std::vector<TPVParamField>& fields, const std::string& name) {
   for (size_t i = 0; i < fields.size(); ++i)
     if (fields[i].Name == name) return static_cast<int>(i);
   return -1;
 }
 
+}  // namespace
+
+int TSavePictavoDialog::FieldIndex(const std::string& name) const {
+  return IndexOfField(Fields(), name);
+}
+
 int32_t TSavePictavoDialog::GetFieldValue(const std::string& name) const {
   std::vector<TPVParamField> fields = Fields();
-  int i = FieldIndex(name);
+  int i = IndexOfField(fields, name);
   return i < 0 ? 0 : PVGetParamField(fields[i], *params_);
 }
 
 bool TSavePictavoDialog::SetFieldValue(const std::string& name, int32_t value) {
   std::vector<TPVParamField> fields = Fields();
-  int i = FieldIndex(name);
+  int i = IndexOfField(fields, name);
   return i >= 0 && PVSetParamField(fields[i], *params_, value);
 }
 

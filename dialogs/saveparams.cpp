@@ -16,33 +16,44 @@ TRGB FromColor(int32_t v) {
   return TRGB{uint8_t(v >> 16 & 0xFF), uint8_t(v >> 8 & 0xFF), uint8_t(v & 0xFF)};
 }
 
-TPVParamField Boolean(std::string name, TMsgLanguageWords word,
-                      int32_t (*get)(const TIOParamsVals&), void (*set)(TIOParamsVals&, int32_t)) {
+using Getter = int32_t (*)(const TIOParamsVals&);
+using Setter = void (*)(TIOParamsVals&, int32_t);
+
+TPVParamField Field(std::string name, TPVFieldKind kind, TMsgLanguageWords word, Getter get,
+                    Setter set) {
   TPVParamField f;
   f.Name = std::move(name);
-  f.Kind = pfkBoolean;
+  f.Kind = kind;
   f.Word = word;
-  f.Max = 1;
   f.Get = get;
   f.Set = set;
   return f;
 }
 
-TPVParamField Integer(std::string name, TMsgLanguageWords word, int32_t lo, int32_t hi,
-                      int32_t (*get)(const TIOParamsVals&), void (*set)(TIOParamsVals&, int32_t)) {
-  TPVParamField f = Boolean(std::move(name), word, get, set);
-  f.Kind = pfkInteger;
+TPVParamField Boolean(std::string name, TMsgLanguageWords word, Getter get, Setter set) {
+  TPVParamField f = Field(std::move(name), pfkBoolean, word, get, set);
+  f.Max = 1;
+  return f;
+}
+
+TPVParamField Integer(std::string name, TMsgLanguageWords word, int32_t lo, int32_t hi, Getter get,
+                      Setter set) {
+  TPVParamField f = Field(std::move(name), pfkInteger, word, get, set);
   f.Min = lo;
   f.Max = hi;
   return f;
 }
 
 TPVParamField Choice(std::string name, TMsgLanguageWords word, std::vector<TPVFieldChoice> choices,
-                     int32_t (*get)(const TIOParamsVals&), void (*set)(TIOParamsVals&, int32_t)) {
-  TPVParamField f = Boolean(std::move(name), word, get, set);
-  f.Kind = pfkChoice;
-  f.Max = 0;
+                     Getter get, Setter set) {
+  TPVParamField f = Field(std::move(name), pfkChoice, word, get, set);
   f.Choices = std::move(choices);
+  return f;
+}
+
+TPVParamField Colour(std::string name, TMsgLanguageWords word, Getter get, Setter set) {
+  TPVParamField f = Field(std::move(name), pfkColor, word, get, set);
+  f.Max = 0xFFFFFF;
   return f;
 }
 
@@ -164,12 +175,10 @@ void AddGif(std::vector<TPVParamField>& out) {
       "GIF_Transparent", PVMSG_TRANSPARENT,
       [](const TIOParamsVals& p) { return int32_t(p.GIF_Transparent); },
       [](TIOParamsVals& p, int32_t v) { p.GIF_Transparent = v != 0; }));
-  TPVParamField colour = Boolean(
+  TPVParamField colour = Colour(
       "GIF_TranspColor", PVMSG_TRANSPARENTCOLOR,
       [](const TIOParamsVals& p) { return int32_t(ToColor(p.GIF_TranspColor)); },
       [](TIOParamsVals& p, int32_t v) { p.GIF_TranspColor = FromColor(v); });
-  colour.Kind = pfkColor;
-  colour.Max = 0xFFFFFF;
   colour.Applies = [](const TIOParamsVals& p) { return p.GIF_Transparent; };
   out.push_back(std::move(colour));
 }

@@ -313,6 +313,9 @@ TEST_F(SaveDialog, AcceptedJpegParametersReachTheComponentAndTheFile) {
     EXPECT_TRUE(d.SetFormat(ftJPEG));
     // The working copy starts from the component's parameters.
     EXPECT_EQ(d.GetFieldValue("JPEG_Quality"), 20);
+    EXPECT_EQ(d.FieldIndex("JPEG_Progressive"), 1);
+    EXPECT_EQ(d.FieldIndex("PNG_Filter"), -1);
+    EXPECT_EQ(d.GetFieldValue("PNG_Filter"), 0);
     EXPECT_TRUE(d.SetFieldValue("JPEG_Quality", 85));
     EXPECT_TRUE(d.SetFieldValue("JPEG_Progressive", 1));
     EXPECT_TRUE(d.SetFieldValue("JPEG_DCTMethod", ioJPEG_IFAST));
