@@ -53,6 +53,9 @@ void FillFromParams(TPVFilePreview& p, const TIOParamsVals& params) {
   p.DpiY = params.DpiY;
   if (params.FileType == ftGIF) p.FrameCount = std::max(1, params.GIF_ImageCount);
   if (params.FileType == ftTIFF) p.FrameCount = std::max(1, params.TIFF_ImageCount);
+  auto copy = std::make_shared<TIOParamsVals>();
+  copy->Assign(params);
+  p.Params = std::move(copy);
 }
 
 void LoadPicture(TPVFilePreview& p, TPictavoIO& io, TBitmap& bitmap, int boxWidth, int boxHeight) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dialogs/pvwords.h"
+#include "io/ioparams.h"
 #include "platform/bitmap.h"
 
 namespace pictavo {
@@ -31,6 +32,9 @@ struct TPVFilePreview {
   int32_t FrameCount = 1;  // GIF frames, TIFF pages
   int32_t Frame = 0;       // the frame shown in Picture
   int32_t DelayTime = 0;   // of that frame, hundredths of a second (GIF)
+  // Everything the parameters-only read found (the format's own fields,
+  // palette, markers); null when the file was not recognised.
+  std::shared_ptr<const TIOParamsVals> Params;
   // pf24bit, at most the box on either side, aspect kept; null when the
   // pixels could not be loaded (the parameters may still be valid).
   std::shared_ptr<TBitmap> Picture;

@@ -115,6 +115,10 @@ TEST(PVFilePreview, PngParametersAndPicture) {
   EXPECT_EQ(p.Depth(), 24);
   EXPECT_EQ(p.FrameCount, 1);
   EXPECT_EQ(p.FileSize, static_cast<int64_t>(std::filesystem::file_size(file)));
+  ASSERT_TRUE(p.Params);
+  EXPECT_EQ(p.Params->FileType, ftPNG);
+  EXPECT_EQ(p.Params->Width, 64);
+  EXPECT_EQ(p.Params->FileName, file);
   EXPECT_EQ(p.FormatDescription.rfind("Portable Network Graphics (PNG)", 0), 0u)
       << p.FormatDescription;
   ASSERT_TRUE(p.Picture);
@@ -205,6 +209,7 @@ TEST(PVFilePreview, MislabelledUnknownAndMissingFiles) {
   TPVFilePreview j = PVMakeFilePreview(junk, 50, 50);
   EXPECT_FALSE(j.Valid);
   EXPECT_FALSE(j.Picture);
+  EXPECT_FALSE(j.Params);
   EXPECT_TRUE(j.InfoLines(msEnglish).empty());
 
   EXPECT_FALSE(PVMakeFilePreview(dir.File("absent.png"), 50, 50).Valid);
