@@ -362,6 +362,13 @@ TEST(CanvasLimits, HugeShapesStayBounded) {
   b->Canvas().Pie(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 1, 0, 0, 1);
   b->Canvas().RoundRect(-5, -5, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX);
   EXPECT_EQ(b->GetPixel(32, 24), clBlue);
+  // Frames whose borders lie far outside touch nothing inside.
+  TRect all(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+  b->Canvas().FrameRect(all);
+  b->Canvas().DrawFocusRect(all);
+  b->Canvas().DrawEdge(all, EDGE_RAISED, BF_RECT);
+  EXPECT_EQ(b->GetPixel(32, 24), clBlue);
+  EXPECT_EQ(b->GetPixel(0, 0), clBlue);
 }
 
 }  // namespace

@@ -297,6 +297,13 @@ TEST(CanvasText, LongTextRefusedAndUtf8Decoded) {
   EXPECT_EQ(b->Canvas().TextWidth(big), 0);
   b->Canvas().TextOut(0, 0, big);
   EXPECT_EQ(InkOf(*b, clWhite).count, 0);
+  // The largest font over a long text: only the glyphs near the surface are
+  // rendered and painted.
+  auto huge = White(64, 48);
+  huge->Canvas().Font().SetHeight(-100000);
+  huge->Canvas().TextOut(-10, -600, std::string(kMaxTextBytes, 'W'));
+  EXPECT_GT(InkOf(*huge, clWhite).count, 0);
+  EXPECT_LT(huge->Canvas().TextHeight("W"), 2 * fonts::kMaxFontPixels);
   EXPECT_EQ(fonts::DecodeUtf8("a\xC3("), (std::u32string{U'a', 0xFFFD, U'('}));
   EXPECT_EQ(fonts::DecodeUtf8("\xE2\x82\xAC"), std::u32string(1, 0x20AC));
   EXPECT_EQ(fonts::DecodeUtf8("\xC0\xAF"), (std::u32string{0xFFFD, 0xFFFD}));
