@@ -127,14 +127,6 @@ ThinLine::ThinLine(TPoint from, TPoint to) : a(ClampPoint(from)), b(ClampPoint(t
   n = std::max(dx, dy);
 }
 
-TPoint ThinLine::Pixel(int64_t i) const {
-  int64_t dmaj = x_major ? int64_t(b.x) - a.x : int64_t(b.y) - a.y;
-  int64_t dmin = x_major ? int64_t(b.y) - a.y : int64_t(b.x) - a.x;
-  int64_t major = (x_major ? a.x : a.y) + (dmaj < 0 ? -i : i);
-  int64_t minor = (x_major ? a.y : a.x) + CeilDiv(2 * i * dmin - n, 2 * n);
-  return x_major ? TPoint(int32_t(major), int32_t(minor)) : TPoint(int32_t(minor), int32_t(major));
-}
-
 void ThinLine::StepRange(int32_t lo, int32_t hi, int64_t& i0, int64_t& i1) const {
   int64_t start = x_major ? a.x : a.y;
   int64_t end = x_major ? b.x : b.y;
@@ -150,8 +142,12 @@ void ThinLine::StepRange(int32_t lo, int32_t hi, int64_t& i0, int64_t& i1) const
 }
 
 void NormaliseSpans(std::vector<RowSpan>& spans) {
-  std::sort(spans.begin(), spans.end(),
-            [](const RowSpan& p, const RowSpan& q) { return p.y != q.y ? p.y < q.y : p.l < q.l; });
+  auto before = [](const RowSpan& p, const RowSpan& q) {
+    return p.y != q.y ? p.y < q.y : p.l < q.l;
+  };
+  // Spans of one segment or shape usually arrive in order.
+  if (!std::is_sorted(spans.begin(), spans.end(), before))
+    std::sort(spans.begin(), spans.end(), before);
   size_t out = 0;
   for (size_t i = 0; i < spans.size(); ++i) {
     if (out > 0 && spans[out - 1].y == spans[i].y && spans[i].l <= spans[out - 1].r) {
