@@ -188,10 +188,24 @@ void CapsuleSpans(TPoint a, TPoint b, int w, const TRect& limit, std::vector<Row
     double lo, hi;
     c.RowInterval(double(py), lo, hi);
     if (lo > hi) continue;
-    int64_t xl = int64_t(std::floor((lo - 1) / 2)) - 1, xr = int64_t(std::ceil((hi - 1) / 2)) + 1;
-    while (xl <= xr && !c.Inside(2 * xl + 1, py)) ++xl;
-    while (xr >= xl && !c.Inside(2 * xr + 1, py)) --xr;
-    if (xl > xr) continue;
+    // The first and last centres strictly inside the estimate, then moved
+    // by the exact test (the row of a capsule is one interval).
+    int64_t xl = int64_t(std::floor((lo - 1) / 2)) + 1, xr = int64_t(std::ceil((hi - 1) / 2)) - 1;
+    if (xl > xr) xl = xr = int64_t(std::floor((lo + hi) / 4));
+    auto in = [&](int64_t x) { return c.Inside(2 * x + 1, py); };
+    if (in(xl)) {
+      while (in(xl - 1)) --xl;
+    } else {
+      int64_t stop = std::max(xr, xl) + 64;  // beyond any rounding of the estimate
+      while (xl <= stop && !in(xl)) ++xl;
+      if (xl > stop) continue;
+    }
+    if (xr < xl) xr = xl;
+    if (in(xr)) {
+      while (in(xr + 1)) ++xr;
+    } else {
+      while (xr > xl && !in(xr)) --xr;
+    }
     PushClipped(out, y, xl, xr + 1, limit);
   }
 }
