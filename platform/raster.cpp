@@ -27,19 +27,22 @@ int64_t ISqrt(i128 v) {
 struct Capsule {
   int64_t ax, ay, bx, by, r;
 
+  // Every difference stays below 2^30 (coordinates are clamped to 2^27 and
+  // doubled), so products fit in 64 bits and squares of them in 128.
   bool Inside(int64_t px, int64_t py) const {
     int64_t vx = px - ax, vy = py - ay, dx = bx - ax, dy = by - ay;
-    i128 dot = i128(vx) * dx + i128(vy) * dy;
-    i128 len2 = i128(dx) * dx + i128(dy) * dy;
-    i128 r2 = i128(r) * r;
-    if (dot <= 0) return i128(vx) * vx + i128(vy) * vy < r2;
+    int64_t dot = vx * dx + vy * dy, len2 = dx * dx + dy * dy, r2 = r * r;
+    if (dot <= 0) return vx * vx + vy * vy < r2;
     if (dot >= len2) {
       int64_t wx = px - bx, wy = py - by;
-      return i128(wx) * wx + i128(wy) * wy < r2;
+      return wx * wx + wy * wy < r2;
     }
-    // Below 2^60 each, so the squares fit in 128 bits.
-    i128 cross = i128(dx) * vy - i128(dy) * vx;
-    return cross * cross < r2 * len2;
+    int64_t cross = dx * vy - dy * vx;
+    // Decided in double precision unless it is close, then exactly.
+    double c2 = double(cross) * double(cross), rl = double(r2) * double(len2);
+    if (c2 < rl * (1 - 1e-9)) return true;
+    if (c2 > rl * (1 + 1e-9)) return false;
+    return i128(cross) * cross < i128(r2) * len2;
   }
 
   // The real interval of X on row py where the capsule lies (lo > hi: none).

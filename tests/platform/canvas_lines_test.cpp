@@ -88,8 +88,8 @@ TEST(CanvasLine, LineDDAVisitsThePixelsOfLineTo) {
 }
 
 TEST(CanvasLine, DirectAndSpanPathsAgree) {
-  // Unclipped copy-mode lines are written straight into the rows; a clip
-  // covering everything sends the same lines through the span painter.
+  // Unclipped copy-mode lines and fills are written straight into the rows;
+  // a clip covering everything sends the same work through the span painter.
   std::mt19937 rng(3);
   std::uniform_int_distribution<int> d(-20, 60);
   for (TPixelFormat f : {pf24bit, pf32bit}) {
@@ -100,8 +100,11 @@ TEST(CanvasLine, DirectAndSpanPathsAgree) {
       TColor c = RGB(uint8_t(k * 37), uint8_t(k * 11), uint8_t(255 - k));
       for (TBitmap* t : {&direct, &spans}) {
         t->Canvas().Pen().SetColor(c);
+        t->Canvas().Pen().SetWidth(1 + k % 4);
+        t->Canvas().Brush().SetColor(~c & 0xFFFFFF);
         t->Canvas().MoveTo(a.x, a.y);
         t->Canvas().LineTo(b.x, b.y);
+        if (k % 10 == 0) t->Canvas().Ellipse(a.x, a.y, b.x, b.y);
       }
     }
     for (int y = 0; y < 37; ++y)
