@@ -116,6 +116,15 @@ void TControl::SetColor(TColor color) {
   if (auto* w = dynamic_cast<TWinControl*>(this)) w->Invalidate();
 }
 
+void TControl::SetFont(const TFont& font) {
+  font_.Assign(font);
+  FontChanged();
+}
+
+void TControl::FontChanged() {
+  if (auto* w = dynamic_cast<TWinControl*>(this)) w->Invalidate();
+}
+
 void TControl::SetCursor(TCursor cursor) {
   if (cursor == cursor_) return;
   cursor_ = cursor;
