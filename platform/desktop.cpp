@@ -11,6 +11,9 @@ namespace {
 
 // Surface changes kept for tests; older ones are dropped.
 constexpr size_t kMaxSurfaceChanges = 4096;
+// A held scroll-bar arrow or page press repeats after a delay.
+constexpr int kScrollRepeatDelayMs = 400;
+constexpr int kScrollRepeatMs = 50;
 
 bool IsWithin(const TControl* control, const TControl* ancestor) {
   for (const TControl* c = control; c; c = c->GetParent())
@@ -98,6 +101,7 @@ void TDesktop::Reset() {
   buttons_ = {};
   last_click_ = {};
   bar_drag_ = {};
+  StopRepeat();
   surface_changes_.clear();
   double_click_ms_ = 500;
   Screen().ResetMetrics();
@@ -174,7 +178,10 @@ void TDesktop::ControlDestroyed(TControl* control) {
   if (capture_ == control) capture_ = nullptr;
   if (hover_ == control) hover_ = nullptr;
   if (last_click_.control == control) last_click_ = {};
-  if (bar_drag_.control == control) bar_drag_ = {};
+  if (bar_drag_.control == control) {
+    bar_drag_ = {};
+    StopRepeat();
+  }
   surface_changes_.erase(std::remove_if(surface_changes_.begin(), surface_changes_.end(),
                                         [&](const auto& c) { return c.first == control; }),
                          surface_changes_.end());
@@ -184,7 +191,10 @@ void TDesktop::ControlHidden(TControl* control) {
   if (focused_ && IsWithin(focused_, control)) SetFocusedControl(nullptr);
   if (capture_ && IsWithin(capture_, control)) capture_ = nullptr;
   if (hover_ && IsWithin(hover_, control)) SetHover(nullptr);
-  if (bar_drag_.control && IsWithin(bar_drag_.control, control)) bar_drag_ = {};
+  if (bar_drag_.control && IsWithin(bar_drag_.control, control)) {
+    bar_drag_ = {};
+    StopRepeat();
+  }
 }
 
 void TDesktop::SetHover(TWinControl* control) {
@@ -463,8 +473,37 @@ void TDesktop::ScrollBarPress(const Target& t) {
   if (t.part == sbpThumb) {
     bar.BeginTrack(bar.Pos());
   } else if (code >= 0) {
+    StopRepeat();
+    repeat_code_ = code;
+    repeat_start_ = Application().NowMs();
+    repeat_timer_ = Application().AddTimer(kScrollRepeatMs, [this] { RepeatScroll(); });
     c->ScrollRequest(t.bar, code, 0);
   }
+}
+
+void TDesktop::RepeatScroll() {
+  BarDrag d = bar_drag_;
+  if (!d.control || repeat_code_ < 0) return StopRepeat();
+  if (Application().NowMs() - repeat_start_ < kScrollRepeatDelayMs) return;
+  // Only while the mouse stays on the pressed part (the thumb moves away
+  // from a page press as the control scrolls).
+  TRect r = d.control->ScrollBarRect(d.bar);
+  bool vertical = d.bar == SB_VERT;
+  TPoint m = Screen().GetCursorPos();
+  int along = vertical ? m.y - d.origin.y : m.x - d.origin.x;
+  int across = vertical ? m.x - d.origin.x : m.y - d.origin.y;
+  if (across < 0 || across >= (vertical ? r.Width() : r.Height())) return;
+  TScrollBarLayout l =
+      TScrollBarLayout::Compute(d.control->ScrollBar(d.bar), vertical ? r.Height() : r.Width(),
+                                vertical ? r.Width() : r.Height());
+  if (l.HitTest(along) != d.part) return;
+  d.control->ScrollRequest(d.bar, repeat_code_, 0);
+}
+
+void TDesktop::StopRepeat() {
+  if (repeat_timer_) Application().RemoveTimer(repeat_timer_);
+  repeat_timer_ = 0;
+  repeat_code_ = -1;
 }
 
 void TDesktop::ScrollBarDrag(const TPoint& screen) {
@@ -483,6 +522,7 @@ void TDesktop::ScrollBarDrag(const TPoint& screen) {
 void TDesktop::ScrollBarRelease() {
   BarDrag drag = bar_drag_;
   bar_drag_ = {};
+  StopRepeat();
   if (!drag.control) return;
   if (drag.part == sbpThumb)
     drag.control->ScrollRequest(drag.bar, SB_THUMBPOSITION,

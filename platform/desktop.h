@@ -10,8 +10,8 @@
 //    csCaptureMouse captures the mouse until every button is released;
 //  - otherwise the topmost shown, enabled control under the point gets it;
 //    presses on a window scroll bar become scroll requests (arrows: line,
-//    track: page, thumb drag: thumb track / thumb position, and end scroll
-//    at the release); the border takes no input;
+//    track: page, repeated while held; thumb drag: thumb track / thumb
+//    position; end scroll at the release); the border takes no input;
 //  - a press focuses the control when it can take the focus;
 //  - a second press of the same button within the double-click time and
 //    distance on the same control is a double click (csDoubleClicks);
@@ -142,6 +142,10 @@ class TDesktop : public TWindowHost {
   void ScrollBarPress(const Target& t);
   void ScrollBarDrag(const TPoint& screen);
   void ScrollBarRelease();
+  // Repeats a held arrow or page press: after kScrollRepeatDelayMs, every
+  // kScrollRepeatMs while the mouse stays on the pressed part.
+  void RepeatScroll();
+  void StopRepeat();
   void SetHover(TWinControl* control);
   void UpdateCursor();
   TShiftState ShiftFor(TShiftState keys) const;
@@ -167,6 +171,9 @@ class TDesktop : public TWindowHost {
     int grab_offset = 0;  // mouse offset inside the thumb
     TPoint origin;        // screen position of the bar's start
   } bar_drag_;
+  int repeat_timer_ = 0;
+  int repeat_code_ = -1;
+  int64_t repeat_start_ = 0;
   std::vector<std::pair<TWinControl*, TRect>> surface_changes_;
   std::unordered_set<TControl*> live_;
 };

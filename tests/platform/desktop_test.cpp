@@ -215,6 +215,19 @@ TEST_F(ScrollBarGestureTest, DraggingTheThumbTracksThenSetsThePosition) {
   EXPECT_FALSE(c.ScrollBar(SB_VERT).Tracking());
 }
 
+TEST_F(ScrollBarGestureTest, HeldArrowRepeatsAfterADelayWhileTheMouseStaysOnIt) {
+  Desktop().MouseDown(mbLeft, Point(40, 110));
+  Desktop().AdvanceClock(500);         // repeats at 400, 450 and 500 ms
+  Desktop().MouseMove(Point(40, 60));  // off the arrow: no more repeats
+  Desktop().AdvanceClock(200);
+  Desktop().MouseMove(Point(40, 110));  // back on it
+  Desktop().AdvanceClock(50);
+  Desktop().MouseUp(mbLeft, Point(40, 110));
+  Desktop().AdvanceClock(500);
+  EXPECT_EQ(c.log, (Log{"scroll v 1 0", "scroll v 1 0", "scroll v 1 0", "scroll v 1 0",
+                        "scroll v 1 0", "scroll v 8 0"}));
+}
+
 TEST_F(ScrollBarGestureTest, DisabledArrowsAndBarsSendNothing) {
   c.EnableScrollBar(SB_VERT, ESB_DISABLE_UP);
   Desktop().Click(Point(40, 5));
