@@ -58,6 +58,7 @@
 #include "platform/colors.h"
 #include "platform/component.h"
 #include "platform/types.h"
+#include "processing/geometry.h"
 
 namespace pictavo {
 
@@ -95,8 +96,6 @@ using TPreviewEffectsSet = TSet<TPreviewEffects>;
 
 enum TPRPreviewsParamsItems : uint8_t { prppDefaultLockPreview };
 using TPRPreviewsParams = TSet<TPRPreviewsParamsItems>;
-
-enum TFlipDir : uint8_t { fdHorizontal, fdVertical };
 
 using TPVPreviewEvent = std::function<void(TObject* Sender, TForm* PreviewForm)>;
 
