@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -79,7 +80,6 @@ class TPVFtImage : public TObject {
 
  private:
   void FtInit(int n);
-  void Fft1D(float* re, float* im, float sign) const;
   void Fft2D(Plane& plane, float sign, TProgressRec& progress);
   void ZeroWhere(const std::function<bool(int x, int y)>& zero);
   std::vector<Plane*> PresentPlanes();
@@ -94,6 +94,7 @@ class TPVFtImage : public TObject {
   std::vector<double> sine_;
   std::vector<int32_t> bitrev_;
   std::vector<int32_t> power_;
+  std::vector<float> tw_re_, tw_im_;  // cos and sin of 2 pi k / N, single precision
   bool building_ = false;
 };
 

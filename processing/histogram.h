@@ -22,7 +22,8 @@ constexpr int kHistogramLevels = 256;
 
 // Zeroes the 256 entries, then counts the pixels of the rectangle (x2, y2
 // clamped to the bitmap).  Does nothing unless the bitmap is pf24bit.
-void _GetHistogram(const TBitmap& bitmap, THistogramItem* histogram, int x1, int y1, int x2, int y2);
+void _GetHistogram(const TBitmap& bitmap, THistogramItem* histogram, int x1, int y1, int x2,
+                   int y2);
 
 // Stretches low.c..255 onto 0..255, then 0..high.c onto 0..255, per channel.
 void _HistEqualize(TBitmap& bitmap, TRGB low, TRGB high, int x1, int y1, int x2, int y2,
