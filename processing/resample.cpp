@@ -122,17 +122,27 @@ void HorizontalPass(const TBitmap& source, const Contributors& c, int destWidth,
                     size_t workStride, const TPVProgressEvent& onProgress, TObject* sender,
                     double factor) {
   int sw = source.GetWidth(), sh = source.GetHeight();
-  std::vector<v4d> row(static_cast<size_t>(sw));
+  // Four doubles per source pixel (blue, green, red, 0), read as one vector.
+  std::vector<double> row(static_cast<size_t>(sw) * 4);
   const int* start = c.start.data();
   const int* index = c.index.data();
   const double* weight = c.weight.data();
   for (int y = 0; y < sh; ++y) {
     const uint8_t* s = source.ScanLine(y);
-    for (int x = 0; x < sw; ++x, s += 3) row[x] = v4d{double(s[0]), double(s[1]), double(s[2]), 0};
+    for (int x = 0; x < sw; ++x, s += 3) {
+      row[4 * size_t(x)] = s[0];
+      row[4 * size_t(x) + 1] = s[1];
+      row[4 * size_t(x) + 2] = s[2];
+      row[4 * size_t(x) + 3] = 0;
+    }
     uint8_t* d = work + size_t(y) * workStride;
     for (int i = 0; i < destWidth; ++i, d += 3) {
       v4d acc = {0, 0, 0, 0};
-      for (int k = start[i]; k < start[i + 1]; ++k) acc += weight[k] * row[index[k]];
+      for (int k = start[i]; k < start[i + 1]; ++k) {
+        v4d p;
+        std::memcpy(&p, &row[4 * size_t(index[k])], sizeof p);
+        acc += weight[k] * p;
+      }
       d[0] = StoreSum(acc[0]);
       d[1] = StoreSum(acc[1]);
       d[2] = StoreSum(acc[2]);
