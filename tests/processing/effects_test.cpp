@@ -9,6 +9,7 @@
 #include <numbers>
 #include <vector>
 
+#include "processing/pictavoproc.h"
 #include "tests/processing/ops_test_util.h"
 
 namespace pictavo {
@@ -321,6 +322,71 @@ TEST(EffectsFormats, OnlyTwentyFourBit) {
   _Merge(mono, *Make24(2, 2, Grey(9)), 0, 0, 0, 16, 16, nullptr, nullptr);
   EXPECT_EQ(mono.ScanLine(3)[1], 0x3C);
   EXPECT_EQ(mono.GetPixelFormat(), pf1bit);
+}
+
+}  // namespace
+}  // namespace pictavo
+
+// --- Through the processing component ------------------------------------------------
+
+namespace pictavo {
+namespace {
+
+TEST(EffectProc, WaveAndLensIgnoreARectangleSelection) {
+  auto bm = RandomImage(20, 14, 31);
+  auto expect = Clone(*bm);
+  TPictavoProc proc;
+  proc.SetAttachedBitmap(bm.get());
+  proc.Select(3, 3, 8, 8);
+  proc.Wave(4, 5, 30, false);
+  Wave(*expect, 4, 5, 30, false);
+  EXPECT_EQ(FirstDifference(*bm, *expect), "");
+  proc.Lens(10, 7, 12, 10, 1.8);
+  Lens(*expect, 10, 7, 12, 10, 1.8);
+  EXPECT_EQ(FirstDifference(*bm, *expect), "");
+  // Zero amplitude still records an undo step but leaves the pixels.
+  proc.ClearUndo();
+  proc.Wave(0, 5, 30, false);
+  EXPECT_TRUE(proc.CanUndo());
+  EXPECT_EQ(FirstDifference(*bm, *expect), "");
+}
+
+TEST(EffectProc, BumpMappingOnAPolygonUsesBoxPositions) {
+  // Rectangle selections limit the bump mapping; a polygon runs it on the
+  // bounding-box copy with the light position relative to the box.
+  auto bm = RandomImage(20, 16, 32);
+  auto before = Clone(*bm);
+  TPictavoProc proc;
+  proc.SetAttachedBitmap(bm.get());
+  proc.Select(2, 2, 9, 9);
+  proc.BumpMapping(5, 5, 6, 6, 40, Rgb(255, 200, 0));
+  auto expect = Clone(*before);
+  TProgressRec progress;
+  _BumpMapping(*expect, 5, 5, 6, 6, 40, Rgb(255, 200, 0), 2, 2, 9, 9, progress);
+  EXPECT_EQ(FirstDifference(*bm, *expect), "");
+
+  proc.Undo();
+  const TPoint triangle[] = {{4, 2}, {16, 2}, {4, 14}};
+  proc.SelectPolygon(triangle, 3);
+  proc.BumpMapping(3, 3, 6, 6, 40, Rgb(255, 200, 0));
+  auto box = Make24(12, 12);
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 12; ++x) SetPx(*box, x, y, Px(*before, x + 4, y + 2));
+  _BumpMapping(*box, 3, 3, 6, 6, 40, Rgb(255, 200, 0), 0, 0, 12, 12, progress);
+  EXPECT_EQ(Px(*bm, 6, 5), Px(*box, 2, 3));
+  EXPECT_EQ(Px(*bm, 15, 13), Px(*before, 15, 13));
+}
+
+TEST(EffectProc, MergeIsFramed) {
+  auto bm = Make24(8, 6, Grey(200));
+  auto other = Make24(2, 2, Grey(100));
+  TPictavoProc proc;
+  proc.SetAttachedBitmap(bm.get());
+  proc.Select(0, 0, 4, 3);
+  proc.Merge(*other, 50);
+  EXPECT_EQ(Px(*bm, 3, 2), Grey(150));
+  EXPECT_EQ(Px(*bm, 4, 2), Grey(200));
+  EXPECT_EQ(Px(*bm, 3, 3), Grey(200));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <numbers>
 #include <vector>
 
+#include "processing/pictavoproc.h"
 #include "tests/processing/ops_test_util.h"
 
 namespace pictavo {
@@ -274,6 +275,39 @@ TEST(FourierImage, CreationLimits) {
   EXPECT_TRUE(PVFTCreateImage(*Make24(40, 40), pvitGrayscale, -1, -1, nullptr, nullptr));
   PVSetMaxImagePixels(limit);
   EXPECT_FALSE(PVFTCreateImage(TBitmap(8, 8, pf1bit), pvitGrayscale, -1, -1, nullptr, nullptr));
+}
+
+}  // namespace
+}  // namespace pictavo
+
+// --- Through the processing component ------------------------------------------------
+
+namespace pictavo {
+namespace {
+
+TEST(FourierProc, CreateDisplayAndConvert) {
+  auto bm = RandomImage(24, 20, 51);
+  TPictavoProc proc;
+  proc.SetAttachedBitmap(bm.get());
+  auto ft = proc.FTCreateImage(pvitRGB, -1, -1);
+  ASSERT_TRUE(ft);
+  EXPECT_EQ(ft->GetN(), 32);
+  proc.FTDisplayFrom(*ft);
+  EXPECT_EQ(bm->GetWidth(), 32);
+  EXPECT_EQ(bm->GetHeight(), 32);
+  EXPECT_FALSE(proc.CanUndo());  // no undo for the frequency domain
+  ft->LoPass(0);
+  proc.FTConvertFrom(*ft);
+  EXPECT_EQ(bm->GetWidth(), 24);
+  EXPECT_EQ(bm->GetHeight(), 20);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 24; ++x) ASSERT_EQ(Px(*bm, x, y), Rgb(0, 0, 0)) << x << "," << y;
+
+  TBitmap mono(8, 8, pf1bit);
+  proc.SetAttachedBitmap(&mono);
+  EXPECT_FALSE(proc.FTCreateImage(pvitGrayscale, -1, -1));
+  TPictavoProc none;
+  EXPECT_FALSE(none.FTCreateImage(pvitGrayscale, -1, -1));
 }
 
 }  // namespace

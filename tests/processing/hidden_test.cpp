@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "processing/pictavoproc.h"
 #include "tests/processing/ops_test_util.h"
 
 namespace pictavo {
@@ -166,6 +167,40 @@ TEST(HiddenData, RefusalsAndFormats) {
   EXPECT_EQ(_ReadHiddenData(mono, nullptr, 0), 0);
   EXPECT_EQ(_ReadHiddenText(mono), "");
   EXPECT_EQ(mono.ScanLine(0)[0], 0x6C);
+}
+
+}  // namespace
+}  // namespace pictavo
+
+// --- Through the processing component ------------------------------------------------
+
+namespace pictavo {
+namespace {
+
+TEST(HiddenProc, TextRoundTripWithUndo) {
+  auto bm = RandomImage(30, 20, 41);
+  auto before = Clone(*bm);
+  TPictavoProc proc;
+  proc.SetAttachedBitmap(bm.get());
+  EXPECT_EQ(proc.GetHiddenDataSpace(), (88 * 20) / 8 - 8);
+  EXPECT_EQ(proc.WriteHiddenText("pictavo hides this"), 18);
+  EXPECT_EQ(proc.ReadHiddenText(), "pictavo hides this");
+  char buffer[7] = {};
+  EXPECT_EQ(proc.ReadHiddenData(buffer, 6), 18);
+  EXPECT_STREQ(buffer, "pictav");
+  ASSERT_TRUE(proc.CanUndo());
+  proc.Undo();
+  EXPECT_EQ(FirstDifference(*bm, *before), "");
+
+  TBitmap mono(64, 64, pf1bit);
+  proc.SetAttachedBitmap(&mono);
+  EXPECT_EQ(proc.GetHiddenDataSpace(), 0);
+  EXPECT_EQ(proc.WriteHiddenText("x"), 0);
+  EXPECT_EQ(proc.ReadHiddenData(nullptr, 0), 0);
+  EXPECT_EQ(proc.ReadHiddenText(), "");
+  TPictavoProc none;
+  EXPECT_EQ(none.GetHiddenDataSpace(), 0);
+  EXPECT_EQ(none.WriteHiddenText("x"), 0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "processing/pictavoproc.h"
 #include "tests/processing/ops_test_util.h"
 
 namespace pictavo {
@@ -266,6 +267,45 @@ TEST(HistAutoEqualize, MatchesDirectFormulaOnNoise) {
         expect = Rgb(mean[0], mean[1], mean[2]);
       ASSERT_EQ(Px(*bm, x, y), expect) << x << "," << y;
     }
+}
+
+}  // namespace
+}  // namespace pictavo
+
+// --- Through the processing component ------------------------------------------------
+
+namespace pictavo {
+namespace {
+
+TEST(HistogramProc, SelectionRectangleAndEqualisations) {
+  auto bm = Halves(16, 16);
+  TPictavoProc proc;
+  proc.SetAttachedBitmap(bm.get());
+  std::vector<THistogramItem> h(kHistogramLevels);
+  proc.Select(6, 0, 10, 2);  // two columns of each half, two rows
+  proc.GetHistogram(h.data());
+  EXPECT_EQ(h[100].R, 4u);
+  EXPECT_EQ(h[200].R, 4u);
+  EXPECT_EQ(h[99].Gray, 4u);
+  EXPECT_EQ(h[198].Gray, 4u);
+
+  proc.SelectAll();
+  proc.HistAutoEqualize();
+  EXPECT_EQ(Px(*bm, 7, 9), Rgb(127, 127, 127));
+  EXPECT_EQ(Px(*bm, 8, 9), Rgb(166, 166, 166));
+  proc.Undo();
+  EXPECT_EQ(FirstDifference(*bm, *Halves(16, 16)), "");
+
+  proc.Select(0, 0, 8, 1);
+  proc.HistEqualize(Rgb(100, 100, 100), Rgb(255, 255, 255));
+  EXPECT_EQ(Px(*bm, 3, 0), Rgb(0, 0, 0));
+  EXPECT_EQ(Px(*bm, 3, 1), Rgb(100, 100, 100));
+
+  TBitmap mono(8, 8, pf1bit);
+  proc.SetAttachedBitmap(&mono);
+  h[0].R = 5;
+  proc.GetHistogram(h.data());
+  EXPECT_EQ(h[0].R, 5u);  // untouched
 }
 
 }  // namespace
