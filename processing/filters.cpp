@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -169,8 +170,94 @@ PV_MULTIVERSION int ConvolveInterior(const uint8_t* a, const uint8_t* c, const u
   return i;
 }
 
+#ifdef PV_AVX2_KERNELS
+// 16 output bytes per step for kernels whose coefficients fit 16 bits: the
+// nine products are summed by pmaddwd in pairs (exact: at most 9 * 255 *
+// 32768 in magnitude, so no wrapping either), then finished as above.
+PV_TARGET_AVX2 inline __m256i PairAvx2(int32_t lo, int32_t hi) {
+  return _mm256_set1_epi32(int32_t((uint32_t(hi) << 16) | (uint32_t(lo) & 0xFFFF)));
+}
+
+PV_TARGET_AVX2 inline __m256i LoadWordsAvx2(const uint8_t* p) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// The quotient of eight sums (see FinishVector); `limit` is 256 |d| - 1.
+template <int Mode>
+PV_TARGET_AVX2 inline __m256i FinishAvx2(__m256i s, __m256i limit, __m256 divisor) {
+  const __m256i zero = _mm256_setzero_si256();
+  if constexpr (Mode == kDivideOne) {
+    return s;  // the packs that follow saturate to 0..255
+  } else if constexpr (Mode == kDivideMinusOne) {
+    return _mm256_sub_epi32(zero, _mm256_max_epi32(s, _mm256_set1_epi32(-255)));
+  } else if constexpr (Mode == kDividePositive) {
+    const __m256i t = _mm256_min_epi32(_mm256_max_epi32(s, zero), limit);
+    return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(t), divisor));
+  } else {
+    const __m256i t = _mm256_min_epi32(_mm256_sub_epi32(zero, _mm256_min_epi32(s, zero)), limit);
+    return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(t), divisor));
+  }
+}
+
+template <int Mode>
+PV_TARGET_AVX2 int ConvolveInteriorAvx2(const uint8_t* a, const uint8_t* c, const uint8_t* b,
+                                        uint8_t* out, int begin, int end, const TKernel& k) {
+  // Taps in order: a-, a0, a+, c-, c0, c+, b-, b0, b+ (coefficients 0..8).
+  const __m256i w0 = PairAvx2(k.c[0], k.c[1]), w1 = PairAvx2(k.c[2], k.c[3]);
+  const __m256i w2 = PairAvx2(k.c[4], k.c[5]), w3 = PairAvx2(k.c[6], k.c[7]);
+  const __m256i w4 = PairAvx2(k.c[8], 0);
+  const int32_t absDivisor = k.divisor < 0 ? -k.divisor : k.divisor;
+  const __m256i limit = _mm256_set1_epi32(256 * absDivisor - 1);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256 divisor = _mm256_set1_ps(float(absDivisor));
+  int i = begin;
+  for (; i + 16 <= end; i += 16) {
+    const __m256i am = LoadWordsAvx2(a + i - kBytesPerPixel), a0 = LoadWordsAvx2(a + i);
+    const __m256i ap = LoadWordsAvx2(a + i + kBytesPerPixel),
+                  cm = LoadWordsAvx2(c + i - kBytesPerPixel);
+    const __m256i c0 = LoadWordsAvx2(c + i), cp = LoadWordsAvx2(c + i + kBytesPerPixel);
+    const __m256i bm = LoadWordsAvx2(b + i - kBytesPerPixel), b0 = LoadWordsAvx2(b + i);
+    const __m256i bp = LoadWordsAvx2(b + i + kBytesPerPixel);
+    __m256i lo = _mm256_madd_epi16(_mm256_unpacklo_epi16(am, a0), w0);
+    __m256i hi = _mm256_madd_epi16(_mm256_unpackhi_epi16(am, a0), w0);
+    lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_unpacklo_epi16(ap, cm), w1));
+    hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_unpackhi_epi16(ap, cm), w1));
+    lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_unpacklo_epi16(c0, cp), w2));
+    hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_unpackhi_epi16(c0, cp), w2));
+    lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_unpacklo_epi16(bm, b0), w3));
+    hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_unpackhi_epi16(bm, b0), w3));
+    lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_unpacklo_epi16(bp, zero), w4));
+    hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_unpackhi_epi16(bp, zero), w4));
+    // Lane-wise unpacking and packing cancel out: the words come back in order.
+    const __m256i words = _mm256_packs_epi32(FinishAvx2<Mode>(lo, limit, divisor),
+                                             FinishAvx2<Mode>(hi, limit, divisor));
+    const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(words, words), 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm256_castsi256_si128(bytes));
+  }
+  return i;
+}
+
+bool FitsSixteenBits(const TKernel& k) {
+  for (int32_t v : k.c)
+    if (v < INT16_MIN || v > INT16_MAX) return false;
+  return true;
+}
+#endif
+
 int ConvolveInteriorDispatch(const uint8_t* a, const uint8_t* c, const uint8_t* b, uint8_t* out,
                              int begin, int end, const TKernel& k) {
+#ifdef PV_AVX2_KERNELS
+  if (PVHasAvx2() && FitsSixteenBits(k)) {
+    if (k.divisor == 1)
+      begin = ConvolveInteriorAvx2<kDivideOne>(a, c, b, out, begin, end, k);
+    else if (k.divisor == -1)
+      begin = ConvolveInteriorAvx2<kDivideMinusOne>(a, c, b, out, begin, end, k);
+    else if (k.divisor > 0 && k.divisor <= kVectorDivisorLimit)
+      begin = ConvolveInteriorAvx2<kDividePositive>(a, c, b, out, begin, end, k);
+    else if (k.divisor < 0 && k.divisor >= -kVectorDivisorLimit)
+      begin = ConvolveInteriorAvx2<kDivideNegative>(a, c, b, out, begin, end, k);
+  }
+#endif
   if (k.divisor == 1) return ConvolveInterior<kDivideOne>(a, c, b, out, begin, end, k);
   if (k.divisor == -1) return ConvolveInterior<kDivideMinusOne>(a, c, b, out, begin, end, k);
   if (k.divisor > 0 && k.divisor <= kVectorDivisorLimit)
