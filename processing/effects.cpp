@@ -22,6 +22,16 @@ inline uint8_t Limit(double v) {
 inline int Limit(int v) {
   return v < 0 ? 0 : (v > 255 ? 255 : v);
 }
+inline int Limit64(int64_t v) {
+  return int(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+// trunc through the integer conversion (one instruction on every target)
+// wherever the value fits.
+inline double Trunc(double v) {
+  constexpr double kExact = 4611686018427387904.0;  // 2^62
+  return std::fabs(v) < kExact ? double(int64_t(v)) : std::trunc(v);
+}
 inline int GreyOf(const uint8_t* p) {
   return (p[2] * 21 + p[1] * 71 + p[0] * 7) / 100;
 }
@@ -51,7 +61,7 @@ struct TWaveGeometry {
 // trunc of the bilinear sample of one channel at (sx, sy) from the copy.
 inline void SampleInto(const TWaveGeometry& g, const std::vector<const uint8_t*>& rows, double sx,
                        double sy, uint8_t* out) {
-  const double tx = std::trunc(sx), ty = std::trunc(sy);
+  const double tx = Trunc(sx), ty = Trunc(sy);
   double fx = sx - tx, fy = sy - ty;
   if (fx < 0) fx += 1;
   if (fy < 0) fy += 1;
@@ -63,24 +73,23 @@ inline void SampleInto(const TWaveGeometry& g, const std::vector<const uint8_t*>
   for (int ch = 0; ch < kBytesPerPixel; ++ch) {
     const double p00 = lower[ch], p01 = lower[ch + kBytesPerPixel];
     const double p10 = upper[ch], p11 = upper[ch + kBytesPerPixel];
-    out[ch] = uint8_t(
-        std::trunc((1 - fy) * ((1 - fx) * p00 + fx * p01) + fy * ((1 - fx) * p10 + fx * p11)));
+    // The blend lies within 0..255, where the conversion truncates.
+    out[ch] =
+        uint8_t(int((1 - fy) * ((1 - fx) * p00 + fx * p01) + fy * ((1 - fx) * p10 + fx * p11)));
   }
 }
 
 // The new colour of bottom-up pixel (x, y) whose wave value is a.
 inline void WavePixel(const TWaveGeometry& g, const std::vector<const uint8_t*>& rows, double a,
-                      int x, int y, TBitmap& bitmap) {
+                      int x, int y, uint8_t* out) {
   const double dx = (x - g.cx) * g.xs, dy = (y - g.cy) * g.ys;
   double sx, sy;
-  if (g.reflective) {
-    sx = g.cx + a * dx / g.xs;
-    sy = g.cy + a * dy / g.ys;
-  } else {
-    sx = g.cx + (a + dx) / g.xs;
-    sy = g.cy + (a + dy) / g.ys;
-  }
-  SampleInto(g, rows, sx, sy, bitmap.ScanLine(g.h - 1 - y) + kBytesPerPixel * x);
+  // One of the scales is always 1, and dividing by 1 is exact: skip it.
+  const double tx = g.reflective ? a * dx : a + dx;
+  const double ty = g.reflective ? a * dy : a + dy;
+  sx = g.cx + (g.xs == 1 ? tx : tx / g.xs);
+  sy = g.cy + (g.ys == 1 ? ty : ty / g.ys);
+  SampleInto(g, rows, sx, sy, out);
 }
 
 }  // namespace
@@ -104,25 +113,27 @@ void _wave(TBitmap& bitmap, int amplitude, int wavelength, int phase, bool refle
   else if (hw < hh)
     g.xs = hh / hw;
 
+  // Wave values of the left half of a row (with the middle column); the
+  // right half and the mirrored row reuse them.
+  std::vector<double> wave(size_t(w + 1) / 2);
   int reported = 0;
   for (int y = 0; 2 * y <= h - 1; ++y) {
-    const int ym = h - 1 - y;
     const double dy = (y - g.cy) * g.ys;
     for (int x = 0; 2 * x <= w - 1; ++x) {
-      const int xm = w - 1 - x;
       const double dx = (x - g.cx) * g.xs;
       const double r = std::sqrt(dx * dx + dy * dy);
       const double s = std::sin(r / g.wavelength2 * (2 * kPi) + g.phase);
-      const double a = (reflective ? std::fabs(s) : s) * amplitude;
-      WavePixel(g, rows, a, x, y, bitmap);
-      if (xm != x) WavePixel(g, rows, a, xm, y, bitmap);
-      if (ym != y) {
-        WavePixel(g, rows, a, x, ym, bitmap);
-        if (xm != x) WavePixel(g, rows, a, xm, ym, bitmap);
-      }
+      wave[size_t(x)] = (reflective ? std::fabs(s) : s) * amplitude;
+    }
+    const int mirror = h - 1 - y;
+    for (int row : {y, mirror}) {
+      uint8_t* out = bitmap.ScanLine(h - 1 - row);
+      for (int x = 0; x < w; ++x)
+        WavePixel(g, rows, wave[size_t(std::min(x, w - 1 - x))], x, row, out + kBytesPerPixel * x);
+      if (mirror == y) break;
     }
     // Rows y and h-1-y are done: report the next one or two row numbers.
-    const int done = ym != y ? 2 : 1;
+    const int done = mirror != y ? 2 : 1;
     for (int i = 0; i < done; ++i, ++reported) Report(progress, int(int64_t(reported) * 100 / h));
   }
 }
@@ -223,12 +234,12 @@ void _BumpMapping(TBitmap& bitmap, int x, int y, int width, int height, int mixi
   const double tint[3] = {double(colour.b), double(colour.g), double(colour.r)};
   for (int py = y1; py <= yl; ++py) {
     uint8_t* p = bitmap.ScanLine(py) + kBytesPerPixel * x1;
-    const int dv = int(std::trunc(double(py - y) / height * 128));
+    const int64_t dv = int64_t(Trunc(double(py - y) / height * 128));
     for (int px = x1; px <= xl; ++px, p += kBytesPerPixel) {
       const int u = G(std::min(px + 1, xl), py) - G(std::max(px - 1, x1), py);
       const int w = G(px, std::min(py + 1, yl)) - G(px, std::max(py - 1, y1));
-      const int uu = Limit(u - int(std::trunc(double(px - x) / width * 128)) + 128);
-      const int vv = Limit(w - dv + 128);
+      const int uu = Limit64(u - int64_t(Trunc(double(px - x) / width * 128)) + 128);
+      const int vv = Limit64(w - dv + 128);
       const double l = double(light[size_t(uu) * kLightSide + vv]) * (100.0 - mixing) / 100;
       for (int ch = 0; ch < 3; ++ch)
         p[ch] = Limit(std::nearbyint(double(p[ch]) * mixing / 100 + l * tint[ch] / 255));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "processing/progress.h"
@@ -103,15 +104,38 @@ void _HistEqualize(TBitmap& bitmap, TRGB low, TRGB high, int x1, int y1, int x2,
 
 namespace {
 
+// The grey counts of the whole bitmap (four interleaved sets of counters).
+std::vector<uint64_t> GreyHistogram(const TBitmap& bitmap) {
+  std::vector<uint32_t> sets(4 * kHistogramLevels, 0);
+  std::vector<uint64_t> grey(kHistogramLevels, 0);
+  const int width = bitmap.GetWidth();
+  // 32-bit counters take 256 rows of up to 2^23 pixels before folding.
+  const int foldEvery = width > (1 << 23) ? 1 : 256;
+  for (int y = 0; y < bitmap.GetHeight(); ++y) {
+    const uint8_t* p = bitmap.ScanLine(y);
+    int x = 0;
+    for (; x + 3 < width; x += 4, p += 4 * kBytesPerPixel)
+      for (int k = 0; k < 4; ++k) {
+        const uint8_t* q = p + k * kBytesPerPixel;
+        ++sets[size_t(k) * kHistogramLevels + size_t(GreyOf(q[2], q[1], q[0]))];
+      }
+    for (; x < width; ++x, p += kBytesPerPixel) ++sets[size_t(GreyOf(p[2], p[1], p[0]))];
+    if ((y + 1) % foldEvery == 0 || y + 1 == bitmap.GetHeight())
+      for (size_t i = 0; i < sets.size(); ++i)
+        grey[i % kHistogramLevels] += std::exchange(sets[i], 0);
+  }
+  return grey;
+}
+
 // The output interval low[j]..high[j] of every grey level j, so that each
 // output level receives about (pixels div 256) pixels.
-void LevelBounds(const THistogramItem* histogram, int64_t pixels, uint8_t* low, uint8_t* high) {
+void LevelBounds(const std::vector<uint64_t>& grey, int64_t pixels, uint8_t* low, uint8_t* high) {
   // Fewer than 256 pixels would make the share 0 and the walk endless.
   const int64_t share = std::max<int64_t>(pixels / kHistogramLevels, 1);
   int64_t level = 0, sum = 0;
   for (int j = 0; j < kHistogramLevels; ++j) {
     low[j] = Limit(level);
-    sum += histogram[j].Gray;
+    sum += int64_t(grey[size_t(j)]);
     if (sum > share) {
       // As many steps as "while sum > share: sum -= share, level += 1".
       const int64_t steps = (sum - 1) / share;
@@ -122,6 +146,28 @@ void LevelBounds(const THistogramItem* histogram, int64_t pixels, uint8_t* low, 
   }
 }
 
+// The new colour of one pixel from its bytes p, the 3x3 column sums left,
+// centre and right of it, and the level bounds.  Written without branches:
+// which rule applies depends on the picture and is not predictable.
+inline void EqualisePixel(const uint8_t* p, const uint16_t* left, const uint16_t* centre,
+                          const uint16_t* right, const uint8_t* low, const uint8_t* high,
+                          uint8_t* o) {
+  const unsigned m0 = (unsigned(left[0]) + centre[0] + right[0]) / 9;
+  const unsigned m1 = (unsigned(left[1]) + centre[1] + right[1]) / 9;
+  const unsigned m2 = (unsigned(left[2]) + centre[2] + right[2]) / 9;
+  const int g = GreyOf(p[2], p[1], p[0]);
+  const int m = GreyOf(int(m2), int(m1), int(m0));
+  const int lo = low[g], hi = high[g];
+  const bool takeLow = lo == hi || m < lo;
+  const bool takeHigh = !takeLow && m > hi;
+  const bool fromTable = takeLow || takeHigh;
+  const uint8_t* table = takeHigh ? high : low;
+  const uint8_t t0 = table[p[0]], t1 = table[p[1]], t2 = table[p[2]];
+  o[0] = fromTable ? t0 : uint8_t(m0);
+  o[1] = fromTable ? t1 : uint8_t(m1);
+  o[2] = fromTable ? t2 : uint8_t(m2);
+}
+
 // One row of the equalisation.  up/mid/down are the original rows y-1, y,
 // y+1 (clamped); columns xFirst..xLast are written to out.
 void EqualiseRow(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out,
@@ -129,28 +175,27 @@ void EqualiseRow(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uin
                  std::vector<uint16_t>& columnSums) {
   // Column sums of the three rows for the columns the 3x3 windows touch.
   const int from = std::max(xFirst - 1, 0), to = std::min(xLast + 1, width - 1);
+  uint16_t* cs = columnSums.data();
   for (int i = kBytesPerPixel * from; i < kBytesPerPixel * (to + 1); ++i)
-    columnSums[i] = uint16_t(up[i] + mid[i] + down[i]);
-  for (int x = xFirst; x <= xLast; ++x) {
+    cs[i] = uint16_t(up[i] + mid[i] + down[i]);
+  auto pixel = [&](int x) {
     const int left = kBytesPerPixel * std::max(x - 1, 0);
     const int centre = kBytesPerPixel * x;
     const int right = kBytesPerPixel * std::min(x + 1, width - 1);
-    uint8_t mean[3];
-    for (int ch = 0; ch < 3; ++ch)
-      mean[ch] = uint8_t(
-          (unsigned(columnSums[left + ch]) + columnSums[centre + ch] + columnSums[right + ch]) / 9);
-    const uint8_t* p = mid + centre;
-    const int g = GreyOf(p[2], p[1], p[0]);
-    const int m = GreyOf(mean[2], mean[1], mean[0]);
-    uint8_t* o = out + centre;
-    if (low[g] == high[g] || m < low[g]) {
-      o[0] = low[p[0]], o[1] = low[p[1]], o[2] = low[p[2]];
-    } else if (m > high[g]) {
-      o[0] = high[p[0]], o[1] = high[p[1]], o[2] = high[p[2]];
-    } else {
-      o[0] = mean[0], o[1] = mean[1], o[2] = mean[2];
-    }
+    EqualisePixel(mid + centre, cs + left, cs + centre, cs + right, low, high, out + centre);
+  };
+  const int innerFirst = std::max(xFirst, 1), innerLast = std::min(xLast, width - 2);
+  if (innerFirst > innerLast) {
+    for (int x = xFirst; x <= xLast; ++x) pixel(x);
+    return;
   }
+  for (int x = xFirst; x < innerFirst; ++x) pixel(x);
+  for (int x = innerFirst; x <= innerLast; ++x) {
+    const int c = kBytesPerPixel * x;
+    EqualisePixel(mid + c, cs + c - kBytesPerPixel, cs + c, cs + c + kBytesPerPixel, low, high,
+                  out + c);
+  }
+  for (int x = innerLast + 1; x <= xLast; ++x) pixel(x);
 }
 
 }  // namespace
@@ -160,10 +205,8 @@ void _HistAutoEqualize(TBitmap& bitmap, int x1, int y1, int x2, int y2,
   if (bitmap.GetPixelFormat() != pf24bit) return;
   const int width = bitmap.GetWidth(), height = bitmap.GetHeight();
   if (!ClampWorkRect(width, height, x1, y1, x2, y2)) return;
-  THistogramItem histogram[kHistogramLevels];
-  _GetHistogram(bitmap, histogram, 0, 0, width, height);
   uint8_t low[kHistogramLevels], high[kHistogramLevels];
-  LevelBounds(histogram, int64_t(width) * height, low, high);
+  LevelBounds(GreyHistogram(bitmap), int64_t(width) * height, low, high);
 
   // Rows are written in place; copies of the original rows y-1 and y keep
   // the 3x3 means reading the image as it was.
