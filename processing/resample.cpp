@@ -8,6 +8,14 @@
 
 #include "platform/bitmap.h"
 
+// The AVX2 functions pass vectors only to functions of this file built with
+// the same target, so the calling-convention note does not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 // Hot loops are built for AVX2 as well as the baseline and chosen at load
 // time.  Neither clone contracts a multiply and an add into one rounding
 // (AVX2 does not include FMA), so both give the same doubles.
@@ -190,6 +198,168 @@ void VerticalPass(const uint8_t* work, size_t workStride, int sourceHeight, cons
   }
 }
 
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
+#define PV_RESAMPLE_AVX2 1
+
+// AVX2 forms of both passes.  They add the same products in the same order
+// as the passes above (a product with a padding weight of 0 adds +0, which
+// changes no sum), and round the same way.
+
+// Contributors padded to one count per output index, for four outputs at
+// a time.
+struct PaddedContributors {
+  int count = 0;
+  std::vector<int> index;
+  std::vector<double> weight;
+};
+
+PaddedContributors Pad(const Contributors& c, int destLength) {
+  PaddedContributors p;
+  for (int i = 0; i < destLength; ++i) p.count = std::max(p.count, c.start[i + 1] - c.start[i]);
+  p.index.assign(size_t(destLength) * p.count, 0);
+  p.weight.assign(size_t(destLength) * p.count, 0.0);
+  for (int i = 0; i < destLength; ++i) {
+    int n = c.start[i + 1] - c.start[i];
+    for (int k = 0; k < p.count; ++k) {
+      int from = c.start[i] + std::min(k, std::max(n - 1, 0));
+      p.index[size_t(i) * p.count + k] = n ? c.index[from] : 0;
+      p.weight[size_t(i) * p.count + k] = k < n ? c.weight[c.start[i] + k] : 0.0;
+    }
+  }
+  return p;
+}
+
+// Rounds half to even and clamps to 0..255, as StoreSum does.
+__attribute__((target("avx2"))) inline __m128i RoundToInt(__m256d v) {
+  __m256d r = _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+  r = _mm256_min_pd(_mm256_max_pd(r, _mm256_setzero_pd()), _mm256_set1_pd(255));
+  return _mm256_cvtpd_epi32(r);
+}
+
+// Rounds half to even, clamps to 0..255 and stores the three low lanes (and
+// a fourth byte, 0, that the next pixel overwrites).
+__attribute__((target("avx2"))) inline void StorePixel(uint8_t* d, __m256d v) {
+  __m128i i32 = RoundToInt(v);
+  __m128i b = _mm_packus_epi16(_mm_packus_epi32(i32, i32), _mm_setzero_si128());
+  uint32_t word = uint32_t(_mm_cvtsi128_si32(b));
+  std::memcpy(d, &word, 4);
+}
+
+__attribute__((target("avx2"))) void HorizontalPassAvx2(const TBitmap& source,
+                                                        const Contributors& c, int destWidth,
+                                                        uint8_t* work, size_t workStride,
+                                                        const TPVProgressEvent& onProgress,
+                                                        TObject* sender, double factor) {
+  int sw = source.GetWidth(), sh = source.GetHeight();
+  PaddedContributors p = Pad(c, destWidth);
+  const int m = p.count;
+  std::vector<double> row(static_cast<size_t>(sw) * 4);
+  for (int y = 0; y < sh; ++y) {
+    const uint8_t* s = source.ScanLine(y);
+    // Four bytes at a time (the fourth, the next pixel's blue, is cleared);
+    // the last pixel is read alone so that nothing past the row is touched.
+    const __m128i keep3 = _mm_set_epi32(0, -1, -1, -1);
+    for (int x = 0; x + 1 < sw; ++x, s += 3) {
+      __m128i v = _mm_and_si128(_mm_cvtepu8_epi32(_mm_loadu_si32(s)), keep3);
+      _mm256_storeu_pd(&row[4 * size_t(x)], _mm256_cvtepi32_pd(v));
+    }
+    row[4 * size_t(sw - 1)] = s[0];
+    row[4 * size_t(sw - 1) + 1] = s[1];
+    row[4 * size_t(sw - 1) + 2] = s[2];
+    row[4 * size_t(sw - 1) + 3] = 0;
+    uint8_t* d = work + size_t(y) * workStride;
+    int i = 0;
+    for (; i + 4 <= destWidth; i += 4, d += 12) {
+      const int* ix = &p.index[size_t(i) * m];
+      const double* ww = &p.weight[size_t(i) * m];
+      __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+      for (int k = 0; k < m; ++k) {
+        a0 = _mm256_add_pd(
+            a0, _mm256_mul_pd(_mm256_set1_pd(ww[k]), _mm256_loadu_pd(&row[4 * size_t(ix[k])])));
+        a1 = _mm256_add_pd(a1, _mm256_mul_pd(_mm256_set1_pd(ww[m + k]),
+                                             _mm256_loadu_pd(&row[4 * size_t(ix[m + k])])));
+        a2 = _mm256_add_pd(a2, _mm256_mul_pd(_mm256_set1_pd(ww[2 * m + k]),
+                                             _mm256_loadu_pd(&row[4 * size_t(ix[2 * m + k])])));
+        a3 = _mm256_add_pd(a3, _mm256_mul_pd(_mm256_set1_pd(ww[3 * m + k]),
+                                             _mm256_loadu_pd(&row[4 * size_t(ix[3 * m + k])])));
+      }
+      StorePixel(d, a0);
+      StorePixel(d + 3, a1);
+      StorePixel(d + 6, a2);
+      StorePixel(d + 9, a3);
+    }
+    for (; i < destWidth; ++i, d += 3) {
+      __m256d a = _mm256_setzero_pd();
+      for (int k = 0; k < m; ++k)
+        a = _mm256_add_pd(
+            a, _mm256_mul_pd(_mm256_set1_pd(p.weight[size_t(i) * m + k]),
+                             _mm256_loadu_pd(&row[4 * size_t(p.index[size_t(i) * m + k])])));
+      StorePixel(d, a);
+    }
+    if (onProgress) onProgress(sender, int((y + 1) * factor));
+  }
+}
+
+__attribute__((target("avx2"))) void BytesToDoubles(const uint8_t* s, double* d, int n) {
+  for (int e = 0; e < n; e += 4)
+    _mm256_storeu_pd(d + e, _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_loadu_si32(s + e))));
+}
+
+// Rows of the working image converted to doubles, a strip at a time; the
+// rows one output row needs stay in the cache for the next output rows.
+constexpr int kRowCache = 32;
+
+__attribute__((target("avx2"))) void VerticalPassAvx2(const uint8_t* work, size_t workStride,
+                                                      int sourceHeight, const Contributors& c,
+                                                      TBitmap& dest,
+                                                      const TPVProgressEvent& onProgress,
+                                                      TObject* sender, double factor) {
+  int dw = dest.GetWidth(), dh = dest.GetHeight();
+  constexpr int kChunk = 16;  // bytes summed in registers at once
+  const int stripElements = kStripPixels * 3;
+  std::vector<double> cache(size_t(kRowCache) * stripElements);
+  int cachedRow[kRowCache];
+  alignas(16) uint8_t out[kChunk];
+  for (int x0 = 0; x0 < dw; x0 += kStripPixels) {
+    int pixels = std::min(kStripPixels, dw - x0);
+    int elements = pixels * 3, chunks = (elements + kChunk - 1) / kChunk;
+    std::fill(cachedRow, cachedRow + kRowCache, -1);
+    auto rowAt = [&](int j) -> const double* {
+      int slot = j % kRowCache;
+      double* d = &cache[size_t(slot) * stripElements];
+      if (cachedRow[slot] != j) {
+        BytesToDoubles(work + size_t(j) * workStride + size_t(x0) * 3, d, chunks * kChunk);
+        cachedRow[slot] = j;
+      }
+      return d;
+    };
+    for (int r = 0; r < dh; ++r) {
+      uint8_t* d = dest.ScanLine(r) + size_t(x0) * 3;
+      int k0 = c.start[r], k1 = c.start[r + 1];
+      for (int q = 0; q < chunks; ++q) {
+        __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+        for (int k = k0; k < k1; ++k) {
+          const double* s = rowAt(c.index[k]) + q * kChunk;
+          __m256d w = _mm256_set1_pd(c.weight[k]);
+          a0 = _mm256_add_pd(a0, _mm256_mul_pd(w, _mm256_loadu_pd(s)));
+          a1 = _mm256_add_pd(a1, _mm256_mul_pd(w, _mm256_loadu_pd(s + 4)));
+          a2 = _mm256_add_pd(a2, _mm256_mul_pd(w, _mm256_loadu_pd(s + 8)));
+          a3 = _mm256_add_pd(a3, _mm256_mul_pd(w, _mm256_loadu_pd(s + 12)));
+        }
+        __m128i lo = _mm_packus_epi32(RoundToInt(a0), RoundToInt(a1));
+        __m128i hi = _mm_packus_epi32(RoundToInt(a2), RoundToInt(a3));
+        _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(lo, hi));
+        int n = std::min(kChunk, elements - q * kChunk);
+        std::memcpy(d + q * kChunk, out, size_t(n));
+      }
+    }
+    if (onProgress)
+      for (int x = x0; x < x0 + pixels; ++x)
+        onProgress(sender, int((sourceHeight + x + 1) * factor));
+  }
+}
+#endif
+
 // Makes dest `format` without converting pixels it is about to overwrite.
 void Reformat(TBitmap& dest, TPixelFormat format) {
   if (dest.GetPixelFormat() == format) return;
@@ -287,6 +457,8 @@ void SubResample1bit(RowAt rowAt, int width, int x1, int y1, int x2, int y2, TBi
 
 }  // namespace
 
+bool gPVResampleGeneric = false;
+
 const TPVResampleKernel& PVResampleKernel(TResampleFilter filter) {
   return kKernels[filter <= rfMitchell ? filter : rfTriangle];
 }
@@ -304,10 +476,17 @@ void _Resample(const TBitmap& source, TBitmap& dest, TResampleFilter filter,
   // The working image, with slack so that pass 2 may read whole groups of
   // four bytes at the end of a row.
   size_t stride = (size_t(dw) * 3 + 3) & ~size_t(3);
-  std::vector<uint8_t> work(stride * size_t(sh) + 4);
+  std::vector<uint8_t> work(stride * size_t(sh) + 64);
   Contributors horizontal = BuildContributors(sw, dw, kernel);
-  HorizontalPass(source, horizontal, dw, work.data(), stride, onProgress, sender, factor);
   Contributors vertical = BuildContributors(sh, dh, kernel);
+#if defined(PV_RESAMPLE_AVX2)
+  if (__builtin_cpu_supports("avx2") && !gPVResampleGeneric) {
+    HorizontalPassAvx2(source, horizontal, dw, work.data(), stride, onProgress, sender, factor);
+    VerticalPassAvx2(work.data(), stride, sh, vertical, dest, onProgress, sender, factor);
+    return;
+  }
+#endif
+  HorizontalPass(source, horizontal, dw, work.data(), stride, onProgress, sender, factor);
   VerticalPass(work.data(), stride, sh, vertical, dest, onProgress, sender, factor);
 }
 

@@ -32,6 +32,10 @@ const TPVResampleKernel& PVResampleKernel(TResampleFilter filter);
 void _Resample(const TBitmap& source, TBitmap& dest, TResampleFilter filter,
                const TPVProgressEvent& onProgress, TObject* sender);
 
+// Makes _Resample use its portable loops even where AVX2 is available (the
+// results are the same; for tests and measurements).
+extern bool gPVResampleGeneric;
+
 // Nearest-pixel stretch of the source into dest's current size: dest pixel
 // i takes source pixel ((2 i + 1) * sourceLength) div (2 * destLength) in
 // each direction.  Dest takes the source's pixel format (and palette).

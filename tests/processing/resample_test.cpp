@@ -137,6 +137,19 @@ TEST(Resample, EveryFilterMatchesTheReferenceDownAndUp) {
     }
 }
 
+TEST(Resample, PortableLoopsGiveTheSamePixels) {
+  auto src = Random24(41, 29, 13);
+  gPVResampleGeneric = true;
+  for (TResampleFilter f : kFilters) {
+    TBitmap down(19, 13, pf24bit), up(90, 61, pf24bit);
+    _Resample(*src, down, f, nullptr, nullptr);
+    _Resample(*src, up, f, nullptr, nullptr);
+    EXPECT_TRUE(SamePixels(down, *RefResample(*src, 19, 13, f))) << int(f);
+    EXPECT_TRUE(SamePixels(up, *RefResample(*src, 90, 61, f))) << int(f);
+  }
+  gPVResampleGeneric = false;
+}
+
 TEST(Resample, WideRowsUseEveryStripOfColumns) {
   // Wider than one strip of pass 2, with a remainder strip.
   auto src = Random24(300, 7, 5);
