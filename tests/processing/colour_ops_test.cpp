@@ -233,6 +233,23 @@ TEST(ColourOps, GreyOfWhiteIs252) {
   EXPECT_EQ(out[2], C(0, 0, 0));
 }
 
+TEST(ColourOps, GreyOfLongRowsMatchesTheFormulaEverywhere) {
+  // Rows long enough for the sixteen-pixel blocks, with a tail, and every
+  // channel value met.
+  auto src = Random24(83, 9, 17);
+  for (int x = 0; x < 83; ++x) Put(*src, x, 0, C(255, 255, 255));
+  for (int i = 0; i < 256; ++i) Put(*src, i % 83, 1 + i / 83, C(i, 255 - i, (i * 7) & 255));
+  TBitmap bm;
+  PVCopyBitmap(*src, bm);
+  _ConvertToGray(bm, 2, 0, 81, 9, nullptr, nullptr);
+  for (int y = 0; y < 9; ++y)
+    for (int x = 0; x < 83; ++x) {
+      TRGB s = Get(*src, x, y);
+      int g = (s.r * 21 + s.g * 71 + s.b * 7) / 100;
+      ASSERT_EQ(Get(bm, x, y), x >= 2 && x < 81 ? C(g, g, g) : s) << x << "," << y;
+    }
+}
+
 TEST(ColourOps, WorkersReportRowsUpTo105AndNothingForEmptyRects) {
   auto bm = Random24(4, 10, 1);
   ProgressLog log;
