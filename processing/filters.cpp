@@ -445,8 +445,19 @@ PV_TARGET_AVX2 int RowKeysAvx2(const uint8_t* px, int cols, uint32_t base, int s
 // Writes the chosen colours of eight pixels at a time (32-bit keys), while
 // at least two more pixels follow: each step stores 28 bytes, the last four
 // of which the next step overwrites.  Returns the pixels done.
-PV_TARGET_AVX2 int EmitAvx2(const uint32_t* keys, int cols, const TRingGeometry& ring,
-                            uint32_t ownSlot, const TKeyLayout& layout, int shift, uint8_t* dst) {
+// The key of each pixel is the largest of the given rows' keys (rows b and c
+// may be null), so the vertical maximum needs no pass of its own.
+PV_TARGET_AVX2 inline __m256i LoadKeysAvx2(const uint32_t* a, const uint32_t* b, const uint32_t* c,
+                                           int x) {
+  __m256i key = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + x));
+  if (b) key = _mm256_max_epu32(key, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + x)));
+  if (c) key = _mm256_max_epu32(key, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + x)));
+  return key;
+}
+
+PV_TARGET_AVX2 int EmitAvx2(const uint32_t* keysA, const uint32_t* keysB, const uint32_t* keysC,
+                            int cols, const TRingGeometry& ring, uint32_t ownSlot,
+                            const TKeyLayout& layout, int shift, uint8_t* dst) {
   const __m256i colMask = _mm256_set1_epi32(int32_t(layout.colMask));
   const __m256i rowMask = _mm256_set1_epi32(int32_t(layout.rowMask));
   const __m256i slotMask = _mm256_set1_epi32(int32_t(ring.slotMask));
@@ -460,7 +471,7 @@ PV_TARGET_AVX2 int EmitAvx2(const uint32_t* keys, int cols, const TRingGeometry&
   const int* base = reinterpret_cast<const int*>(ring.base);
   int x = 0;
   for (; x + 10 <= cols; x += 8) {
-    const __m256i key = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keys + x));
+    const __m256i key = LoadKeysAvx2(keysA, keysB, keysC, x);
     const __m256i row =
         _mm256_sub_epi32(rowMask, _mm256_and_si256(_mm256_srl_epi32(key, colShift), rowMask));
     const __m256i col = _mm256_sub_epi32(colMask, _mm256_and_si256(key, colMask));
@@ -499,13 +510,16 @@ class TMorphPass {
     padded_.assign(size_t(cols_) + 2 * nh_, 0);
     prefix_.resize(padded_.size());
     suffix_.resize(padded_.size());
-    out_.resize(size_t(cols_));
     vector_ = PVHasAvx2() && sizeof(Key) == 4 && ringBytes_.size() < (size_t(1) << 31);
   }
 
   // Runs the pass; after each output row calls done(row index 0..rows-1).
   template <typename Done>
   void Run(Done&& done) {
+    if (nv_ == 1) {
+      RunThreeRows(done);
+      return;
+    }
     const int k = 2 * nv_ + 1;
     const size_t cols = size_t(cols_);
     std::vector<Key> hCur(size_t(k) * cols), hNext(size_t(k) * cols), gRun(cols);
@@ -517,6 +531,21 @@ class TMorphPass {
   }
 
  private:
+  // A vertical window of three rows: the row maxima of rows y-1, y, y+1 are
+  // kept in three buffers and combined while emitting.
+  template <typename Done>
+  void RunThreeRows(Done& done) {
+    const size_t cols = size_t(cols_);
+    std::vector<Key> rowsKeys(3 * cols);
+    auto keysOf = [&](int r) { return rowsKeys.data() + size_t(r % 3) * cols; };
+    RowKeys(0, keysOf(0));
+    for (int y = 0; y < rows_; ++y) {
+      if (y + 1 < rows_) RowKeys(y + 1, keysOf(y + 1));
+      Emit(y, keysOf(y), y > 0 ? keysOf(y - 1) : nullptr, y + 1 < rows_ ? keysOf(y + 1) : nullptr,
+           done);
+    }
+  }
+
   // Loads the k padded rows of block `block` into `raw` and turns them into
   // suffix maxima.  While loading, outputs rows base+1.. of the previous
   // block (whose suffix maxima are `prevSuffix`) from the running prefix.
@@ -525,7 +554,7 @@ class TMorphPass {
                  const Key* prevSuffix = nullptr) {
     const int k = 2 * nv_ + 1;
     const size_t cols = size_t(cols_);
-    if (prevSuffix && base < rows_) Emit(int(base), prevSuffix, done);
+    if (prevSuffix && base < rows_) Emit(int(base), prevSuffix, nullptr, nullptr, done);
     for (int j = 0; j < k; ++j) {
       const int64_t r = int64_t(block) * k + j - nv_;
       Key* row = raw + size_t(j) * cols;
@@ -539,10 +568,8 @@ class TMorphPass {
       else
         MaxRows(gRun, row, gRun, cols_);
       const int64_t y = base + j + 1;
-      if (j + 1 < k && y < rows_) {
-        MaxRows(prevSuffix + size_t(j + 1) * cols, gRun, out_.data(), cols_);
-        Emit(int(y), out_.data(), done);
-      }
+      if (j + 1 < k && y < rows_)
+        Emit(int(y), prevSuffix + size_t(j + 1) * cols, gRun, nullptr, done);
     }
     for (int j = k - 2; j >= 0; --j)
       MaxRows(raw + size_t(j) * cols, raw + size_t(j + 1) * cols, raw + size_t(j) * cols, cols_);
@@ -598,23 +625,27 @@ class TMorphPass {
     return ringBytes_.data() + (uint32_t(r) & ring_.slotMask) * ring_.stride;
   }
 
+  // Writes output row y: each pixel takes the colour its key names, the key
+  // being the largest of rows a, b and c (b and c may be null).
   template <typename Done>
-  void Emit(int y, const Key* keys, Done& done) {
+  void Emit(int y, const Key* a, const Key* b, const Key* c, Done& done) {
     uint8_t* dst = bitmap_.ScanLine(y1_ + y) + size_t(x1_) * kBytesPerPixel;
     const uint8_t* own = RingRow(y);
     int x = 0;
 #ifdef PV_AVX2_KERNELS
     if constexpr (sizeof(Key) == 4)
       if (vector_)
-        x = EmitAvx2(keys, cols_, ring_, uint32_t(y) & ring_.slotMask, layout_, shift_, dst);
+        x = EmitAvx2(a, b, c, cols_, ring_, uint32_t(y) & ring_.slotMask, layout_, shift_, dst);
 #endif
     for (; x < cols_; ++x) {
-      const Key key = keys[x];
+      Key key = a[x];
+      if (b) key = std::max(key, b[x]);
+      if (c) key = std::max(key, c[x]);
       const uint8_t* from = own + kBytesPerPixel * x;
       if ((key >> shift_) != 0) {
         const int r = int(layout_.rowMask - ((uint64_t(key) >> layout_.colBits) & layout_.rowMask));
-        const int c = int(layout_.colMask - (uint64_t(key) & layout_.colMask));
-        from = RingRow(r) + kBytesPerPixel * c;
+        const int col = int(layout_.colMask - (uint64_t(key) & layout_.colMask));
+        from = RingRow(r) + kBytesPerPixel * col;
       }
       dst[kBytesPerPixel * x] = from[0];
       dst[kBytesPerPixel * x + 1] = from[1];
@@ -631,7 +662,7 @@ class TMorphPass {
   int shift_ = 0;
   TRingGeometry ring_{};
   std::vector<uint8_t> ringBytes_;
-  std::vector<Key> padded_, prefix_, suffix_, out_;
+  std::vector<Key> padded_, prefix_, suffix_;
   bool vector_ = false;
 };
 
