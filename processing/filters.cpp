@@ -12,6 +12,8 @@
 
 namespace pictavo {
 
+bool gPVFiltersGeneric = false;
+
 const TGraphFilter PVFiltPres[kFilterPresetCount] = {
     {{{0, 0, 0}, {0, 1, 0}, {0, 0, 0}}, 0},          // fpNone
     {{{1, 1, 1}, {1, 1, 1}, {1, 1, 1}}, 9},          // fpBlur
@@ -247,7 +249,7 @@ bool FitsSixteenBits(const TKernel& k) {
 int ConvolveInteriorDispatch(const uint8_t* a, const uint8_t* c, const uint8_t* b, uint8_t* out,
                              int begin, int end, const TKernel& k) {
 #ifdef PV_AVX2_KERNELS
-  if (PVHasAvx2() && FitsSixteenBits(k)) {
+  if (PVHasAvx2() && !gPVFiltersGeneric && FitsSixteenBits(k)) {
     if (k.divisor == 1)
       begin = ConvolveInteriorAvx2<kDivideOne>(a, c, b, out, begin, end, k);
     else if (k.divisor == -1)
@@ -510,7 +512,8 @@ class TMorphPass {
     padded_.assign(size_t(cols_) + 2 * nh_, 0);
     prefix_.resize(padded_.size());
     suffix_.resize(padded_.size());
-    vector_ = PVHasAvx2() && sizeof(Key) == 4 && ringBytes_.size() < (size_t(1) << 31);
+    vector_ = PVHasAvx2() && !gPVFiltersGeneric && sizeof(Key) == 4 &&
+              ringBytes_.size() < (size_t(1) << 31);
   }
 
   // Runs the pass; after each output row calls done(row index 0..rows-1).

@@ -31,6 +31,17 @@ using testutil::RandomImage;
 using testutil::Rgb;
 using testutil::SetPx;
 
+// Runs a check with the AVX2 kernels (where the processor has them) and
+// with the portable loops.
+template <typename Check>
+void BothPaths(Check check) {
+  for (bool generic : {false, true}) {
+    gPVFiltersGeneric = generic;
+    check(generic);
+  }
+  gPVFiltersGeneric = false;
+}
+
 TGraphFilter Kernel(std::initializer_list<int> values, int divisor) {
   TGraphFilter f;
   int k = 0;
@@ -173,27 +184,30 @@ TEST(FilterConvolution, DivisionTruncatesAndClamps) {
 }
 
 TEST(FilterConvolution, MatchesReferenceOnRandomKernels) {
-  std::mt19937 rng(7);
-  const int divisors[] = {0,   1,     -1,     2,     9,      16,      -3,
-                          255, 65536, -65536, 65537, -70000, INT_MIN, INT_MAX};
-  int round = 0;
-  for (int divisor : divisors)
-    for (int scale : {3, 40, 1 << 28}) {
-      ++round;
-      const int w = 1 + int(rng() % 40), h = 1 + int(rng() % 9);
-      auto bm = RandomImage(w, h, 100 + round);
-      TGraphFilter f;
-      for (auto& row : f.Values)
-        for (int& v : row) v = int(rng() % uint32_t(2 * scale + 1)) - scale;
-      f.Divisor = divisor;
-      int x1 = int(rng() % uint32_t(w)), y1 = int(rng() % uint32_t(h));
-      int x2 = x1 + 1 + int(rng() % uint32_t(w)), y2 = y1 + 1 + int(rng() % uint32_t(h));
-      if (round % 3 == 0) x1 = y1 = 0, x2 = w, y2 = h;
-      auto expect = Clone(*bm);
-      ReferenceFilter(*expect, f, x1, y1, x2, y2);
-      Apply(*bm, f, x1, y1, x2, y2);
-      ASSERT_EQ(FirstDifference(*bm, *expect), "") << "divisor " << divisor << " scale " << scale;
-    }
+  BothPaths([](bool generic) {
+    std::mt19937 rng(7);
+    const int divisors[] = {0,   1,     -1,     2,     9,      16,      -3,
+                            255, 65536, -65536, 65537, -70000, INT_MIN, INT_MAX};
+    int round = 0;
+    for (int divisor : divisors)
+      for (int scale : {3, 40, 1 << 28}) {
+        ++round;
+        const int w = 1 + int(rng() % 40), h = 1 + int(rng() % 9);
+        auto bm = RandomImage(w, h, 100 + round);
+        TGraphFilter f;
+        for (auto& row : f.Values)
+          for (int& v : row) v = int(rng() % uint32_t(2 * scale + 1)) - scale;
+        f.Divisor = divisor;
+        int x1 = int(rng() % uint32_t(w)), y1 = int(rng() % uint32_t(h));
+        int x2 = x1 + 1 + int(rng() % uint32_t(w)), y2 = y1 + 1 + int(rng() % uint32_t(h));
+        if (round % 3 == 0) x1 = y1 = 0, x2 = w, y2 = h;
+        auto expect = Clone(*bm);
+        ReferenceFilter(*expect, f, x1, y1, x2, y2);
+        Apply(*bm, f, x1, y1, x2, y2);
+        ASSERT_EQ(FirstDifference(*bm, *expect), "")
+            << "divisor " << divisor << " scale " << scale << " generic " << generic;
+      }
+  });
 }
 
 TEST(FilterConvolution, ProgressAndFormats) {
@@ -406,23 +420,29 @@ TEST(FilterMorphology, WindowStaysInsideTheRectangle) {
 }
 
 TEST(FilterMorphology, MatchesWindowScanOnRandomImages) {
-  std::mt19937 rng(11);
-  for (int round = 0; round < 60; ++round) {
-    const int w = 1 + int(rng() % 30), h = 1 + int(rng() % 25);
-    auto bm = RandomImage(w, h, 500 + round, round % 2 ? 4 : 256);
-    const int n = round % 10 == 9 ? 40 : int(rng() % 6) - 1;
-    const int op = round % 4;
-    int x1 = 0, y1 = 0, x2 = w, y2 = h;
-    if (round % 3) {
-      x1 = int(rng() % uint32_t(w)), y1 = int(rng() % uint32_t(h));
-      x2 = x1 + 1 + int(rng() % uint32_t(w)), y2 = y1 + 1 + int(rng() % uint32_t(h));
+  BothPaths([](bool generic) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 70; ++round) {
+      // Mostly small images; every tenth a wider one with long vector runs.
+      const bool wide = round % 10 == 5;
+      const int w = wide ? 150 + int(rng() % 50) : 1 + int(rng() % 30);
+      const int h = wide ? 40 : 1 + int(rng() % 25);
+      auto bm = RandomImage(w, h, 500 + round, round % 2 ? 4 : 256);
+      const int n = round % 10 == 9 ? 40 : int(rng() % 6) - 1;
+      const int op = round % 4;
+      int x1 = 0, y1 = 0, x2 = w, y2 = h;
+      if (round % 3) {
+        x1 = int(rng() % uint32_t(w)), y1 = int(rng() % uint32_t(h));
+        x2 = x1 + 1 + int(rng() % uint32_t(w)), y2 = y1 + 1 + int(rng() % uint32_t(h));
+      }
+      auto expect = Clone(*bm);
+      ReferenceMorph(*expect, n, op, x1, y1, x2, y2);
+      _MorphFilter(*bm, n, op, x1, y1, x2, y2, nullptr, nullptr);
+      ASSERT_EQ(FirstDifference(*bm, *expect), "")
+          << "round " << round << " n " << n << " op " << op << " " << w << "x" << h << " generic "
+          << generic;
     }
-    auto expect = Clone(*bm);
-    ReferenceMorph(*expect, n, op, x1, y1, x2, y2);
-    _MorphFilter(*bm, n, op, x1, y1, x2, y2, nullptr, nullptr);
-    ASSERT_EQ(FirstDifference(*bm, *expect), "")
-        << "round " << round << " n " << n << " op " << op << " " << w << "x" << h;
-  }
+  });
 }
 
 // The window scan of one pixel of one pass.
@@ -443,7 +463,15 @@ TEST(FilterMorphology, WideKeysOnALongRectangle) {
   // 3 x (2^22 + 1): row and column indices need more than 24 bits together,
   // so the keys are 64-bit.  Both ends and a sample of the middle are checked.
   const int w = (1 << 22) + 1, h = 3;
-  auto bm = RandomImage(w, h, 99, 3);
+  auto bm = Make24(w, h);
+  uint32_t state = 99;  // xorshift: three levels per channel, cheaply
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = bm->ScanLine(y);
+    for (int i = 0; i < 3 * w; ++i) {
+      state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+      row[i] = uint8_t((state % 3) * 127);
+    }
+  }
   auto input = Clone(*bm);
   _MorphFilter(*bm, 2, pvmoMinimum, 0, 0, w, h, nullptr, nullptr);
   std::vector<int> columns;
