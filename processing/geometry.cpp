@@ -101,6 +101,9 @@ __attribute__((target("avx2"))) void BlendBytesAvx2(const uint8_t* prev, const u
     __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(q0, q1), 0xD8);
     __m128i b = _mm_packus_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), b);
+    // A tail of a run of at least 16 bytes is done as the last 16 bytes
+    // again (out never overlaps the inputs, so repeating bytes is harmless).
+    if (i + 16 < n && i + 32 > n) i = n - 32;
   }
   BlendBytesScalar(prev + i, cur + i, out + i, n - i, f);
 }
@@ -262,15 +265,17 @@ void ShearPasses12(const TBitmap& src, const TShearSizes& z, bool aa, const uint
   std::unique_ptr<uint8_t[]> columns(new uint8_t[inRow * kShearBlock + 1]);
   std::unique_ptr<uint8_t[]> sheared(new uint8_t[outRow * kShearBlock + 1]);
   uint8_t segment[kShearBlock * 3 + 1];
+  std::vector<const uint8_t*> srcRows(static_cast<size_t>(z.h));
+  for (int y = 0; y < z.h; ++y) srcRows[y] = src.ScanLine(y);
   for (int x0 = 0; x0 < z.W1; x0 += kShearBlock) {
     int nb = int(std::min<int64_t>(kShearBlock, z.W1 - x0));
     for (int y = 0; y < z.h; ++y) {
       if (y + kPrefetchRows < z.h) {
         int ahead = y + kPrefetchRows;
         int j = std::clamp(x0 - rows[ahead].o - 1, 0, int(z.w) - 1);
-        PrefetchSpan(src.ScanLine(ahead) + size_t(j) * 3, size_t(nb + 1) * 3, 0);
+        PrefetchSpan(srcRows[ahead] + size_t(j) * 3, size_t(nb + 1) * 3, 0);
       }
-      ShearSegment(src.ScanLine(y), int(z.w), int(z.W1), rows[y].o, rows[y].f, aa, fill, x0, nb,
+      ShearSegment(srcRows[y], int(z.w), int(z.W1), rows[y].o, rows[y].f, aa, fill, x0, nb,
                    segment);
       // Rows of the columns buffer are written in increasing y, so the spare
       // byte of each move is overwritten by the next row's pixel (the last
