@@ -1,6 +1,8 @@
 #include "platform/app.h"
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <vector>
 
 namespace pictavo {
@@ -30,8 +32,37 @@ void TApplication::SetMainThread(std::thread::id id) {
 }
 
 void TApplication::PostMessage(std::function<void()> message) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    messages_.push_back(std::move(message));
+  }
+  Wake();
+}
+
+void TApplication::Wake() {
+  std::function<void()> wake;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wake = wake_handler_;
+  }
+  if (wake) wake();
+}
+
+void TApplication::SetIdleHandler(std::function<void()> handler) {
   std::lock_guard<std::mutex> lock(mutex_);
-  messages_.push_back(std::move(message));
+  idle_handler_ = std::move(handler);
+}
+
+void TApplication::SetWakeHandler(std::function<void()> handler) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  wake_handler_ = std::move(handler);
+}
+
+int64_t TApplication::NextTimerDue() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int64_t due = INT64_MAX;
+  for (const auto& [id, timer] : timers_) due = std::min(due, timer.next);
+  return due;
 }
 
 bool TApplication::CheckSynchronize() {
@@ -87,6 +118,12 @@ void TApplication::ProcessMessages() {
     }
     if (alive) tick();
   }
+  std::function<void()> idle;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    idle = idle_handler_;
+  }
+  if (idle) idle();
 }
 
 void TApplication::Synchronize(const std::function<void()>& step) {
@@ -96,8 +133,12 @@ void TApplication::Synchronize(const std::function<void()>& step) {
   }
   auto request = std::make_shared<SyncRequest>();
   request->step = step;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sync_.push_back(request);
+  }
+  Wake();
   std::unique_lock<std::mutex> lock(mutex_);
-  sync_.push_back(request);
   sync_done_.wait(lock, [&] { return request->done; });
   if (request->error) std::rethrow_exception(request->error);
 }
@@ -110,9 +151,13 @@ int TApplication::PendingCount() const {
 int TApplication::AddTimer(int intervalMs, std::function<void()> tick) {
   if (intervalMs < 1) intervalMs = 1;
   int64_t now = NowMs();
-  std::lock_guard<std::mutex> lock(mutex_);
-  int id = next_timer_++;
-  timers_[id] = Timer{intervalMs, now + intervalMs, std::move(tick)};
+  int id;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    id = next_timer_++;
+    timers_[id] = Timer{intervalMs, now + intervalMs, std::move(tick)};
+  }
+  Wake();
   return id;
 }
 

@@ -46,6 +46,16 @@ class TApplication {
   int AddTimer(int intervalMs, std::function<void()> tick);
   void RemoveTimer(int id);
 
+  // Due time of the earliest timer (INT64_MAX without timers).
+  int64_t NextTimerDue() const;
+
+  // Run at the end of every ProcessMessages on the main thread (the window
+  // layer paints pending windows there).
+  void SetIdleHandler(std::function<void()> handler);
+  // Called from any thread after work was queued or a timer was added, so
+  // that a host event loop can run ProcessMessages soon.
+  void SetWakeHandler(std::function<void()> handler);
+
   // Clock in milliseconds used by the timers.
   int64_t NowMs() const;
   void UseManualClock(bool manual);
@@ -71,6 +81,9 @@ class TApplication {
   int next_timer_ = 1;
   std::thread::id main_thread_;
   bool manual_clock_ = false;
+  std::function<void()> idle_handler_;
+  std::function<void()> wake_handler_;
+  void Wake();
   int64_t manual_now_ = 0;
 };
 
