@@ -19,7 +19,9 @@ int32_t Saturate(double value) {
   return static_cast<int32_t>(value);
 }
 
-int32_t RoundHalfEven64(double value) { return Saturate(std::nearbyint(value)); }
+int32_t RoundHalfEven64(double value) {
+  return Saturate(std::nearbyint(value));
+}
 
 // A platform call that fails while the bars are set must not stop the
 // layout step.
@@ -33,8 +35,12 @@ void Swallow(Fn&& fn) {
 
 }  // namespace
 
-int32_t PVRound(double value) { return RoundHalfEven64(value); }
-int32_t PVTrunc(double value) { return Saturate(std::trunc(value)); }
+int32_t PVRound(double value) {
+  return RoundHalfEven64(value);
+}
+int32_t PVTrunc(double value) {
+  return Saturate(std::trunc(value));
+}
 
 void TPVViewGeometry::SetZoomValue(double zoom) {
   Zoom = zoom;
@@ -65,9 +71,9 @@ int32_t TPVViewGeometry::YBmp2Scr(int32_t y) const {
   return PVRound(double(sum) * ZoomFactor + OffsetY);
 }
 
-void TPVViewGeometry::GetMaxViewXY(int32_t bitmapWidth, int32_t bitmapHeight,
-                                   int32_t clientWidth, int32_t clientHeight, int32_t outerWidth,
-                                   int32_t outerHeight, int32_t& maxX, int32_t& maxY) const {
+void TPVViewGeometry::GetMaxViewXY(int32_t bitmapWidth, int32_t bitmapHeight, int32_t clientWidth,
+                                   int32_t clientHeight, int32_t outerWidth, int32_t outerHeight,
+                                   int32_t& maxX, int32_t& maxY) const {
   maxX = maxY = 0;
   int32_t zw = PVRound(bitmapWidth * ZoomFactor);
   int32_t zh = PVRound(bitmapHeight * ZoomFactor);

@@ -112,8 +112,8 @@ class TPVViewGeometry {
   // Largest scroll positions at the current zoom.  An image that fits the
   // outer size is never scrolled, even when a bar takes client space.
   void GetMaxViewXY(int32_t bitmapWidth, int32_t bitmapHeight, int32_t clientWidth,
-                    int32_t clientHeight, int32_t outerWidth, int32_t outerHeight,
-                    int32_t& maxX, int32_t& maxY) const;
+                    int32_t clientHeight, int32_t outerWidth, int32_t outerHeight, int32_t& maxX,
+                    int32_t& maxY) const;
 
   // The scroll position that keeps the bitmap point at the client centre
   // when the zoom becomes newZoom (before clamping).

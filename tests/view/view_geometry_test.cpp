@@ -24,12 +24,8 @@ class ModelHost : public TPVLayoutHost {
   // call, whatever it is asked.
   bool flipping = false;
 
-  int32_t LayoutClientWidth() const override {
-    return width - 2 * border - (vShown ? kBar : 0);
-  }
-  int32_t LayoutClientHeight() const override {
-    return height - 2 * border - (hShown ? kBar : 0);
-  }
+  int32_t LayoutClientWidth() const override { return width - 2 * border - (vShown ? kBar : 0); }
+  int32_t LayoutClientHeight() const override { return height - 2 * border - (hShown ? kBar : 0); }
   int32_t LayoutWidth() const override { return width; }
   int32_t LayoutHeight() const override { return height; }
   void LayoutBarIdle(TPVBarKind bar, bool keepVisible) override {
