@@ -302,6 +302,7 @@ void TDesktop::Route(TWinControl* window, MouseKind kind, TMouseButton button,
       if (!c->Focused() && c->CanFocus()) c->SetFocus();
       if (kind == kDown && IsDoubleClick(c, button, screen)) kind = kDouble;
       if (kind == kDouble && !c->GetControlStyle().Contains(csDoubleClicks)) kind = kDown;
+      if (kind == kDouble) last_click_ = {};
       if (c->GetControlStyle().Contains(csCaptureMouse) && !capture_) capture_ = c;
     }
     bool inside = PtInRect(c->GetClientRect(), t.client);
@@ -355,6 +356,7 @@ void TDesktop::MouseMove(const TPoint& screen, TShiftState keys) {
   if (!w) {
     Screen().SetCursorPos(screen);
     SetHover(nullptr);
+    UpdateCursor();
     return;
   }
   TPoint o = WindowOrigin(w);
@@ -451,6 +453,7 @@ void TDesktop::ScrollBarPress(const Target& t) {
     default:
       return;
   }
+  if (code < 0 && t.part != sbpThumb) return;  // a disabled arrow
   TRect r = c->ScrollBarRect(t.bar);
   TPoint wo = WindowOrigin(c);
   bool vertical = t.bar == SB_VERT;
