@@ -42,8 +42,7 @@ TEST(CanvasLine, HandComputedStepsAndEndPointExcluded) {
   // (0,0)->(5,2): exact y = 0, 0.4, 0.8, 1.2, 1.6; nearest 0 0 1 1 2.
   EXPECT_EQ(Line(13, 11, {0, 0}, {5, 2}), (Pixels{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}}));
   // (1,1)->(3,7): y-major, x = 1 + i/3: 1 1.33 1.67 2 2.33 2.67 -> 1 1 2 2 2 3.
-  EXPECT_EQ(Line(13, 11, {1, 1}, {3, 7}),
-            (Pixels{{1, 1}, {1, 2}, {2, 3}, {2, 4}, {2, 5}, {3, 6}}));
+  EXPECT_EQ(Line(13, 11, {1, 1}, {3, 7}), (Pixels{{1, 1}, {1, 2}, {2, 3}, {2, 4}, {2, 5}, {3, 6}}));
   // Exact halves go to the smaller coordinate: (0,0)->(4,2) has y 0, .5, 1, 1.5.
   EXPECT_EQ(Line(13, 11, {0, 0}, {4, 2}), (Pixels{{0, 0}, {1, 0}, {2, 1}, {3, 1}}));
   // ... in both directions, so the reverse line lights the same inner pixels.
@@ -263,9 +262,15 @@ TEST(CanvasPenMode, LinesOnOneBitAndTwentyFourBit) {
   struct Case {
     TPenMode mode;
     TColor want;
-  } cases[] = {{pmCopy, p},           {pmNot, ~d & 0xFFFFFF},        {pmXor, p ^ d},
-               {pmNotXor, ~(p ^ d) & 0xFFFFFF}, {pmMask, p & d},      {pmMerge, p | d},
-               {pmMaskPenNot, p & ~d & 0xFFFFFF}, {pmNop, d},          {pmBlack, 0},
+  } cases[] = {{pmCopy, p},
+               {pmNot, ~d & 0xFFFFFF},
+               {pmXor, p ^ d},
+               {pmNotXor, ~(p ^ d) & 0xFFFFFF},
+               {pmMask, p & d},
+               {pmMerge, p | d},
+               {pmMaskPenNot, p & ~d & 0xFFFFFF},
+               {pmNop, d},
+               {pmBlack, 0},
                {pmWhite, 0xFFFFFF}};
   for (const Case& k : cases) {
     TBitmap b(7, 1, pf24bit);
