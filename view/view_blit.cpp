@@ -46,6 +46,30 @@ inline void PutPixel(uint8_t* d, int dbpp, const uint8_t* row, TPixelFormat sf, 
   if (dbpp == 4) d[3] = 0;
 }
 
+// One destination row through the column table, with the loop chosen once
+// per row for the pair of formats.
+template <int SBpp, int DBpp>
+void StretchRowTyped(uint8_t* d, const uint8_t* row, const int32_t* col, int32_t count) {
+  for (int32_t i = 0; i < count; ++i, d += DBpp) {
+    const int32_t c = col[i];
+    if (c < 0) continue;
+    const uint8_t* s = row + int64_t(c) * SBpp;
+    d[0] = s[0];
+    d[1] = s[1];
+    d[2] = s[2];
+    if constexpr (DBpp == 4) d[3] = 0;
+  }
+}
+
+void StretchRow(uint8_t* d, int dbpp, const uint8_t* row, TPixelFormat sf, const int32_t* col,
+                int32_t count) {
+  if (sf == pf24bit && dbpp == 4) return StretchRowTyped<3, 4>(d, row, col, count);
+  if (sf == pf24bit && dbpp == 3) return StretchRowTyped<3, 3>(d, row, col, count);
+  if (sf == pf32bit && dbpp == 4) return StretchRowTyped<4, 4>(d, row, col, count);
+  for (int32_t i = 0; i < count; ++i, d += dbpp)
+    if (col[i] >= 0) PutPixel(d, dbpp, row, sf, col[i]);
+}
+
 // Destinations the row loops cannot write: through a pf24bit copy and the
 // canvas's DIB stretch.
 void StretchThroughDIB(TCanvas& canvas, const TRect& dest, const TBitmap& source,
@@ -138,10 +162,8 @@ void PVStretchToCanvas(TCanvas& canvas, const TRect& dest, const TBitmap& source
                   size_t(x1 - x0) * dbpp);
       return;
     }
-    uint8_t* d = out + int64_t(x0) * dbpp;
-    const int32_t* col = columns.data() + (x0 - visible.Left);
-    for (int32_t x = x0; x < x1; ++x, d += dbpp, ++col)
-      if (*col >= 0) PutPixel(d, dbpp, row, sf, *col);
+    StretchRow(out + int64_t(x0) * dbpp, dbpp, row, sf, columns.data() + (x0 - visible.Left),
+               x1 - x0);
   });
 }
 
