@@ -3,8 +3,15 @@
 // the wheel zooms by 8 % per notch, Ctrl+wheel scrolls, keys: F fits, 1 shows
 // 100 %, G toggles the pixel grid, C toggles centring, B steps through the
 // background styles, L toggles the Lanczos3 zoom filter.
+// --shot FILE.png zooms in twice with the wheel, scrolls with the vertical
+// bar, saves the window as FILE.png and quits (a check without a display,
+// QT_QPA_PLATFORM=offscreen).
 #include <QApplication>
+#include <QPixmap>
+#include <QScrollBar>
 #include <QString>
+#include <QTimer>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -77,9 +84,15 @@ int main(int argc, char** argv) {
   host.setWindowTitle("Pictavo view");
   TPictavoIO io;
   io.SetAttachedPictavo(&view);
-  if (argc > 1) {
-    io.LoadFromFile(argv[1]);
-    if (io.Aborting) std::fprintf(stderr, "could not load %s\n", argv[1]);
+  QString shot;
+  int fileArg = 1;
+  if (argc > 2 && QString(argv[1]) == "--shot") {
+    shot = argv[2];
+    fileArg = 3;
+  }
+  if (argc > fileArg) {
+    io.LoadFromFile(argv[fileArg]);
+    if (io.Aborting) std::fprintf(stderr, "could not load %s\n", argv[fileArg]);
   } else {
     auto picture = GeneratedPicture();
     view.Assign(picture.get());
@@ -91,5 +104,22 @@ int main(int argc, char** argv) {
   host.resize(900, 650);
   host.show();
   view.Update();
+  if (!shot.isEmpty()) {
+    QTimer::singleShot(200, [&] {
+      QWidget* surface = host.Surface();
+      const QPointF centre(surface->width() / 2.0, surface->height() / 2.0);
+      for (int notch = 0; notch < 2; ++notch) {
+        QWheelEvent wheel(centre, surface->mapToGlobal(centre), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(surface, &wheel);
+      }
+      host.ScrollBar(SB_VERT)->triggerAction(QAbstractSlider::SliderPageStepAdd);
+      QApplication::processEvents();
+      const bool saved = host.grab().save(shot);
+      std::printf("zoom %.1f %%, view at (%d, %d), %s\n", view.GetZoom(), view.GetViewX(),
+                  view.GetViewY(), saved ? "saved" : "not saved");
+      QApplication::exit(saved ? 0 : 1);
+    });
+  }
   return app.exec();
 }
