@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -420,6 +421,104 @@ TEST_F(ViewPaint, FilterWaitsTwoOutlineTicksAfterAZoom) {
   view->SetDelayZoomFilter(false);
   view->SetViewX(10);
   EXPECT_EQ(view->FilterDelay, 0);
+}
+
+}  // namespace
+}  // namespace pictavo
+
+namespace pictavo {
+namespace {
+
+using viewtest::CoordColor;
+using viewtest::MakeBitmap;
+using ViewOps = viewtest::ViewFixture;
+
+TEST_F(ViewOps, FitUsesTheOuterSizeLessTheStyleMargins) {
+  auto image = MakeBitmap(100, 50, CoordColor);
+  view->SetBackgroundStyle(pvbsCropShadow);
+  Show(120, 120, *image);
+  view->Fit();
+  // min((120 - 10) / 0.5, (120 - 10) / 1)
+  EXPECT_DOUBLE_EQ(view->GetZoom(), 110.0);
+  view->SetBackgroundStyle(pvbsCropped);
+  view->Fit();  // gEdgeX = 2: min(232, 116)
+  EXPECT_DOUBLE_EQ(view->GetZoom(), 116.0);
+}
+
+TEST_F(ViewOps, ZoomAtBringsThePointUnderTheMouseToTheCentre) {
+  auto image = MakeBitmap(200, 200, CoordColor);
+  Show(100, 100, *image);
+  view->ZoomAt(30, 70, 400);
+  // Bitmap point (30, 70) at 400 % is display (120, 280); the centre is 50.
+  EXPECT_EQ(view->GetViewX(), 70);
+  EXPECT_EQ(view->GetViewY(), 230);
+  Desktop().ProcessMessages();
+  EXPECT_EQ(Pixel(50, 50), CoordColor(30, 70));
+}
+
+TEST_F(ViewOps, ZoomSelectionFramesTheSelectionAndDropsIt) {
+  auto image = MakeBitmap(200, 200, CoordColor);
+  Show(100, 100, *image);
+  view->SetSelectionBase(pvsbBitmap);
+  view->Select(40, 60, 89, 85);
+  ASSERT_TRUE(view->HasSelection());
+  view->ZoomSelection();
+  EXPECT_FALSE(view->HasSelection());
+  // Box 50 x 26 (corner to corner, inclusive): min(100 / 0.26, 100 / 0.5).
+  EXPECT_DOUBLE_EQ(view->GetZoom(), 200.0);
+  // View (80, 120 - (100 - 52) div 2).
+  EXPECT_EQ(view->GetViewX(), 80);
+  EXPECT_EQ(view->GetViewY(), 96);
+  Desktop().ProcessMessages();
+  EXPECT_EQ(Pixel(1, 50), CoordColor(40, 73));
+}
+
+TEST_F(ViewOps, IdealSizeAddsTheNonClientPartOnTheNamedAxes) {
+  auto image = MakeBitmap(80, 60, CoordColor);
+  view->SetBorderStyle(bsSingle);  // 2-pixel edges
+  Show(50, 50, *image);
+  view->SetZoom(150);
+  EXPECT_EQ(view->GetIdealComponentWidth(), 121);
+  EXPECT_EQ(view->GetIdealComponentHeight(), 91);
+  view->SetScrollBars(ssHorizontal);
+  // Width minus client width: the two edges and the vertical bar, when shown.
+  EXPECT_EQ(view->GetIdealComponentWidth(), 121 + view->GetWidth() - view->ClientWidth());
+  EXPECT_EQ(view->GetIdealComponentHeight(), 91);
+}
+
+TEST_F(ViewOps, DrawToCopiesWhatTheViewShows) {
+  auto image = MakeBitmap(60, 60, CoordColor);
+  view->SetCenter(true);
+  Show(100, 80, *image);
+  view->SetZoom(250);
+  view->SetViewXY(13, 27);
+  Desktop().ProcessMessages();
+  TBitmap out(view->ExtentX(), view->ExtentY(), pf24bit);
+  view->DrawTo(out.Canvas());
+  // Same source origin and nearest rule away from the partly visible edge.
+  for (int y = 0; y < view->ExtentY() - 3; y += 5)
+    for (int x = 0; x < view->ExtentX() - 3; x += 5)
+      ASSERT_EQ(out.GetPixel(x, y), Pixel(x + view->OffsetX(), y + view->OffsetY()))
+          << x << "," << y;
+}
+
+TEST_F(ViewOps, DesignTimeBoundsResizeTheBitmapAndClear) {
+  view->SetDesigning(true);
+  view->SetBackGround(0x00AA00);
+  view->SetBounds(0, 0, 64, 48);
+  EXPECT_EQ(view->Bitmap().GetWidth(), 64);
+  EXPECT_EQ(view->Bitmap().GetHeight(), 48);
+  EXPECT_EQ(view->Bitmap().GetPixel(63, 47), 0x00AA00u);
+}
+
+TEST_F(ViewOps, PaletteHoldsTheColoursOfASmallImage) {
+  auto image = MakeBitmap(8, 8, [](int x, int) { return x < 4 ? 0x0000FFu : 0x00FF00u; });
+  Show(30, 30, *image);
+  std::vector<TColor> palette = view->_CreatePalette();
+  ASSERT_EQ(palette.size(), 256u);
+  EXPECT_NE(std::find(palette.begin(), palette.end(), 0x0000FFu), palette.end());
+  EXPECT_NE(std::find(palette.begin(), palette.end(), 0x00FF00u), palette.end());
+  EXPECT_FALSE(view->PaletteChanged(true));
 }
 
 }  // namespace
