@@ -61,10 +61,14 @@ void TControl::DetachFromParent() {
 
 void TControl::SetParent(TWinControl* parent) {
   if (parent == parent_ || parent == this) return;
+  TWinControl* old = parent_;
   DetachFromParent();
   if (parent) parent->AddControl(this);
   parent_ = parent;
   BoundsChanged(false);
+  // The old parent's host drops what it showed of this control.
+  if (old)
+    if (TWindowHost* host = old->GetWindowHost()) host->GeometryChanged(old);
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {
@@ -109,6 +113,15 @@ bool TControl::EnabledChain() const {
 void TControl::SetColor(TColor color) {
   if (color == color_) return;
   color_ = color;
+  if (auto* w = dynamic_cast<TWinControl*>(this)) w->Invalidate();
+}
+
+void TControl::SetFont(const TFont& font) {
+  font_.Assign(font);
+  FontChanged();
+}
+
+void TControl::FontChanged() {
   if (auto* w = dynamic_cast<TWinControl*>(this)) w->Invalidate();
 }
 

@@ -144,6 +144,10 @@ class TControl : public TComponent {
 
   TColor GetColor() const { return color_; }
   virtual void SetColor(TColor color);
+  // The control's font; SetFont copies it and calls FontChanged.
+  const TFont& GetFont() const { return font_; }
+  TFont& Font() { return font_; }
+  void SetFont(const TFont& font);
   TCursor GetCursor() const { return cursor_; }
   virtual void SetCursor(TCursor cursor);
   TControlStyle GetControlStyle() const { return control_style_; }
@@ -192,6 +196,8 @@ class TControl : public TComponent {
 
   // Size message: called when the client size changed.  Fires OnResize.
   virtual void Resize();
+  // Called by SetFont (the font message): repaints by default.
+  virtual void FontChanged();
 
  protected:
   void DetachFromParent();
@@ -203,6 +209,7 @@ class TControl : public TComponent {
   bool visible_ = true;
   bool enabled_ = true;
   TColor color_ = clBtnFace;
+  TFont font_;
   TCursor cursor_ = 0;  // crDefault
   TControlStyle control_style_{csCaptureMouse, csClickEvents, csDoubleClicks};
 };

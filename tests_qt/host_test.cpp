@@ -20,8 +20,10 @@
 #include "hosts/qt/qt_bridge.h"
 #include "platform/app.h"
 #include "platform/clipboard.h"
+#include "platform/cursors.h"
 #include "platform/desktop.h"
 #include "platform/forms.h"
+#include "platform/screen.h"
 #include "platform/timer.h"
 
 namespace pictavo::qt {
@@ -201,6 +203,93 @@ TEST_F(HostTest, InvalidatedControlRepaintsThroughQt) {
   EXPECT_TRUE(probe.NeedsPaint());
   Spin(20);
   EXPECT_FALSE(probe.NeedsPaint());
+}
+
+TEST_F(HostTest, ChildWindowsGetNestedHostsAndTheirOwnClicks) {
+  Probe child;
+  child.SetParent(&probe);
+  child.SetBounds(20, 30, 50, 40);
+  child.SetBorderStyle(bsSingle);
+  PictavoHostWidget host(&probe);
+  host.show();
+  Spin();
+  auto* nested = host.Surface()->findChild<PictavoHostWidget*>();
+  ASSERT_NE(nested, nullptr);
+  EXPECT_EQ(nested->Control(), &child);
+  EXPECT_EQ(nested->geometry(), QRect(20, 30, 50, 40));
+  QPointF local(7, 8);  // in the child's surface: client (7, 8)
+  QMouseEvent press(QEvent::MouseButtonPress, local, nested->Surface()->mapToGlobal(local),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(nested->Surface(), &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, local, nested->Surface()->mapToGlobal(local),
+                      Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(nested->Surface(), &release);
+  EXPECT_EQ(child.log, (std::vector<std::string>{"down 0 7,8", "up 0 7,8"}));
+  EXPECT_TRUE(probe.log.empty());
+  // The child's grab is its own surface.
+  QImage grab = nested->Surface()->grab().toImage();
+  ASSERT_EQ(grab.size(), QSize(46, 36));
+  QRgb q = grab.pixel(45, 35);
+  EXPECT_EQ(RGB(qRed(q), qGreen(q), qBlue(q)), child.Surface().GetPixel(45, 35));
+  child.SetParent(nullptr);
+  Spin();
+  EXPECT_EQ(host.Surface()->findChild<PictavoHostWidget*>(), nullptr);
+}
+
+TEST_F(HostTest, DraggingTheThumbWithTheMouseTracksAndEnds) {
+  TScrollInfo si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  si.nMax = 100;
+  si.nPage = 10;
+  probe.SetScrollInfo(SB_HORZ, si, true);
+  PictavoHostWidget host(&probe);
+  host.show();
+  Spin();
+  QScrollBar* bar = host.ScrollBar(SB_HORZ);
+  bar->setSliderDown(true);
+  for (int p : {10, 20, 20, 35}) bar->setSliderPosition(p);
+  EXPECT_EQ(bar->sliderPosition(), 35);   // the thumb follows the drag
+  probe.SetScrollPos(SB_HORZ, 20, true);  // the control moving meanwhile does not fight it
+  EXPECT_EQ(bar->sliderPosition(), 35);
+  bar->setSliderDown(false);
+  EXPECT_EQ(probe.log, (std::vector<std::string>{"hscroll 5 10", "hscroll 5 20", "hscroll 5 35",
+                                                 "hscroll 4 35", "hscroll 8 0"}));
+  EXPECT_EQ(bar->value(), 20);  // afterwards the bar shows the control's position
+}
+
+TEST(QtCursorTest, LibraryCursorsBecomeQtCursors) {
+  EXPECT_EQ(QtCursor(crSizeNS).shape(), Qt::SizeVerCursor);
+  EXPECT_EQ(QtCursor(crHourGlass).shape(), Qt::WaitCursor);
+  EXPECT_EQ(QtCursor(crDefault).shape(), Qt::ArrowCursor);
+  Screen().SetCursors(1790, LoadCursorResource("MOVE"));
+  QCursor c = QtCursor(1790);
+  EXPECT_EQ(c.shape(), Qt::BitmapCursor);
+  EXPECT_EQ(c.hotSpot(), QPoint(14, 14));
+  QImage img = c.pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(img.size(), QSize(32, 32));
+  EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0);        // transparent corner
+  EXPECT_EQ(img.pixel(14, 14), qRgb(0, 0, 0));  // the black centre
+}
+
+TEST(QtFormTest, FormAnsweredByAClickInItsDialog) {
+  TForm form;
+  form.SetBounds(0, 0, 100, 60);
+  form.OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int x, int y) {
+    form.SetModalResult(x == 10 && y == 12 ? mrYes : mrNo);
+  };
+  QTimer::singleShot(20, [&] {
+    auto* host = qobject_cast<PictavoHostWidget*>(
+        QApplication::activeModalWidget()->findChild<PictavoHostWidget*>());
+    ASSERT_NE(host, nullptr);
+    QPointF local(10, 12);
+    QMouseEvent press(QEvent::MouseButtonPress, local, host->Surface()->mapToGlobal(local),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, host->Surface()->mapToGlobal(local),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(host->Surface(), &press);
+    QApplication::sendEvent(host->Surface(), &release);
+  });
+  EXPECT_EQ(form.ShowModal(), mrYes);
 }
 
 TEST(QtLoopTest, TimersAndPostedMessagesRunInTheQtEventLoop) {

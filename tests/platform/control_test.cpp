@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/screen.h"
 #include "tests/platform/control_test_util.h"
 
@@ -315,6 +317,43 @@ TEST_F(DesktopTest, ScrollRequestsCarryASixteenBitThumbPosition) {
   c.ScrollRequest(SB_VERT, SB_ENDSCROLL, 0);
   c.GetScrollInfo(SB_VERT, got);
   EXPECT_EQ(got.nTrackPos, 0);  // not tracking: the position
+}
+
+// A layout step of the kind views run from their size message: bars appear
+// when the content does not fit the client, which shrinks the client and
+// sends the size message again inside the call.
+class LayoutControl : public TCustomControl {
+ public:
+  int content_w = 0, content_h = 0, depth = 0, max_depth = 0;
+  std::vector<std::pair<int, int>> sizes;
+  void Resize() override {
+    ++depth;
+    max_depth = std::max(max_depth, depth);
+    sizes.emplace_back(ClientWidth(), ClientHeight());
+    ShowScrollBar(SB_HORZ, content_w > ClientWidth());
+    ShowScrollBar(SB_VERT, content_h > ClientHeight());
+    --depth;
+  }
+};
+
+TEST_F(DesktopTest, SizeMessagesNestWhileBarsAppearAndSettle) {
+  LayoutControl c;
+  c.content_w = 90;  // fits 100, but not 84 once the vertical bar is there
+  c.content_h = 200;
+  c.SetBounds(0, 0, 100, 100);
+  EXPECT_TRUE(c.ScrollBar(SB_VERT).Visible());
+  EXPECT_TRUE(c.ScrollBar(SB_HORZ).Visible());
+  EXPECT_EQ(c.ClientWidth(), 84);
+  EXPECT_EQ(c.ClientHeight(), 84);
+  EXPECT_EQ(c.sizes.front(), std::make_pair(100, 100));
+  EXPECT_EQ(c.sizes.back(), std::make_pair(84, 84));
+  EXPECT_LE(c.max_depth, 3);
+  c.content_h = 50;  // now everything fits the outer size again
+  c.content_w = 50;
+  c.SetBounds(0, 0, 101, 100);
+  EXPECT_FALSE(c.ScrollBar(SB_VERT).Visible());
+  EXPECT_FALSE(c.ScrollBar(SB_HORZ).Visible());
+  EXPECT_EQ(c.Surface().GetWidth(), 101);
 }
 
 TEST(ScrollBarLayoutTest, ThumbSizeAndPositionFollowPageAndPos) {

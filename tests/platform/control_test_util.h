@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/app.h"
 #include "platform/control.h"
 #include "platform/desktop.h"
 
@@ -86,7 +87,10 @@ class LogControl : public TCustomControl {
 class DesktopTest : public ::testing::Test {
  protected:
   void SetUp() override { Desktop().Reset(); }
-  void TearDown() override { Desktop().Reset(); }
+  void TearDown() override {
+    Desktop().Reset();
+    Application().UseManualClock(false);
+  }
 };
 
 }  // namespace pictavo::testing
