@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -169,8 +170,94 @@ PV_MULTIVERSION int ConvolveInterior(const uint8_t* a, const uint8_t* c, const u
   return i;
 }
 
+#ifdef PV_AVX2_KERNELS
+// 16 output bytes per step for kernels whose coefficients fit 16 bits: the
+// nine products are summed by pmaddwd in pairs (exact: at most 9 * 255 *
+// 32768 in magnitude, so no wrapping either), then finished as above.
+PV_TARGET_AVX2 inline __m256i PairAvx2(int32_t lo, int32_t hi) {
+  return _mm256_set1_epi32(int32_t((uint32_t(hi) << 16) | (uint32_t(lo) & 0xFFFF)));
+}
+
+PV_TARGET_AVX2 inline __m256i LoadWordsAvx2(const uint8_t* p) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// The quotient of eight sums (see FinishVector); `limit` is 256 |d| - 1.
+template <int Mode>
+PV_TARGET_AVX2 inline __m256i FinishAvx2(__m256i s, __m256i limit, __m256 divisor) {
+  const __m256i zero = _mm256_setzero_si256();
+  if constexpr (Mode == kDivideOne) {
+    return s;  // the packs that follow saturate to 0..255
+  } else if constexpr (Mode == kDivideMinusOne) {
+    return _mm256_sub_epi32(zero, _mm256_max_epi32(s, _mm256_set1_epi32(-255)));
+  } else if constexpr (Mode == kDividePositive) {
+    const __m256i t = _mm256_min_epi32(_mm256_max_epi32(s, zero), limit);
+    return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(t), divisor));
+  } else {
+    const __m256i t = _mm256_min_epi32(_mm256_sub_epi32(zero, _mm256_min_epi32(s, zero)), limit);
+    return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(t), divisor));
+  }
+}
+
+template <int Mode>
+PV_TARGET_AVX2 int ConvolveInteriorAvx2(const uint8_t* a, const uint8_t* c, const uint8_t* b,
+                                        uint8_t* out, int begin, int end, const TKernel& k) {
+  // Taps in order: a-, a0, a+, c-, c0, c+, b-, b0, b+ (coefficients 0..8).
+  const __m256i w0 = PairAvx2(k.c[0], k.c[1]), w1 = PairAvx2(k.c[2], k.c[3]);
+  const __m256i w2 = PairAvx2(k.c[4], k.c[5]), w3 = PairAvx2(k.c[6], k.c[7]);
+  const __m256i w4 = PairAvx2(k.c[8], 0);
+  const int32_t absDivisor = k.divisor < 0 ? -k.divisor : k.divisor;
+  const __m256i limit = _mm256_set1_epi32(256 * absDivisor - 1);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256 divisor = _mm256_set1_ps(float(absDivisor));
+  int i = begin;
+  for (; i + 16 <= end; i += 16) {
+    const __m256i am = LoadWordsAvx2(a + i - kBytesPerPixel), a0 = LoadWordsAvx2(a + i);
+    const __m256i ap = LoadWordsAvx2(a + i + kBytesPerPixel),
+                  cm = LoadWordsAvx2(c + i - kBytesPerPixel);
+    const __m256i c0 = LoadWordsAvx2(c + i), cp = LoadWordsAvx2(c + i + kBytesPerPixel);
+    const __m256i bm = LoadWordsAvx2(b + i - kBytesPerPixel), b0 = LoadWordsAvx2(b + i);
+    const __m256i bp = LoadWordsAvx2(b + i + kBytesPerPixel);
+    __m256i lo = _mm256_madd_epi16(_mm256_unpacklo_epi16(am, a0), w0);
+    __m256i hi = _mm256_madd_epi16(_mm256_unpackhi_epi16(am, a0), w0);
+    lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_unpacklo_epi16(ap, cm), w1));
+    hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_unpackhi_epi16(ap, cm), w1));
+    lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_unpacklo_epi16(c0, cp), w2));
+    hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_unpackhi_epi16(c0, cp), w2));
+    lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_unpacklo_epi16(bm, b0), w3));
+    hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_unpackhi_epi16(bm, b0), w3));
+    lo = _mm256_add_epi32(lo, _mm256_madd_epi16(_mm256_unpacklo_epi16(bp, zero), w4));
+    hi = _mm256_add_epi32(hi, _mm256_madd_epi16(_mm256_unpackhi_epi16(bp, zero), w4));
+    // Lane-wise unpacking and packing cancel out: the words come back in order.
+    const __m256i words = _mm256_packs_epi32(FinishAvx2<Mode>(lo, limit, divisor),
+                                             FinishAvx2<Mode>(hi, limit, divisor));
+    const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(words, words), 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm256_castsi256_si128(bytes));
+  }
+  return i;
+}
+
+bool FitsSixteenBits(const TKernel& k) {
+  for (int32_t v : k.c)
+    if (v < INT16_MIN || v > INT16_MAX) return false;
+  return true;
+}
+#endif
+
 int ConvolveInteriorDispatch(const uint8_t* a, const uint8_t* c, const uint8_t* b, uint8_t* out,
                              int begin, int end, const TKernel& k) {
+#ifdef PV_AVX2_KERNELS
+  if (PVHasAvx2() && FitsSixteenBits(k)) {
+    if (k.divisor == 1)
+      begin = ConvolveInteriorAvx2<kDivideOne>(a, c, b, out, begin, end, k);
+    else if (k.divisor == -1)
+      begin = ConvolveInteriorAvx2<kDivideMinusOne>(a, c, b, out, begin, end, k);
+    else if (k.divisor > 0 && k.divisor <= kVectorDivisorLimit)
+      begin = ConvolveInteriorAvx2<kDividePositive>(a, c, b, out, begin, end, k);
+    else if (k.divisor < 0 && k.divisor >= -kVectorDivisorLimit)
+      begin = ConvolveInteriorAvx2<kDivideNegative>(a, c, b, out, begin, end, k);
+  }
+#endif
   if (k.divisor == 1) return ConvolveInterior<kDivideOne>(a, c, b, out, begin, end, k);
   if (k.divisor == -1) return ConvolveInterior<kDivideMinusOne>(a, c, b, out, begin, end, k);
   if (k.divisor > 0 && k.divisor <= kVectorDivisorLimit)
@@ -269,10 +356,129 @@ inline int GreyOf(const uint8_t* p) {
   return (p[2] * 21 + p[1] * 71 + p[0] * 7) / 100;
 }
 
+// Bytes of slack after each ring row: the vector kernels read 32 bytes
+// from the start of the last pixels and gather 4-byte words.
+constexpr int kRingSlack = 32;
+
+// 32 bytes of keys as one vector.
+typedef uint64_t vu64x4 __attribute__((vector_size(32)));
+template <typename Key>
+struct TKeyVectorOf;
+template <>
+struct TKeyVectorOf<uint32_t> {
+  using type = vu32x8;
+};
+template <>
+struct TKeyVectorOf<uint64_t> {
+  using type = vu64x4;
+};
+template <typename Key>
+using TKeyVector = typename TKeyVectorOf<Key>::type;
+
 template <typename Key>
 PV_MULTIVERSION void MaxRows(const Key* a, const Key* b, Key* out, int count) {
-  for (int i = 0; i < count; ++i) out[i] = a[i] > b[i] ? a[i] : b[i];
+  using V = TKeyVector<Key>;
+  constexpr int kStep = int(sizeof(V) / sizeof(Key));
+  int i = 0;
+  for (; i + kStep <= count; i += kStep)
+    pv_store(out + i, pv_max(pv_load<V>(a + i), pv_load<V>(b + i)));
+  for (; i < count; ++i) out[i] = a[i] > b[i] ? a[i] : b[i];
 }
+
+template <typename Key>
+PV_MULTIVERSION void MaxOfThree(const Key* p, Key* out, int count) {
+  using V = TKeyVector<Key>;
+  constexpr int kStep = int(sizeof(V) / sizeof(Key));
+  int i = 0;
+  for (; i + kStep <= count; i += kStep)
+    pv_store(out + i,
+             pv_max(pv_max(pv_load<V>(p + i), pv_load<V>(p + i + 1)), pv_load<V>(p + i + 2)));
+  for (; i < count; ++i) {
+    const Key m = p[i] > p[i + 1] ? p[i] : p[i + 1];
+    out[i] = m > p[i + 2] ? m : p[i + 2];
+  }
+}
+
+// What a pass needs to turn a key back into a ring position.
+struct TRingGeometry {
+  const uint8_t* base;
+  size_t stride;
+  uint32_t slotMask;
+};
+
+#ifdef PV_AVX2_KERNELS
+// Keys of eight pixels at a time (32-bit keys): the grey of each pixel
+// from its interleaved bytes, (g * 21 + ... ) * 5243 >> 19 being exactly
+// the division by 100 for every possible sum.  Returns the pixels done.
+PV_TARGET_AVX2 int RowKeysAvx2(const uint8_t* px, int cols, uint32_t base, int shift, bool maximum,
+                               uint32_t* keys) {
+  // Per pixel j of a 128-bit lane: words (R, G) and (B, 0).
+  const __m256i redGreen =
+      _mm256_setr_epi8(2, -1, 1, -1, 5, -1, 4, -1, 8, -1, 7, -1, 11, -1, 10, -1, 2, -1, 1, -1, 5,
+                       -1, 4, -1, 8, -1, 7, -1, 11, -1, 10, -1);
+  const __m256i blue = _mm256_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1,
+                                        0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1);
+  const __m256i weightsRG = _mm256_set1_epi32((71 << 16) | 21);
+  const __m256i weightB = _mm256_set1_epi32(7);
+  const __m256i byHundred = _mm256_set1_epi32(5243);
+  const __m256i full = _mm256_set1_epi32(255);
+  const __m256i steps = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  int x = 0;
+  for (; x + 8 <= cols; x += 8) {
+    const uint8_t* p = px + 3 * x;
+    const __m256i bytes = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 12),
+                                              reinterpret_cast<const __m128i*>(p));
+    const __m256i sum =
+        _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(bytes, redGreen), weightsRG),
+                         _mm256_madd_epi16(_mm256_shuffle_epi8(bytes, blue), weightB));
+    __m256i field = _mm256_srli_epi32(_mm256_mullo_epi32(sum, byHundred), 19);
+    if (!maximum) field = _mm256_sub_epi32(full, field);
+    const __m256i position =
+        _mm256_sub_epi32(_mm256_set1_epi32(int32_t(base - uint32_t(x))), steps);
+    _mm256_storeu_si256(
+        reinterpret_cast<__m256i*>(keys + x),
+        _mm256_add_epi32(_mm256_sll_epi32(field, _mm_cvtsi32_si128(shift)), position));
+  }
+  return x;
+}
+
+// Writes the chosen colours of eight pixels at a time (32-bit keys), while
+// at least two more pixels follow: each step stores 28 bytes, the last four
+// of which the next step overwrites.  Returns the pixels done.
+PV_TARGET_AVX2 int EmitAvx2(const uint32_t* keys, int cols, const TRingGeometry& ring,
+                            uint32_t ownSlot, const TKeyLayout& layout, int shift, uint8_t* dst) {
+  const __m256i colMask = _mm256_set1_epi32(int32_t(layout.colMask));
+  const __m256i rowMask = _mm256_set1_epi32(int32_t(layout.rowMask));
+  const __m256i slotMask = _mm256_set1_epi32(int32_t(ring.slotMask));
+  const __m256i stride = _mm256_set1_epi32(int32_t(ring.stride));
+  const __m128i colShift = _mm_cvtsi32_si128(layout.colBits), fieldShift = _mm_cvtsi32_si128(shift);
+  const __m256i ownRow = _mm256_set1_epi32(int32_t(ownSlot * ring.stride));
+  const __m256i three = _mm256_set1_epi32(3);
+  const __m256i steps = _mm256_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21);
+  const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
+                                        1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const int* base = reinterpret_cast<const int*>(ring.base);
+  int x = 0;
+  for (; x + 10 <= cols; x += 8) {
+    const __m256i key = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keys + x));
+    const __m256i row =
+        _mm256_sub_epi32(rowMask, _mm256_and_si256(_mm256_srl_epi32(key, colShift), rowMask));
+    const __m256i col = _mm256_sub_epi32(colMask, _mm256_and_si256(key, colMask));
+    const __m256i chosen =
+        _mm256_add_epi32(_mm256_mullo_epi32(_mm256_and_si256(row, slotMask), stride),
+                         _mm256_mullo_epi32(col, three));
+    const __m256i own = _mm256_add_epi32(ownRow, _mm256_add_epi32(_mm256_set1_epi32(3 * x), steps));
+    const __m256i keep =
+        _mm256_cmpeq_epi32(_mm256_srl_epi32(key, fieldShift), _mm256_setzero_si256());
+    const __m256i offset = _mm256_blendv_epi8(chosen, own, keep);
+    const __m256i pixels = _mm256_shuffle_epi8(_mm256_i32gather_epi32(base, offset, 1), pack);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * x), _mm256_castsi256_si128(pixels));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * x + 12),
+                     _mm256_extracti128_si256(pixels, 1));
+  }
+  return x;
+}
+#endif
 
 template <typename Key>
 class TMorphPass {
@@ -282,11 +488,19 @@ class TMorphPass {
     nh_ = std::min(n, cols_ - 1);
     nv_ = std::min(n, rows_ - 1);
     layout_ = MakeLayout(rows_, cols_);
-    ringRows_ = std::min(2 * nv_ + 1, rows_);
-    ring_.resize(size_t(ringRows_) * cols_ * kBytesPerPixel);
+    shift_ = layout_.rowBits + layout_.colBits;
+    // Ring slots: a power of two holding the 2n+1 rows of a window, so a row
+    // finds its slot with a mask.
+    const uint32_t slots = std::bit_ceil(uint32_t(std::min(2 * nv_ + 1, rows_)));
+    ring_.stride = size_t(cols_) * kBytesPerPixel + kRingSlack;
+    ring_.slotMask = slots - 1;
+    ringBytes_.assign(ring_.stride * slots, 0);
+    ring_.base = ringBytes_.data();
     padded_.assign(size_t(cols_) + 2 * nh_, 0);
     prefix_.resize(padded_.size());
     suffix_.resize(padded_.size());
+    out_.resize(size_t(cols_));
+    vector_ = PVHasAvx2() && sizeof(Key) == 4 && ringBytes_.size() < (size_t(1) << 31);
   }
 
   // Runs the pass; after each output row calls done(row index 0..rows-1).
@@ -340,13 +554,16 @@ class TMorphPass {
     const uint8_t* src = bitmap_.ScanLine(y1_ + r) + size_t(x1_) * kBytesPerPixel;
     uint8_t* copy = RingRow(r);
     std::memcpy(copy, src, size_t(cols_) * kBytesPerPixel);
-    const int shift = layout_.rowBits + layout_.colBits;
-    const Key rowPart = Key(layout_.rowMask - uint64_t(r)) << layout_.colBits;
+    const Key base = (Key(layout_.rowMask - uint64_t(r)) << layout_.colBits) | Key(layout_.colMask);
     Key* keys = padded_.data() + nh_;
-    for (int x = 0; x < cols_; ++x) {
+    int x = 0;
+#ifdef PV_AVX2_KERNELS
+    if constexpr (sizeof(Key) == 4)
+      if (vector_) x = RowKeysAvx2(copy, cols_, base, shift_, maximum_, keys);
+#endif
+    for (; x < cols_; ++x) {
       const int g = GreyOf(copy + kBytesPerPixel * x);
-      const Key field = Key(maximum_ ? g : 255 - g);
-      keys[x] = (field << shift) | rowPart | Key(layout_.colMask - uint64_t(x));
+      keys[x] = (Key(maximum_ ? g : 255 - g) << shift_) | (base - Key(x));
     }
     WindowMax(out);
   }
@@ -359,6 +576,10 @@ class TMorphPass {
       std::copy(p, p + cols_, out);
       return;
     }
+    if (n == 1) {
+      MaxOfThree(p, out, cols_);
+      return;
+    }
     const int k = 2 * n + 1;
     const int len = cols_ + 2 * n;
     Key* g = prefix_.data();
@@ -366,24 +587,31 @@ class TMorphPass {
     for (int start = 0; start < len; start += k) {
       const int end = std::min(start + k, len);
       g[start] = p[start];
-      for (int i = start + 1; i < end; ++i) g[i] = g[i - 1] > p[i] ? g[i - 1] : p[i];
+      for (int i = start + 1; i < end; ++i) g[i] = std::max(g[i - 1], p[i]);
       h[end - 1] = p[end - 1];
-      for (int i = end - 2; i >= start; --i) h[i] = h[i + 1] > p[i] ? h[i + 1] : p[i];
+      for (int i = end - 2; i >= start; --i) h[i] = std::max(h[i + 1], p[i]);
     }
     MaxRows(h, g + 2 * n, out, cols_);
   }
 
-  uint8_t* RingRow(int r) { return ring_.data() + size_t(r % ringRows_) * cols_ * kBytesPerPixel; }
+  uint8_t* RingRow(int r) {
+    return ringBytes_.data() + (uint32_t(r) & ring_.slotMask) * ring_.stride;
+  }
 
   template <typename Done>
   void Emit(int y, const Key* keys, Done& done) {
     uint8_t* dst = bitmap_.ScanLine(y1_ + y) + size_t(x1_) * kBytesPerPixel;
     const uint8_t* own = RingRow(y);
-    const int shift = layout_.rowBits + layout_.colBits;
-    for (int x = 0; x < cols_; ++x) {
+    int x = 0;
+#ifdef PV_AVX2_KERNELS
+    if constexpr (sizeof(Key) == 4)
+      if (vector_)
+        x = EmitAvx2(keys, cols_, ring_, uint32_t(y) & ring_.slotMask, layout_, shift_, dst);
+#endif
+    for (; x < cols_; ++x) {
       const Key key = keys[x];
       const uint8_t* from = own + kBytesPerPixel * x;
-      if ((key >> shift) != 0) {
+      if ((key >> shift_) != 0) {
         const int r = int(layout_.rowMask - ((uint64_t(key) >> layout_.colBits) & layout_.rowMask));
         const int c = int(layout_.colMask - (uint64_t(key) & layout_.colMask));
         from = RingRow(r) + kBytesPerPixel * c;
@@ -400,10 +628,11 @@ class TMorphPass {
   bool maximum_;
   int nh_ = 0, nv_ = 0;
   TKeyLayout layout_{};
-  int ringRows_ = 1;
-  std::vector<uint8_t> ring_;
-  std::vector<Key> padded_, prefix_, suffix_;
-  std::vector<Key> out_ = std::vector<Key>(size_t(cols_));
+  int shift_ = 0;
+  TRingGeometry ring_{};
+  std::vector<uint8_t> ringBytes_;
+  std::vector<Key> padded_, prefix_, suffix_, out_;
+  bool vector_ = false;
 };
 
 template <typename Done>

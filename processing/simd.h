@@ -17,6 +17,14 @@
 #endif
 #define PV_ALWAYS_INLINE inline __attribute__((always_inline))
 
+// Hand-written AVX2 kernels (x86-64 with GCC or Clang), chosen at run time
+// with PVHasAvx2(); every kernel has a portable fallback with equal results.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define PV_AVX2_KERNELS 1
+#include <immintrin.h>
+#define PV_TARGET_AVX2 __attribute__((target("avx2")))
+#endif
+
 // The vector types only pass between functions of one translation unit,
 // which are compiled together, so the calling-convention difference that
 // GCC warns about for 32-byte vectors without AVX cannot matter here.
@@ -25,6 +33,15 @@
 #endif
 
 namespace pictavo {
+
+inline bool PVHasAvx2() {
+#ifdef PV_AVX2_KERNELS
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+#else
+  return false;
+#endif
+}
 
 typedef uint8_t vu8x16 __attribute__((vector_size(16)));
 typedef uint8_t vu8x32 __attribute__((vector_size(32)));

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/stream.h"
+#include "processing/pictavoproc.h"
 #include "tests/processing/ops_test_util.h"
 
 namespace pictavo {
@@ -469,6 +470,74 @@ TEST(FilterMorphology, ProgressOfTwoPassesAndFormats) {
   auto before = Clone(*noisy);
   Morph(*noisy, -3, pvmoClosing);
   EXPECT_EQ(FirstDifference(*noisy, *before), "");
+}
+
+}  // namespace
+}  // namespace pictavo
+
+// --- Through the processing component ------------------------------------------------
+
+namespace pictavo {
+namespace {
+
+TEST(FilterProc, PresetOnARectangleWithUndo) {
+  auto bm = RandomImage(12, 10, 21);
+  auto before = Clone(*bm);
+  TPictavoProc proc;
+  proc.SetAttachedBitmap(bm.get());
+  proc.Select(2, 3, 7, 8);
+  proc.ApplyFilterPreset(fpEdge);
+  auto expect = Clone(*before);
+  ReferenceFilter(*expect, PVFiltPres[fpEdge], 2, 3, 7, 8);
+  EXPECT_EQ(FirstDifference(*bm, *expect), "");
+  ASSERT_TRUE(proc.CanUndo());
+  proc.Undo();
+  EXPECT_EQ(FirstDifference(*bm, *before), "");
+  // A custom kernel on the whole image.
+  proc.SelectAll();
+  proc.ApplyFilter(Kernel({0, 0, 0, 0, 2, 0, 0, 0, 0}, 4));
+  for (int x = 0; x < 12; ++x) EXPECT_EQ(Px(*bm, x, 4).g, Px(*before, x, 4).g / 2);
+}
+
+TEST(FilterProc, MorphologyOnAPolygonKeepsTheOutside) {
+  // A triangle inside the box 4..16 x 2..14: the box goes through the
+  // worker as a copy and only the triangle comes back.
+  auto bm = RandomImage(20, 16, 22);
+  auto before = Clone(*bm);
+  TPictavoProc proc;
+  proc.SetAttachedBitmap(bm.get());
+  const TPoint triangle[] = {{4, 2}, {16, 2}, {4, 14}};
+  proc.SelectPolygon(triangle, 3);
+  proc.Maximum(1);
+  auto box = Make24(12, 12);
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 12; ++x) SetPx(*box, x, y, Px(*before, x + 4, y + 2));
+  ReferenceMorphPass(*box, 1, true, 0, 0, 12, 12);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 20; ++x) {
+      const TRGB got = Px(*bm, x, y);
+      const bool inBox = x >= 4 && x < 16 && y >= 2 && y < 14;
+      if (!inBox)
+        ASSERT_EQ(got, Px(*before, x, y)) << x << "," << y;
+      else
+        ASSERT_TRUE(got == Px(*before, x, y) || got == Px(*box, x - 4, y - 2)) << x << "," << y;
+    }
+  EXPECT_EQ(Px(*bm, 6, 5), Px(*box, 2, 3));         // well inside
+  EXPECT_EQ(Px(*bm, 15, 13), Px(*before, 15, 13));  // the box corner outside
+}
+
+TEST(FilterProc, FormatsAndMissingBitmap) {
+  TPictavoProc none;
+  none.ApplyFilterPreset(fpBlur);  // nothing attached: nothing happens
+  none.Opening(2);
+  TBitmap mono(16, 4, pf1bit);
+  mono.ScanLine(1)[0] = 0x5A;
+  TPictavoProc proc;
+  proc.SetAttachedBitmap(&mono);
+  proc.ApplyFilterPreset(fpBlur);
+  EXPECT_FALSE(proc.CanUndo());  // refused before the undo copy
+  proc.Closing(1);
+  EXPECT_EQ(mono.ScanLine(1)[0], 0x5A);
 }
 
 }  // namespace
