@@ -1,5 +1,8 @@
 #include "io/iothread.h"
 
+#include "platform/image.h"
+#include "view/pvview.h"
+
 #include <chrono>
 
 #include "platform/app.h"
@@ -51,9 +54,14 @@ void TPVIOThread::DoTerminate() {
 void TPVIOThread::Deliver() {
   if (abandoned_ || !caller_) return;
   caller_->IOParams().Assign(io_->IOParams());
-  // A view target takes the bitmap by Assign and a TImage by its picture
-  // once those targets exist; a bare target bitmap receives a copy.
-  if (TBitmap* target = caller_->GetAttachedBitmap()) target->Assign(*bitmap_);
+  // A view target takes the bitmap by Assign and a TImage by its picture;
+  // a bare target bitmap receives a copy.
+  if (TPVView* view = caller_->GetAttachedPictavo())
+    view->Assign(bitmap_.get());
+  else if (TImage* image = caller_->GetAttachedTImage())
+    image->Picture().SetBitmap(bitmap_.get());
+  else if (TBitmap* target = caller_->GetAttachedBitmap())
+    target->Assign(*bitmap_);
 }
 
 }  // namespace pictavo

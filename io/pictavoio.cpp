@@ -112,23 +112,7 @@ TPictavoIO::TPictavoIO(TComponent* owner) : TComponent(owner) {
   params_ = std::make_unique<TIOParamsVals>(this);
 }
 
-TPictavoIO::~TPictavoIO() = default;
-
-void TPictavoIO::SetAttachedBitmap(TBitmap* bitmap) {
-  if (bitmap) {
-    bitmap_ = bitmap;
-    attached_view_ = nullptr;
-    attached_image_ = nullptr;
-  } else if (!attached_view_ && !attached_image_) {
-    bitmap_ = nullptr;
-  }
-}
-
-bool TPictavoIO::ParamsViewResolution(int& dpiX, int& dpiY) {
-  (void)dpiX;
-  (void)dpiY;
-  return attached_view_ != nullptr;  // no view can be attached yet
-}
+TPictavoIO::~TPictavoIO() { DetachTargets(); }
 
 TProgressRec TPictavoIO::MakeProgress() {
   TProgressRec progress;
@@ -142,14 +126,6 @@ bool TPictavoIO::BeginOperation(TProgressRec& progress) {
   Aborting = false;
   progress = MakeProgress();
   return bitmap_ != nullptr;
-}
-
-void TPictavoIO::SetViewResolution() {
-  // The view takes DpiX and DpiY here once views can be attached.
-}
-
-void TPictavoIO::Update() {
-  if (bitmap_) bitmap_->SetModified(true);
 }
 
 void TPictavoIO::Clear() {

@@ -1,6 +1,6 @@
 // TPictavoIO: the non-visual component through which an application loads
-// and saves images.  It is attached to one target (for now a bare TBitmap;
-// the view and TImage targets arrive with their subsystems), keeps the
+// and saves images.  It is attached to one target (an image view, a TImage
+// or a bare TBitmap; io/pictavoio_attach.cpp), keeps the
 // TIOParamsVals of the last operation, and dispatches every operation to a
 // codec: by extension for files, by content for streams without a stated
 // format, or by an explicit file-type key.  Built-in formats go through the
@@ -28,9 +28,7 @@
 
 namespace pictavo {
 
-// The view base and the platform image control.  Attaching to them arrives
-// with the view subsystem and the platform TImage; until then the component
-// never has one attached and AttachedPictavo / AttachedTImage stay null.
+// The view base and the platform image control.
 class TPVView;
 class TImage;
 
@@ -45,14 +43,19 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   // while a view or TImage is attached changes nothing; null with only a bare
   // bitmap attached detaches it, so that an application can release it.
   void SetAttachedBitmap(TBitmap* bitmap);
-  // Extension points of the view and TImage targets: always null for now.
+  // A view: its bitmap becomes the target, followed through the view's
+  // bitmap-change callbacks; null detaches it.
+  void SetAttachedPictavo(TPVView* view);
   TPVView* GetAttachedPictavo() const { return attached_view_; }
+  // A TImage: its picture's bitmap becomes the target; null detaches it.
+  void SetTImage(TImage* image);
+  void SetAttachedTImage(TImage* image) { SetTImage(image); }
   TImage* GetAttachedTImage() const { return attached_image_; }
 
   // --- Properties ------------------------------------------------------------
   // The attached view's background when a view is attached, else our own.
-  TColor GetBackground() const { return background_; }
-  void SetBackground(TColor color) { background_ = color; }
+  TColor GetBackground() const;
+  void SetBackground(TColor color);
   bool GetStreamHeaders() const { return stream_headers_; }
   void SetStreamHeaders(bool on) { stream_headers_ = on; }
   TFont& GetPreviewFont() { return preview_font_; }
@@ -155,10 +158,14 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   // Clears Aborting and builds the progress record; false when there is no
   // target bitmap (the operation then does nothing).
   bool BeginOperation(TProgressRec& progress);
-  // Passes IOParams' resolution to the attached view (extension point).
+  // Passes IOParams' resolution to the attached view.
   void SetViewResolution();
+  void Notification(TComponent* component, TOperation operation) override;
 
  private:
+  // Unregisters from the attached view and drops the view and TImage.
+  void DetachTargets();
+  void ViewBitmapChanged(TObject* Sender, bool destroying);
   void ClearLists();
   void PrepareTargetForSave();
   // Calls the built-in reader or writer; a missing codec sets Aborting.

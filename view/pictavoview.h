@@ -1,0 +1,250 @@
+// TPictavoView: the image view.  It owns a bitmap and shows it zoomed and
+// scrolled in its client area, with scroll bars, the layout step (Update)
+// with AutoFit and Center, a paint lock, a back buffer, eleven background
+// styles, an optional zoom filter applied after a short delay, a pixel grid
+// from 400 %, and the selection state that painting and the attached
+// components read.
+//
+// The arithmetic lives in TPVViewGeometry (view_geometry.h), which this
+// control hosts; painting is in view_paint.cpp.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "core/mask.h"
+#include "core/pvdefs.h"
+#include "platform/bitmap.h"
+#include "platform/timer.h"
+#include "view/background.h"
+#include "view/pvview.h"
+#include "view/view_geometry.h"
+
+namespace pictavo {
+
+enum TPVMouseInteractItems : uint8_t {
+  miZoom,
+  miScroll,
+  miSelect,
+  miSelectPolygon,
+  miSelectCircle,
+  miSelectZoom,
+  miSelectMagicWand
+};
+using TPVMouseInteract = TSet<TPVMouseInteractItems>;
+
+enum TPVSelectionOption : uint8_t { pvsoAnimated, pvsoSizeable, pvsoMoveable, pvsoFilled };
+using TPVSelectionOptions = TSet<TPVSelectionOption>;
+enum TPVSelectionBase : uint8_t { pvsbClientArea, pvsbBitmap };
+enum TPVSelOp : uint8_t { pvspReplace, pvspAdd };
+
+enum TPVMouseWheelAction : uint8_t { pvmwNone, pvmwVScroll, pvmwZoom };
+enum TPVMouseWheelVariation : uint8_t { pvmwAbsolute, pvmwPercentage };
+
+struct TPVMouseWheelParams {
+  bool InvertDirection = false;
+  TPVMouseWheelAction Action = pvmwZoom;
+  TPVMouseWheelVariation Variation = pvmwPercentage;
+  int32_t Value = 8;
+};
+
+using TViewChangeEvent = std::function<void(TObject* Sender, int Change)>;
+
+// The view's default cursor (registered by the mouse-interaction unit).
+constexpr TCursor kPVDefaultViewCursor = 1785;
+// Initial control size and the outline timer's period.
+constexpr int kPVInitialViewSize = 105;
+constexpr int kPVOutlineTimerMs = 150;
+// Ticks of the outline timer between the last scroll or zoom and the
+// filtered repaint.
+constexpr int kPVFilterDelayTicks = 2;
+// The pixel grid is drawn from this zoom up.
+constexpr double kPVGridMinZoom = 400;
+// The point that separates the sub-polygons of a selection.
+constexpr int32_t kPVSelBreak = 0xFFFFF;
+
+class TPictavoView : public TPVView {
+ public:
+  explicit TPictavoView(TComponent* owner = nullptr);
+  ~TPictavoView() override;
+
+  // --- Bitmap ----------------------------------------------------------------
+  TBitmap* GetFBitmap() override { return bitmap_.get(); }
+  TBitmap& Bitmap() { return *bitmap_; }
+  TCanvas& GetCanvas() { return TCustomControl::GetCanvas(); }
+
+  // --- Published properties --------------------------------------------------
+  TResampleFilter GetZoomFilter() const { return zoom_filter_; }
+  void SetZoomFilter(TResampleFilter filter);
+  bool GetDelayZoomFilter() const { return delay_zoom_filter_; }
+  void SetDelayZoomFilter(bool on) { delay_zoom_filter_ = on; }
+  TScrollStyle GetScrollBars() const { return scroll_bars_; }
+  virtual void SetScrollBars(TScrollStyle bars);
+  bool GetCenter() const { return geometry_.Center; }
+  void SetCenter(bool on);
+  bool GetAutoFit() const { return geometry_.AutoFit; }
+  void SetAutoFit(bool on);
+  bool GetDoubleBuffer() const { return double_buffer_; }
+  void SetDoubleBuffer(bool on) { double_buffer_ = on; }
+  TPVBackgroundStyle GetBackgroundStyle() const { return background_style_; }
+  void SetBackgroundStyle(TPVBackgroundStyle style);
+  TPVMouseInteract GetMouseInteract() const { return mouse_interact_; }
+  virtual void SetMouseInteract(TPVMouseInteract interact) { mouse_interact_ = interact; }
+  TPVSelectionOptions GetSelectionOptions() const { return selection_options_; }
+  void SetSelectionOptions(TPVSelectionOptions options);
+  TPVSelectionBase GetSelectionBase() const { return selection_base_; }
+  void SetSelectionBase(TPVSelectionBase base) { selection_base_ = base; }
+  void SetBackGround(TColor color) override;
+
+  TViewChangeEvent OnViewChange;
+  TNotifyEvent OnImageChange;
+  TNotifyEvent OnSelectionChange;
+  TNotifyEvent OnSelectionChanging;
+  TNotifyEvent OnMouseInSel;
+
+  // --- Public state ------------------------------------------------------------
+  const TPVViewGeometry& Geometry() const { return geometry_; }
+  double GetZoom() const { return geometry_.Zoom; }
+  double ZoomFactor() const { return geometry_.ZoomFactor; }
+  double ZoomInverse() const { return geometry_.ZoomInverse; }
+  int GetViewX() const { return geometry_.ViewX; }
+  int GetViewY() const { return geometry_.ViewY; }
+  int OffsetX() const { return geometry_.OffsetX; }
+  int OffsetY() const { return geometry_.OffsetY; }
+  int ExtentX() const { return geometry_.ExtentX; }
+  int ExtentY() const { return geometry_.ExtentY; }
+  int ZoomedWidth() const { return geometry_.ZoomedWidth; }
+  int ZoomedHeight() const { return geometry_.ZoomedHeight; }
+  TRect SourceRect() const;
+  int DrawWidth() const { return geometry_.DrawWidth; }
+  int DrawHeight() const { return geometry_.DrawHeight; }
+  double HScrollUnit() const { return geometry_.HScrollUnit; }
+  double VScrollUnit() const { return geometry_.VScrollUnit; }
+  TPVScrollBarParams HScrollBarParams;
+  TPVScrollBarParams VScrollBarParams;
+  TPVMouseWheelParams MouseWheelParams;
+  bool GetScrollBarsAlwaysVisible() const { return geometry_.ScrollBarsAlwaysVisible; }
+  void SetScrollBarsAlwaysVisible(bool on);
+  bool GetDisplayGrid() const { return display_grid_; }
+  void SetDisplayGrid(bool on);
+  int PaintLock() const { return paint_lock_; }
+  bool BufferDirty = true;
+  int FilterDelay = 0;
+  TPVMask& SelectionMask() { return mask_; }
+
+  // --- Zoom and scrolling ------------------------------------------------------
+  void SetZoom(double zoom);
+  void ZoomAt(int x, int y, double zoom);
+  void Fit();
+  void ZoomSelection();
+  void SetViewX(int v);
+  void SetViewY(int v);
+  void SetViewXY(int x, int y);
+  void GetMaxViewXY(int& maxX, int& maxY) const;
+
+  // --- Mapping -------------------------------------------------------------------
+  int XScr2Bmp(int x) const { return geometry_.XScr2Bmp(x); }
+  int YScr2Bmp(int y) const { return geometry_.YScr2Bmp(y); }
+  int XBmp2Scr(int x) const { return geometry_.XBmp2Scr(x); }
+  int YBmp2Scr(int y) const { return geometry_.YBmp2Scr(y); }
+
+  // --- Layout and painting -------------------------------------------------------
+  // The layout step: zoom of AutoFit, scroll limits and bars, image area.
+  void Update() override;
+  void LockPaint() { ++paint_lock_; }
+  int UnLockPaint();
+  int NPUnLockPaint();
+  void Paint() override;
+  // Draws the whole client area (background and image) onto a canvas of
+  // the client's size.
+  virtual void PaintTo(TCanvas& canvas);
+  // Draws the visible image, as shown, at (0, 0) of another canvas.
+  void DrawTo(TCanvas& canvas);
+  // Fills the bitmap with Background; Blank makes it 1 x 1 first.
+  void Clear();
+  void Blank();
+  int GetIdealComponentWidth() const;
+  int GetIdealComponentHeight() const;
+
+  // --- Copies ----------------------------------------------------------------------
+  // From another view, from a bitmap (converted to pf24bit unless it is
+  // pf24bit or pf1bit), or Clear for null.
+  void Assign(TObject* source) override;
+  // The selected pixels into another view or a bitmap.
+  void AssignSelTo(TObject* dest);
+
+  // --- Changes ---------------------------------------------------------------------
+  void ImageChange() override;
+  virtual void ViewChange(int change);
+
+  // --- Selection state (the selection unit builds the gestures on it) ---------
+  bool HasSelection() const { return has_selection_; }
+  bool GetVisibleSelection() const { return selection_visible_; }
+  const std::vector<TPoint>& SelectionPolygon() const { return polygon_; }
+  // A rectangle selection; (SB) coordinates follow SelectionBase.
+  virtual void Select(int x1, int y1, int x2, int y2, TPVSelOp op = pvspReplace);
+  // Rasterises the selection polygon into the mask.
+  virtual void EndSelect();
+  void DeSelect();
+  // One run of the outline painter (timer tick or redraw): counts down the
+  // filter delay and lays out again when it runs out.
+  void AniPolyFunc(TObject* sender);
+
+  // --- Palette (only meaningful on 8-bit screens) ------------------------------------
+  // 256 colours chosen by the quantizer for the bitmap.
+  std::vector<TColor> _CreatePalette();
+  // Our screens are 24-bit: nothing to realise, nothing changes.
+  bool PaletteChanged(bool foreground);
+
+  // --- Control messages ---------------------------------------------------------------
+  void SetBounds(int left, int top, int width, int height) override;
+  void Resize() override;
+  void WMHScroll(int ScrollCode, int Pos) override;
+  void WMVScroll(int ScrollCode, int Pos) override;
+  void MouseWheel(TShiftState Shift, int WheelDelta, int X, int Y) override;
+
+ private:
+  class LayoutHost;
+  friend class LayoutHost;
+
+  bool CanLayout() const;
+  // Bounding box of the selection polygon (break markers skipped).
+  bool SelectionBox(TRect& box) const;
+  TPVLayoutInput LayoutInput() const;
+  void ScrollBy(TPVBarKind bar, int code, int pos);
+  void ArmFilterDelay();
+  void SetViewAxis(TPVBarKind bar, int v);
+  void AfterScroll(bool horizontal, bool vertical);
+  void SyncBarPosition(TPVBarKind bar);
+  // Painting helpers (view_paint.cpp).
+  void PaintBackgroundAround(TCanvas& canvas, const TRect& image);
+  void PaintImage(TCanvas& canvas);
+  bool PaintFiltered(TCanvas& canvas);
+  void PaintGrid(TCanvas& canvas);
+  void EnsureBackBuffer();
+
+  std::unique_ptr<TBitmap> bitmap_;
+  std::unique_ptr<TBitmap> back_buffer_;
+  std::unique_ptr<TBitmap> spare_;
+  TPVViewGeometry geometry_;
+  TResampleFilter zoom_filter_ = rfNone;
+  bool delay_zoom_filter_ = true;
+  TScrollStyle scroll_bars_ = ssNone;
+  bool double_buffer_ = true;
+  TPVBackgroundStyle background_style_ = pvbsSolid;
+  TPVMouseInteract mouse_interact_;
+  TPVSelectionOptions selection_options_{pvsoAnimated, pvsoSizeable, pvsoMoveable};
+  TPVSelectionBase selection_base_ = pvsbClientArea;
+  bool display_grid_ = false;
+  int paint_lock_ = 0;
+  bool in_layout_ = false;
+  TPVMask mask_;
+  bool has_selection_ = false;
+  bool selection_visible_ = true;
+  std::vector<TPoint> polygon_;
+  std::unique_ptr<TTimer> outline_timer_;
+};
+
+}  // namespace pictavo
