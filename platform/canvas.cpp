@@ -437,27 +437,93 @@ void TCanvas::PaintSpan(int y, int x0, int x1, uint32_t value, TPenMode mode) {
   });
 }
 
-void TCanvas::FillRect(const TRect& rect) {
-  if (!bitmap_ || bitmap_->Empty() || brush_.GetStyle() == bsClear) return;
-  uint32_t value = bitmap_->ColorToPixelValue(ColorToRGB(brush_.GetColor()));
-  if (brush_.GetStyle() == bsSolid) {
-    ForEachVisibleSpan(rect, [&](int y, int x0, int x1) { PaintSpan(y, x0, x1, value, pmCopy); });
+namespace {
+
+// 8x8 hatch patterns, bit 7 is column 0 of the pattern.
+const uint8_t kHatch[6][8] = {
+    {0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00},  // horizontal
+    {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08},  // vertical
+    {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},  // forward diagonal
+    {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},  // backward diagonal
+    {0x08, 0x08, 0x08, 0xFF, 0x08, 0x08, 0x08, 0x08},  // cross
+    {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // diagonal cross
+};
+
+// MulDiv of the platform: a * b / c rounded half away from zero.
+int MulDiv(int a, int b, int c) {
+  int64_t n = int64_t(a) * b;
+  int64_t q = (2 * (n < 0 ? -n : n) + c) / (2 * int64_t(c));
+  return int(n < 0 ? -q : q);
+}
+
+}  // namespace
+
+int TFont::GetSize() const {
+  return -MulDiv(height_, 72, kFontPixelsPerInch);
+}
+
+void TFont::SetSize(int size) {
+  height_ = -MulDiv(size, kFontPixelsPerInch, 72);
+}
+
+TCanvas::Ink TCanvas::PenInk() const {
+  Ink ink;
+  ink.value = bitmap_ ? bitmap_->ColorToPixelValue(ColorToRGB(pen_.GetColor())) : 0;
+  ink.mode = pen_.GetMode();
+  return ink;
+}
+
+TCanvas::Ink TCanvas::BrushInk(TPenMode mode) const {
+  Ink ink;
+  ink.value = bitmap_ ? bitmap_->ColorToPixelValue(ColorToRGB(brush_.GetColor())) : 0;
+  ink.mode = mode;
+  if (brush_.GetStyle() >= bsHorizontal) ink.hatch = kHatch[brush_.GetStyle() - bsHorizontal];
+  return ink;
+}
+
+TRect TCanvas::VisibleBounds() const {
+  return ClipRect();
+}
+
+void TCanvas::PaintInk(int y, int x0, int x1, const Ink& ink) {
+  if (!bitmap_ || y < 0 || y >= bitmap_->GetHeight()) return;
+  x0 = std::max(x0, 0);
+  x1 = std::min(x1, bitmap_->GetWidth());
+  if (x0 >= x1) return;
+  auto paint = [&](int a, int b) {
+    if (!ink.hatch) {
+      PaintSpan(y, a, b, ink.value, ink.mode);
+      return;
+    }
+    uint8_t bits = ink.hatch[y & 7];
+    for (int x = a; x < b; ++x)
+      if (bits & (0x80 >> (x & 7))) PaintSpan(y, x, x + 1, ink.value, ink.mode);
+  };
+  if (!clip_) {
+    paint(x0, x1);
     return;
   }
-  // 8x8 hatch patterns, bit 7 is column 0 of the pattern.
-  static const uint8_t kHatch[6][8] = {
-      {0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00},  // horizontal
-      {0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08, 0x08},  // vertical
-      {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01},  // forward diagonal
-      {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80},  // backward diagonal
-      {0x08, 0x08, 0x08, 0xFF, 0x08, 0x08, 0x08, 0x08},  // cross
-      {0x81, 0x42, 0x24, 0x18, 0x18, 0x24, 0x42, 0x81},  // diagonal cross
-  };
-  const uint8_t* pattern = kHatch[brush_.GetStyle() - bsHorizontal];
+  const TRegionBand* band = clip_->BandAt(y);
+  if (!band) return;
+  for (const TSpan& sp : band->spans) {
+    if (sp.right <= x0) continue;
+    if (sp.left >= x1) break;
+    paint(std::max(sp.left, x0), std::min(sp.right, x1));
+  }
+}
+
+void TCanvas::FillRect(const TRect& rect) {
+  if (!bitmap_ || bitmap_->Empty() || brush_.GetStyle() == bsClear) return;
+  Ink ink = BrushInk(pmCopy);
+  if (!ink.hatch) {
+    ForEachVisibleSpan(rect,
+                       [&](int y, int x0, int x1) { PaintSpan(y, x0, x1, ink.value, pmCopy); });
+    return;
+  }
   ForEachVisibleSpan(rect, [&](int y, int x0, int x1) {
-    uint8_t bits = pattern[y & 7];
+    uint8_t bits = ink.hatch[y & 7];
     for (int x = x0; x < x1; ++x)
-      if (bits & (0x80 >> (x & 7))) PaintSpan(y, x, x + 1, value, pmCopy);
+      if (bits & (0x80 >> (x & 7))) PaintSpan(y, x, x + 1, ink.value, pmCopy);
   });
 }
 
@@ -565,8 +631,8 @@ int TCanvas::StretchDIBits(int XDst, int YDst, int DstW, int DstH, int XSrc, int
   if (!bitmap_ || !bits || !bitmapInfo || usage != DIB_RGB_COLORS) return 0;
   BITMAPINFOHEADER hdr;
   std::memcpy(&hdr, bitmapInfo, sizeof(hdr));
-  if (hdr.biSize < sizeof(hdr) || hdr.biSize > kMaxInfoHeaderSize || hdr.biWidth <= 0 || hdr.biHeight == 0 ||
-      hdr.biHeight == INT32_MIN || hdr.biCompression != BI_RGB)
+  if (hdr.biSize < sizeof(hdr) || hdr.biSize > kMaxInfoHeaderSize || hdr.biWidth <= 0 ||
+      hdr.biHeight == 0 || hdr.biHeight == INT32_MIN || hdr.biCompression != BI_RGB)
     return 0;
   int bpp = hdr.biBitCount;
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return 0;

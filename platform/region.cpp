@@ -96,22 +96,32 @@ TRegion TRegion::FromRect(const TRect& rect) {
 
 TRegion TRegion::FromPolygon(const TPoint* points, int count, TPolyFillMode mode,
                              const TRect* bounds) {
+  return FromPolyPolygon(points, &count, 1, mode, bounds);
+}
+
+TRegion TRegion::FromPolyPolygon(const TPoint* points, const int* counts, int polygons,
+                                 TPolyFillMode mode, const TRect* bounds) {
   TRegion region;
-  if (!points || count < 3) return region;
+  if (!points || !counts) return region;
   std::vector<PolyEdge> edges;
-  edges.reserve(static_cast<size_t>(count));
   int64_t ymin = std::numeric_limits<int64_t>::max(), ymax = std::numeric_limits<int64_t>::min();
-  for (int i = 0; i < count; ++i) {
-    const TPoint& p = points[i];
-    const TPoint& q = points[(i + 1) % count];
-    int64_t px = ClampCoord(p.x), py = ClampCoord(p.y), qx = ClampCoord(q.x), qy = ClampCoord(q.y);
-    if (py == qy) continue;
-    if (py < qy)
-      edges.push_back({px, py, qx, qy, 1});
-    else
-      edges.push_back({qx, qy, px, py, -1});
-    ymin = std::min({ymin, py, qy});
-    ymax = std::max({ymax, py, qy});
+  const TPoint* poly = points;
+  for (int k = 0; k < polygons; poly += std::max(counts[k], 0), ++k) {
+    int count = counts[k];
+    if (count < 3) continue;
+    for (int i = 0; i < count; ++i) {
+      const TPoint& p = poly[i];
+      const TPoint& q = poly[(i + 1) % count];
+      int64_t px = ClampCoord(p.x), py = ClampCoord(p.y), qx = ClampCoord(q.x),
+              qy = ClampCoord(q.y);
+      if (py == qy) continue;
+      if (py < qy)
+        edges.push_back({px, py, qx, qy, 1});
+      else
+        edges.push_back({qx, qy, px, py, -1});
+      ymin = std::min({ymin, py, qy});
+      ymax = std::max({ymax, py, qy});
+    }
   }
   if (edges.empty()) return region;
   int64_t row0 = ymin, row1 = ymax;  // rows row0..row1-1
@@ -196,6 +206,12 @@ TRegion TRegion::Combine(const TRegion& a, const TRegion& b, TRegionOp op) {
     out.AppendBand(y, ys[k + 1], CombineSpans(sa, sb, op));
   }
   return out;
+}
+
+const TRegionBand* TRegion::BandAt(int32_t y) const {
+  auto it = std::upper_bound(bands_.begin(), bands_.end(), y,
+                             [](int32_t v, const TRegionBand& b) { return v < b.bottom; });
+  return it == bands_.end() || it->top > y ? nullptr : &*it;
 }
 
 int TRegion::Kind() const {

@@ -53,6 +53,11 @@ class TRegion {
   // cost then follows the bounds, not the polygon).
   static TRegion FromPolygon(const TPoint* points, int count, TPolyFillMode mode = ALTERNATE,
                              const TRect* bounds = nullptr);
+  // Several closed polygons (counts[i] points each, one after the other)
+  // filled together by the fill mode; polygons of fewer than 3 points are
+  // skipped.
+  static TRegion FromPolyPolygon(const TPoint* points, const int* counts, int polygons,
+                                 TPolyFillMode mode = ALTERNATE, const TRect* bounds = nullptr);
   static TRegion Combine(const TRegion& a, const TRegion& b, TRegionOp op);
 
   bool Empty() const { return bands_.empty(); }
@@ -64,6 +69,8 @@ class TRegion {
   int64_t Area() const;
   void Offset(int32_t dx, int32_t dy);
   const std::vector<TRegionBand>& Bands() const { return bands_; }
+  // The band holding row y, or null.
+  const TRegionBand* BandAt(int32_t y) const;
 
   // Calls fn(y, left, right) for every run of the region inside rows
   // y0..y1-1 and columns x0..x1-1 (right exclusive), row by row, top down.
