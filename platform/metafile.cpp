@@ -57,7 +57,8 @@ void TMetafile::LoadFromStream(TStream& stream) {
 
 void TMetafile::LoadFromBytes(const uint8_t* data, size_t size) {
   Clear();
-  if (!data || size == 0 || size > size_t(kMaxMetafileBytes)) throw EInvalidGraphic("Invalid metafile");
+  if (!data || size == 0 || size > size_t(kMaxMetafileBytes))
+    throw EInvalidGraphic("Invalid metafile");
   data_.assign(data, data + size);
   metafile::TEmfInfo emf;
   metafile::TWmfInfo wmf;

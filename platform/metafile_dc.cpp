@@ -308,7 +308,9 @@ void TMetaDC::Restore(int rel) {
 // ---------------------------------------------------------------------------
 // Objects
 
-void TMetaDC::SetObjectLimit(uint32_t count) { object_limit_ = std::min(count, kMaxObjects); }
+void TMetaDC::SetObjectLimit(uint32_t count) {
+  object_limit_ = std::min(count, kMaxObjects);
+}
 
 std::optional<uint32_t> TMetaDC::FreeSlot() const {
   // The map is ordered: the first gap in its keys is the lowest free slot.
@@ -326,7 +328,9 @@ void TMetaDC::PutObject(uint32_t index, TMetaObject&& object) {
   objects_[index] = std::move(object);
 }
 
-void TMetaDC::DeleteObject(uint32_t index) { objects_.erase(index); }
+void TMetaDC::DeleteObject(uint32_t index) {
+  objects_.erase(index);
+}
 
 const TMetaObject* TMetaDC::Object(uint32_t index) const {
   auto it = objects_.find(index);
@@ -594,9 +598,9 @@ bool NormaliseDibHeader(const uint8_t* info, size_t infoSize, std::vector<uint8_
 
 }  // namespace
 
-void TMetaDC::StretchDib(double xd, double yd, double wd, double hd, int xs, int ys, int ws,
-                         int hs, const uint8_t* info, size_t infoSize, const uint8_t* bits,
-                         size_t bitsSize, uint32_t usage, uint32_t rop, bool srcFromTop) {
+void TMetaDC::StretchDib(double xd, double yd, double wd, double hd, int xs, int ys, int ws, int hs,
+                         const uint8_t* info, size_t infoSize, const uint8_t* bits, size_t bitsSize,
+                         uint32_t usage, uint32_t rop, bool srcFromTop) {
   if (usage != DIB_RGB_COLORS) return;  // palette-relative DIBs need a palette we do not keep
   std::vector<uint8_t> header;
   if (!NormaliseDibHeader(info, infoSize, header)) return;
@@ -624,7 +628,9 @@ void TMetaDC::BeginPath() {
   path_figure_open_ = false;
 }
 
-void TMetaDC::EndPath() { in_path_ = false; }
+void TMetaDC::EndPath() {
+  in_path_ = false;
+}
 
 void TMetaDC::AbortPath() {
   in_path_ = false;
@@ -632,7 +638,9 @@ void TMetaDC::AbortPath() {
   path_counts_.clear();
 }
 
-void TMetaDC::CloseFigure() { path_figure_open_ = false; }
+void TMetaDC::CloseFigure() {
+  path_figure_open_ = false;
+}
 
 void TMetaDC::PathAdd(const std::vector<TPoint>& device, bool startFigure) {
   if (device.empty()) return;

@@ -19,7 +19,9 @@
 
 namespace pictavo::metafile {
 
-inline uint16_t GetLE16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+inline uint16_t GetLE16(const uint8_t* p) {
+  return uint16_t(p[0] | (p[1] << 8));
+}
 inline uint32_t GetLE32(const uint8_t* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
@@ -136,7 +138,7 @@ struct TDCState {
   uint32_t text_align = 0;
   int poly_fill = ALTERNATE;
   int rop2 = kR2CopyPen;
-  bool clockwise = false;  // arc direction
+  bool clockwise = false;       // arc direction
   double cur_x = 0, cur_y = 0;  // current position, logical
   std::optional<TRegion> clip;  // in destination pixels; none = no clip
 };

@@ -10,10 +10,10 @@ namespace pictavo::metafile {
 namespace {
 
 // Binary raster operations R2_BLACK (1) .. R2_WHITE (16) as pen modes.
-constexpr TPenMode kRop2Modes[16] = {pmBlack, pmNotMerge, pmMaskNotPen, pmNotCopy,
-                                     pmMaskPenNot, pmNot, pmXor, pmNotMask,
-                                     pmMask, pmNotXor, pmNop, pmMergeNotPen,
-                                     pmCopy, pmMergePenNot, pmMerge, pmWhite};
+constexpr TPenMode kRop2Modes[16] = {pmBlack,      pmNotMerge,    pmMaskNotPen, pmNotCopy,
+                                     pmMaskPenNot, pmNot,         pmXor,        pmNotMask,
+                                     pmMask,       pmNotXor,      pmNop,        pmMergeNotPen,
+                                     pmCopy,       pmMergePenNot, pmMerge,      pmWhite};
 constexpr int kMaxPenPixels = 10000;
 constexpr int kEllipseSegments = 64;
 constexpr int kDefaultFontPixels = 12;
@@ -41,13 +41,15 @@ std::vector<std::string> Characters(const std::string& text) {
 
 }  // namespace
 
-bool TMetaDC::PenVisible() const { return (state_.pen.style & kPsStyleMask) != kPsNull; }
+bool TMetaDC::PenVisible() const {
+  return (state_.pen.style & kPsStyleMask) != kPsNull;
+}
 
 void TMetaDC::PreparePen() {
   TPen& pen = canvas_.Pen();
   const TLogPen& lp = state_.pen;
   uint32_t style = lp.style & kPsStyleMask;
-  static constexpr TPenStyle kStyles[] = {psSolid, psDash,  psDot,         psDashDot,
+  static constexpr TPenStyle kStyles[] = {psSolid,      psDash,  psDot,        psDashDot,
                                           psDashDotDot, psClear, psInsideFrame};
   pen.SetStyle(style < 7 ? kStyles[style] : style == 8 ? psDot : psSolid);
   double width = lp.width <= 0 ? 1 : lp.width * ScaleX();
@@ -96,7 +98,9 @@ void TMetaDC::LineTo(double x, double y) {
   canvas_.LineTo(to.x, to.y);
 }
 
-void TMetaDC::Polyline(const std::vector<TPoint>& device) { StrokePolyline(device, false); }
+void TMetaDC::Polyline(const std::vector<TPoint>& device) {
+  StrokePolyline(device, false);
+}
 
 void TMetaDC::PolyPolyline(const std::vector<TPoint>& device, const std::vector<int>& counts) {
   size_t start = 0;
@@ -161,7 +165,9 @@ std::vector<double> EllipsePoints(double l, double t, double r, double b) {
 }  // namespace
 
 // True when the transform keeps rectangles axis-aligned.
-static bool AxisAligned(const TXForm& t) { return t.m12 == 0 && t.m21 == 0; }
+static bool AxisAligned(const TXForm& t) {
+  return t.m12 == 0 && t.m21 == 0;
+}
 
 void TMetaDC::Rectangle(double l, double t, double r, double b) {
   if (!AxisAligned(PageTransform())) {

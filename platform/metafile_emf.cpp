@@ -91,7 +91,9 @@ enum : uint32_t {
   EMR_EXTCREATEPEN = 95
 };
 
-TColor ReadColor(TRecordReader& r) { return r.U32() & 0xFFFFFF; }
+TColor ReadColor(TRecordReader& r) {
+  return r.U32() & 0xFFFFFF;
+}
 
 template <typename Fn>
 void ForEachRecord(const uint8_t* data, size_t size, Fn&& fn) {
@@ -339,8 +341,8 @@ bool TEmfPlayer::ReadRegion(TRecordReader& r, size_t bytes, bool logical, TRegio
     int32_t l = r.I32(), t = r.I32(), rt = r.I32(), b = r.I32();
     TPoint a = logical ? dc_.ToDevice(l, t) : dc_.RefToDevice(l, t);
     TPoint c = logical ? dc_.ToDevice(rt, b) : dc_.RefToDevice(rt, b);
-    parts.push_back(TRegion::FromRect(TRect(std::min(a.x, c.x), std::min(a.y, c.y),
-                                            std::max(a.x, c.x), std::max(a.y, c.y))));
+    parts.push_back(TRegion::FromRect(
+        TRect(std::min(a.x, c.x), std::min(a.y, c.y), std::max(a.x, c.x), std::max(a.y, c.y))));
   }
   while (parts.size() > 1) {
     std::vector<TRegion> next;
@@ -660,8 +662,7 @@ bool ParseEmf(const uint8_t* data, size_t size, TEmfInfo& info) {
   info = TEmfInfo();
   if (size < kMinHeader) return false;
   uint32_t length = GetLE32(data + 4);
-  if (GetLE32(data) != EMR_HEADER || GetLE32(data + 40) != kEmfSignature)
-    return false;
+  if (GetLE32(data) != EMR_HEADER || GetLE32(data + 40) != kEmfSignature) return false;
   if (length < kMinHeader || length > size || length % 4 != 0) return false;
   TRecordReader r(data + kRecordHeader, length - kRecordHeader);
   for (int32_t& v : info.bounds) v = r.I32();

@@ -71,7 +71,9 @@ enum : uint16_t {
   META_STRETCHDIB = 0x0F43
 };
 
-TColor ReadColor(TRecordReader& r) { return r.U32() & 0xFFFFFF; }
+TColor ReadColor(TRecordReader& r) {
+  return r.U32() & 0xFFFFFF;
+}
 
 // Calls fn(function, parameters) for every record that fits in the data,
 // until the end record.
@@ -90,8 +92,7 @@ void ForEachRecord(const uint8_t* data, size_t size, size_t pos, Fn&& fn) {
 
 class TWmfPlayer {
  public:
-  TWmfPlayer(TCanvas& canvas, const TRect& dest, const TWmfInfo& info)
-      : dc_(canvas, dest, true) {
+  TWmfPlayer(TCanvas& canvas, const TRect& dest, const TWmfInfo& info) : dc_(canvas, dest, true) {
     dc_.SetObjectLimit(info.objects);
     if (info.placeable) {
       dc_.SetFrame(info.left, info.top, double(info.right) - info.left,
@@ -205,8 +206,8 @@ TRegion TWmfPlayer::DeviceRegion(const TRegion& logical) {
   for (const TRegionBand& band : logical.Bands())
     for (const TSpan& s : band.spans) {
       TPoint a = dc_.ToDevice(s.left, band.top), b = dc_.ToDevice(s.right, band.bottom);
-      parts.push_back(TRegion::FromRect(TRect(std::min(a.x, b.x), std::min(a.y, b.y),
-                                              std::max(a.x, b.x), std::max(a.y, b.y))));
+      parts.push_back(TRegion::FromRect(
+          TRect(std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y))));
     }
   while (parts.size() > 1) {
     std::vector<TRegion> next;

@@ -51,7 +51,7 @@ class EmfBuilder {
     std::vector<uint8_t> d;
     Put32(d, 1);
     Put32(d, 88);
-    for (int32_t v : {0, 0, width - 1, height - 1}) Put32(d, uint32_t(v));  // bounds
+    for (int32_t v : {0, 0, width - 1, height - 1}) Put32(d, uint32_t(v));    // bounds
     for (int32_t v : {0, 0, width * 10, height * 10}) Put32(d, uint32_t(v));  // frame
     Put32(d, 0x464D4520);
     Put32(d, 0x10000);

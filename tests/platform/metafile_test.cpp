@@ -59,11 +59,9 @@ enum : uint32_t {
 constexpr int32_t kNullPen = int32_t(0x80000008);
 constexpr TColor kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000;
 
-TBitmap WhiteBitmap(int w, int h) {
-  TBitmap b(w, h, pf24bit);
+void Whiten(TBitmap& b) {
   b.Canvas().Brush().SetColor(clWhite);
-  b.Canvas().FillRect(Rect(0, 0, w, h));
-  return b;
+  b.Canvas().FillRect(Rect(0, 0, b.GetWidth(), b.GetHeight()));
 }
 
 TMetafile Load(const std::vector<uint8_t>& bytes) {
@@ -163,7 +161,8 @@ TEST(MetafileLoad, SizesInPixels) {
 TEST(MetafileEmf, PolygonFillAtOneToOne) {
   EmfBuilder e = RedFill();
   e.Poly(kPolygon, {2, 2, 6, 2, 6, 5, 2, 5});
-  TBitmap b = WhiteBitmap(10, 10);
+  TBitmap b(10, 10, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(10, 10), b);
   // Pixels whose centres lie inside: x 2..5, y 2..4.
   ExpectBox(b, 2, 2, 6, 5, kRed);
@@ -172,7 +171,8 @@ TEST(MetafileEmf, PolygonFillAtOneToOne) {
 TEST(MetafileEmf, SixteenBitPointsAndStretchedFrame) {
   EmfBuilder e = RedFill();
   e.Poly(kPolygon16, {1, 1, 3, 1, 3, 2, 1, 2}, true);
-  TBitmap b = WhiteBitmap(10, 10);
+  TBitmap b(10, 10, pf24bit);
+  Whiten(b);
   TMetafile m = Load(e.Finish(5, 5));
   // A 5 x 5 frame onto 10 x 10: every logical unit becomes 2 pixels.
   m.Play(b.Canvas(), Rect(0, 0, 10, 10));
@@ -185,7 +185,8 @@ TEST(MetafileEmf, AnisotropicWindowAndViewport) {
   e.Rec(kSetWindowOrg, {50, 50}).Rec(kSetViewportOrg, {2, 0});
   // (60,60)-(100,90): minus the origin, a tenth, plus 2 in x: (3,1)-(7,4).
   e.Poly(kPolygon, {60, 60, 100, 60, 100, 90, 60, 90});
-  TBitmap b = WhiteBitmap(10, 10);
+  TBitmap b(10, 10, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(10, 10), b);
   ExpectBox(b, 3, 1, 7, 4, kRed);
 }
@@ -195,7 +196,8 @@ TEST(MetafileEmf, MetricModeTurnsTheYAxisUp) {
   EmfBuilder e = RedFill();
   e.Rec(kSetMapMode, {2});
   e.Poly(kPolygon, {2, -2, 6, -2, 6, -5, 2, -5});
-  TBitmap b = WhiteBitmap(10, 10);
+  TBitmap b(10, 10, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(10, 10), b);
   ExpectBox(b, 2, 2, 6, 5, kRed);
 }
@@ -211,7 +213,8 @@ TEST(MetafileEmf, WorldTransformScalesAndMoves) {
   }
   e.Raw(kSetWorldTransform, body);
   e.Poly(kPolygon, {0, 0, 2, 0, 2, 2, 0, 2});
-  TBitmap b = WhiteBitmap(10, 10);
+  TBitmap b(10, 10, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(10, 10), b);
   ExpectBox(b, 1, 0, 5, 4, kRed);
 }
@@ -221,7 +224,8 @@ TEST(MetafileEmf, ClipRectanglesAndSaveRestore) {
     EmfBuilder e = RedFill();
     e.Rec(kIntersectClip, {2, 3, 6, 7});
     PatFill(e, 10, 10);
-    TBitmap b = WhiteBitmap(10, 10);
+    TBitmap b(10, 10, pf24bit);
+    Whiten(b);
     PlayEmf(e.Finish(10, 10), b);
     ExpectBox(b, 2, 3, 6, 7, kRed);
   }
@@ -229,7 +233,8 @@ TEST(MetafileEmf, ClipRectanglesAndSaveRestore) {
     EmfBuilder e = RedFill();
     e.Rec(kExcludeClip, {0, 0, 5, 10});
     PatFill(e, 10, 10);
-    TBitmap b = WhiteBitmap(10, 10);
+    TBitmap b(10, 10, pf24bit);
+    Whiten(b);
     PlayEmf(e.Finish(10, 10), b);
     ExpectBox(b, 5, 0, 10, 10, kRed);
   }
@@ -238,7 +243,8 @@ TEST(MetafileEmf, ClipRectanglesAndSaveRestore) {
     EmfBuilder e = RedFill();
     e.Rec(kSaveDC, {}).Rec(kIntersectClip, {0, 0, 1, 1}).Rec(kRestoreDC, {-1});
     PatFill(e, 10, 10);
-    TBitmap b = WhiteBitmap(10, 10);
+    TBitmap b(10, 10, pf24bit);
+    Whiten(b);
     PlayEmf(e.Finish(10, 10), b);
     ExpectBox(b, 0, 0, 10, 10, kRed);
   }
@@ -247,7 +253,8 @@ TEST(MetafileEmf, ClipRectanglesAndSaveRestore) {
     EmfBuilder e = RedFill();
     e.Rec(kIntersectClip, {1, 1, 3, 3}).Rec(kRestoreDC, {-5}).Rec(kRestoreDC, {7});
     PatFill(e, 10, 10);
-    TBitmap b = WhiteBitmap(10, 10);
+    TBitmap b(10, 10, pf24bit);
+    Whiten(b);
     PlayEmf(e.Finish(10, 10), b);
     ExpectBox(b, 1, 1, 3, 3, kRed);
   }
@@ -256,7 +263,8 @@ TEST(MetafileEmf, ClipRectanglesAndSaveRestore) {
 TEST(MetafileEmf, CanvasClipAndStateSurviveThePlay) {
   EmfBuilder e = RedFill();
   PatFill(e, 10, 10);
-  TBitmap b = WhiteBitmap(10, 10);
+  TBitmap b(10, 10, pf24bit);
+  Whiten(b);
   b.Canvas().IntersectClipRect(Rect(0, 0, 4, 10));
   b.Canvas().Brush().SetColor(kBlue);
   PlayEmf(e.Finish(10, 10), b);
@@ -265,8 +273,9 @@ TEST(MetafileEmf, CanvasClipAndStateSurviveThePlay) {
   EXPECT_EQ(b.Canvas().ClipRect(), Rect(0, 0, 4, 10));
 }
 
-std::vector<uint8_t> StretchDibRecord(int xd, int yd, int wd, int hd, const std::vector<uint8_t>& dib,
-                                      uint32_t bmiSize = 40, int64_t bitsOffsetDelta = 0) {
+std::vector<uint8_t> StretchDibRecord(int xd, int yd, int wd, int hd,
+                                      const std::vector<uint8_t>& dib, uint32_t bmiSize = 40,
+                                      int64_t bitsOffsetDelta = 0) {
   std::vector<uint8_t> body(16, 0);
   uint32_t off_bmi = 80, off_bits = uint32_t(80 + bmiSize + bitsOffsetDelta);
   for (int32_t v : {xd, yd, 0, 0, 2, 2}) Put32(body, uint32_t(v));
@@ -285,7 +294,8 @@ std::vector<uint8_t> StretchDibRecord(int xd, int yd, int wd, int hd, const std:
 TEST(MetafileEmf, StretchDIBitsDoublesEachPixel) {
   EmfBuilder e;
   e.Raw(kStretchDIBits, StretchDibRecord(1, 1, 4, 4, Dib2x2()));
-  TBitmap b = WhiteBitmap(6, 6);
+  TBitmap b(6, 6, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(6, 6), b);
   for (int y = 1; y < 5; ++y)
     for (int x = 1; x < 5; ++x) {
@@ -311,7 +321,8 @@ TEST(MetafileEmf, MalformedDibsDrawNothing) {
   for (const auto& body : {a, c, d}) {
     EmfBuilder e;
     e.Raw(kStretchDIBits, body);
-    TBitmap b = WhiteBitmap(6, 6);
+    TBitmap b(6, 6, pf24bit);
+    Whiten(b);
     PlayEmf(e.Finish(6, 6), b);
     ExpectBox(b, 0, 0, 0, 0, clWhite);
   }
@@ -326,7 +337,8 @@ TEST(MetafileEmf, ObjectTableIsBounded) {
   // Deleting the selected brush keeps what is selected.
   e.Rec(kDeleteObject, {1}).Rec(kCreateBrush, {1, 0, int32_t(kBlue), 0});
   PatFill(e, 10, 10);
-  TBitmap b = WhiteBitmap(10, 10);
+  TBitmap b(10, 10, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(10, 10), b);
   ExpectBox(b, 0, 0, 10, 10, kRed);
 }
@@ -342,7 +354,8 @@ TEST(MetafileEmf, PlaybackStopsAtARecordThatDoesNotFit) {
   bytes[eof] = kPolygon;
   bytes[eof + 4] = 0;
   bytes[eof + 5] = 0x10;
-  TBitmap b = WhiteBitmap(10, 10);
+  TBitmap b(10, 10, pf24bit);
+  Whiten(b);
   PlayEmf(bytes, b);
   ExpectBox(b, 0, 0, 3, 3, kRed);
 }
@@ -352,7 +365,8 @@ TEST(MetafileEmf, PathFillMatchesThePolygon) {
   e.Rec(kBeginPath, {}).Rec(kMoveTo, {2, 2}).Rec(kLineTo, {6, 2}).Rec(kLineTo, {6, 5});
   e.Rec(kLineTo, {2, 5}).Rec(kCloseFigure, {}).Rec(kEndPath, {});
   e.Rec(kFillPath, {0, 0, 10, 10});
-  TBitmap b = WhiteBitmap(10, 10);
+  TBitmap b(10, 10, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(10, 10), b);
   ExpectBox(b, 2, 2, 6, 5, kRed);
 }
@@ -364,7 +378,8 @@ TEST(MetafileEmf, BezierPathWithStraightControlPointsIsItsChord) {
   e.Poly(kPolyBezierTo, {3, 2, 5, 2, 6, 2});
   e.Rec(kLineTo, {6, 5}).Rec(kLineTo, {2, 5}).Rec(kCloseFigure, {}).Rec(kEndPath, {});
   e.Rec(kFillPath, {0, 0, 10, 10});
-  TBitmap b = WhiteBitmap(10, 10);
+  TBitmap b(10, 10, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(10, 10), b);
   ExpectBox(b, 2, 2, 6, 5, kRed);
 }
@@ -372,7 +387,8 @@ TEST(MetafileEmf, BezierPathWithStraightControlPointsIsItsChord) {
 TEST(MetafileEmf, LineExcludesItsEndPoint) {
   EmfBuilder e;
   e.Rec(kMoveTo, {1, 1}).Rec(kLineTo, {5, 1});
-  TBitmap b = WhiteBitmap(8, 4);
+  TBitmap b(8, 4, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(8, 4), b);
   ExpectBox(b, 1, 1, 5, 2, clBlack);
 }
@@ -380,7 +396,8 @@ TEST(MetafileEmf, LineExcludesItsEndPoint) {
 TEST(MetafileEmf, PolylineWithDefaultPen) {
   EmfBuilder e;
   e.Poly(kPolyline, {1, 1, 1, 4, 5, 4});
-  TBitmap b = WhiteBitmap(8, 6);
+  TBitmap b(8, 6, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(8, 6), b);
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 8; ++x) {
@@ -393,7 +410,8 @@ TEST(MetafileEmf, RectangleOutlineAndFill) {
   EmfBuilder e;
   e.Rec(kCreateBrush, {1, 0, int32_t(kRed), 0}).Rec(kSelectObject, {1});
   e.Rec(kRectangle, {1, 1, 6, 5});
-  TBitmap b = WhiteBitmap(8, 7);
+  TBitmap b(8, 7, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(8, 7), b);
   for (int y = 0; y < 7; ++y)
     for (int x = 0; x < 8; ++x) {
@@ -407,15 +425,17 @@ TEST(MetafileEmf, EllipseIsTheCanvasEllipseOfTheMappedBox) {
   EmfBuilder e = RedFill();
   e.Rec(kSetMapMode, {8}).Rec(kSetWindowExt, {10, 10}).Rec(kSetViewportExt, {20, 20});
   e.Rec(kEllipse, {1, 1, 8, 6});
-  TBitmap b = WhiteBitmap(20, 14);
+  TBitmap b(20, 14, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(20, 14), b);
-  TBitmap want = WhiteBitmap(20, 14);
+  TBitmap want(20, 14, pf24bit);
+  Whiten(want);
   want.Canvas().Pen().SetStyle(psClear);
   want.Canvas().Brush().SetColor(kRed);
   want.Canvas().Ellipse(2, 2, 16, 12);
   for (int y = 0; y < 14; ++y)
     for (int x = 0; x < 20; ++x) ASSERT_EQ(b.GetPixel(x, y), want.GetPixel(x, y)) << x << "," << y;
-  EXPECT_EQ(b.GetPixel(9, 7), kRed);  // the centre is filled
+  EXPECT_EQ(b.GetPixel(9, 7), kRed);     // the centre is filled
   EXPECT_EQ(b.GetPixel(2, 2), clWhite);  // the box corner is not
 }
 
@@ -446,7 +466,8 @@ TEST(MetafileEmf, TextLandsInItsCell) {
   e.Raw(kCreateFont, font).Rec(kSelectObject, {1});
   e.Rec(kSetBkMode, {1}).Rec(kSetTextColor, {int32_t(kBlue)}).Rec(kSetTextAlign, {0});
   e.Raw(kExtTextOutW, TextRecord(5, 4, u"HI"));
-  TBitmap b = WhiteBitmap(60, 40);
+  TBitmap b(60, 40, pf24bit);
+  Whiten(b);
   PlayEmf(e.Finish(60, 40), b);
   TBitmap probe(1, 1, pf24bit);
   probe.Canvas().Font().SetName("Liberation Sans");
@@ -488,13 +509,12 @@ WmfBuilder& Brush(WmfBuilder& w, TColor c) {
   return w.Rec(kWCreateBrush, {0, int32_t(c & 0xFFFF), int32_t(c >> 16), 0});
 }
 
-TBitmap PlayWmf(const std::vector<uint8_t>& bytes, int w, int h) {
+void PlayWmf(const std::vector<uint8_t>& bytes, TBitmap& b) {
   TMetafile m;
   m.SetPixelsPerInch(96, 96);
   m.LoadFromBytes(bytes.data(), bytes.size());
-  TBitmap b = WhiteBitmap(w, h);
-  m.Play(b.Canvas(), Rect(0, 0, w, h));
-  return b;
+  Whiten(b);
+  m.Play(b.Canvas(), Rect(0, 0, b.GetWidth(), b.GetHeight()));
 }
 
 TEST(MetafileWmf, PlaceableBoxMapsOntoTheRectangle) {
@@ -508,7 +528,8 @@ TEST(MetafileWmf, PlaceableBoxMapsOntoTheRectangle) {
   m.LoadFromBytes(bytes.data(), bytes.size());
   EXPECT_EQ(m.GetWidth(), 20);
   EXPECT_EQ(m.GetHeight(), 10);
-  TBitmap b = PlayWmf(bytes, 10, 5);
+  TBitmap b(10, 5, pf24bit);
+  PlayWmf(bytes, b);
   ExpectBox(b, 2, 2, 6, 5, kRed);
 }
 
@@ -518,19 +539,21 @@ TEST(MetafileWmf, WindowRecordsSetTheMapping) {
   Brush(w, kRed).Rec(kWSelectObject, {0});
   w.Rec(kWCreatePen, {5, 0, 0, 0, 0}).Rec(kWSelectObject, {1});
   w.Rec(kWPolygon, {4, 20, 20, 60, 20, 60, 50, 20, 50});
-  TBitmap b = PlayWmf(w.Finish(false, 0, 0, 0), 20, 10);
+  TBitmap b(20, 10, pf24bit);
+  PlayWmf(w.Finish(false, 0, 0, 0), b);
   ExpectBox(b, 2, 2, 6, 5, kRed);
 }
 
 TEST(MetafileWmf, ObjectsTakeTheLowestFreeSlot) {
   WmfBuilder w;
-  Brush(w, kRed);     // slot 0
-  Brush(w, kGreen);   // slot 1
+  Brush(w, kRed);    // slot 0
+  Brush(w, kGreen);  // slot 1
   w.Rec(kWDeleteObject, {0});
-  Brush(w, kBlue);    // slot 0 again
+  Brush(w, kBlue);  // slot 0 again
   w.Rec(kWSelectObject, {0});
   w.Rec(kWPatBlt, {0x0021, 0x00F0, 10, 10, 0, 0});  // PATCOPY over 10 x 10
-  TBitmap b = PlayWmf(w.Finish(true, 10, 10, 96), 10, 10);
+  TBitmap b(10, 10, pf24bit);
+  PlayWmf(w.Finish(true, 10, 10, 96), b);
   ExpectBox(b, 0, 0, 10, 10, kBlue);
 }
 
@@ -542,7 +565,8 @@ TEST(MetafileWmf, ObjectTableHoldsOnlyTheHeadersCount) {
   w.Rec(kWSelectObject, {0});
   w.Rec(kWSelectObject, {1});
   w.Rec(kWPatBlt, {0x0021, 0x00F0, 10, 10, 0, 0});
-  TBitmap b = PlayWmf(w.Finish(true, 10, 10, 96, 1), 10, 10);
+  TBitmap b(10, 10, pf24bit);
+  PlayWmf(w.Finish(true, 10, 10, 96, 1), b);
   ExpectBox(b, 0, 0, 10, 10, kRed);
 }
 
@@ -554,7 +578,8 @@ TEST(MetafileWmf, ClipSaveAndRestore) {
   w.Rec(kWRestoreDC, {-1});
   Brush(w, kGreen).Rec(kWSelectObject, {1});
   w.Rec(kWPatBlt, {0x0021, 0x00F0, 1, 10, 9, 0});  // the last row, unclipped again
-  TBitmap b = PlayWmf(w.Finish(true, 10, 10, 96), 10, 10);
+  TBitmap b(10, 10, pf24bit);
+  PlayWmf(w.Finish(true, 10, 10, 96), b);
   for (int y = 0; y < 10; ++y)
     for (int x = 0; x < 10; ++x) {
       TColor want = y == 9 ? kGreen : (x >= 2 && x < 8 && y >= 2 && y < 8) ? kRed : clWhite;
@@ -572,7 +597,8 @@ TEST(MetafileWmf, StretchDibAndLines) {
   WmfBuilder w;
   w.Raw(kWStretchDib, params);
   w.Rec(kWMoveTo, {7, 0}).Rec(kWLineTo, {7, 5});  // y, x
-  TBitmap b = PlayWmf(w.Finish(true, 8, 8, 96), 8, 8);
+  TBitmap b(8, 8, pf24bit);
+  PlayWmf(w.Finish(true, 8, 8, 96), b);
   EXPECT_EQ(b.GetPixel(1, 1), kRed);
   EXPECT_EQ(b.GetPixel(4, 2), clWhite);
   EXPECT_EQ(b.GetPixel(2, 4), kBlue);
@@ -590,13 +616,14 @@ TEST(MetafileWmf, RecordSizesAreChecked) {
   WmfBuilder v;
   Brush(v, kRed).Rec(kWSelectObject, {0});
   v.Rec(kWPolygon, {200, 0, 0, 9, 0, 9, 9});
-  TBitmap b = PlayWmf(v.Finish(true, 10, 10, 96), 10, 10);
+  TBitmap b(10, 10, pf24bit);
+  PlayWmf(v.Finish(true, 10, 10, 96), b);
   ExpectBox(b, 0, 0, 0, 0, clWhite);
   // The end record rewritten to claim more words than remain: play stops.
   bytes[bytes.size() - 6] = 0xFF;
   bytes[bytes.size() - 2] = 0x1D;
   bytes[bytes.size() - 1] = 0x06;
-  b = PlayWmf(bytes, 10, 10);
+  PlayWmf(bytes, b);
   ExpectBox(b, 0, 0, 5, 5, kRed);
 }
 
@@ -626,7 +653,8 @@ TEST(MetafileRobustness, MutatedFilesPlayWithoutHarm) {
       } catch (const EInvalidGraphic&) {
         continue;
       }
-      TBitmap b = WhiteBitmap(16, 16);
+      TBitmap b(16, 16, pf24bit);
+      Whiten(b);
       m.Play(b.Canvas(), Rect(0, 0, 16, 16));
       EXPECT_FALSE(b.Canvas().HasClip());  // the clip is put back every time
     }
