@@ -313,23 +313,20 @@ void TMetaDC::SetObjectLimit(uint32_t count) {
 }
 
 std::optional<uint32_t> TMetaDC::FreeSlot() const {
-  // The map is ordered: the first gap in its keys is the lowest free slot.
-  uint32_t expect = 0;
-  for (const auto& entry : objects_) {
-    if (entry.first != expect) break;
-    ++expect;
-  }
-  if (expect >= object_limit_) return std::nullopt;
-  return expect;
+  if (!freed_.empty()) return *freed_.begin();
+  if (next_unused_ < object_limit_) return next_unused_;
+  return std::nullopt;
 }
 
 void TMetaDC::PutObject(uint32_t index, TMetaObject&& object) {
   if (index >= object_limit_) return;
   objects_[index] = std::move(object);
+  freed_.erase(index);
+  if (index == next_unused_) ++next_unused_;
 }
 
 void TMetaDC::DeleteObject(uint32_t index) {
-  objects_.erase(index);
+  if (objects_.erase(index) && index < next_unused_) freed_.insert(index);
 }
 
 const TMetaObject* TMetaDC::Object(uint32_t index) const {

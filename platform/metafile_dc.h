@@ -189,7 +189,8 @@ class TMetaDC {
   void Restore(int rel);
 
   // --- Objects ---
-  // WMF: the lowest free slot (none when the table is full).
+  // WMF: the lowest free slot (none when the table is full); objects of a
+  // WMF are always put at the slot this gives.
   std::optional<uint32_t> FreeSlot() const;
   void SetObjectLimit(uint32_t count);
   void PutObject(uint32_t index, TMetaObject&& object);
@@ -271,6 +272,9 @@ class TMetaDC {
   std::vector<TDCState> stack_;
   std::map<uint32_t, TMetaObject> objects_;
   uint32_t object_limit_ = kMaxObjects;
+  // WMF slots: those below next_unused_ that were freed, lowest first.
+  std::set<uint32_t> freed_;
+  uint32_t next_unused_ = 0;
   // Saved canvas state restored by the destructor.
   std::optional<TRegion> base_clip_;
   TPen saved_pen_;

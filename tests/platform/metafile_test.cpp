@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -484,6 +486,232 @@ TEST(MetafileEmf, TextLandsInItsCell) {
   EXPECT_EQ(outside, 0);
 }
 
+// RGNDATA: header (32 bytes) then the rectangles.
+std::vector<uint8_t> RegionData(std::initializer_list<TRect> rects) {
+  std::vector<uint8_t> d;
+  for (uint32_t v : {32u, 1u, uint32_t(rects.size()), uint32_t(rects.size() * 16)}) Put32(d, v);
+  for (int i = 0; i < 4; ++i) Put32(d, 0);
+  for (const TRect& r : rects)
+    for (int32_t v : {r.Left, r.Top, r.Right, r.Bottom}) Put32(d, uint32_t(v));
+  return d;
+}
+
+TEST(MetafileEmf, RegionClipAndRegionFill) {
+  EmfBuilder e = RedFill();
+  std::vector<uint8_t> clip;
+  std::vector<uint8_t> rgn = RegionData({TRect(1, 1, 3, 3), TRect(5, 5, 8, 8)});
+  Put32(clip, uint32_t(rgn.size()));
+  Put32(clip, 5);  // RGN_COPY
+  clip.insert(clip.end(), rgn.begin(), rgn.end());
+  e.Raw(75, clip);
+  PatFill(e, 10, 10);
+  e.Raw(75, {0, 0, 0, 0, 5, 0, 0, 0});  // no region: the clip is removed
+  // FILLRGN with brush 2 (green): bounds, size, brush, region data.
+  e.Rec(kCreateBrush, {2, 0, int32_t(kGreen), 0});
+  std::vector<uint8_t> fill(16, 0);
+  std::vector<uint8_t> area = RegionData({TRect(0, 8, 2, 10)});
+  Put32(fill, uint32_t(area.size()));
+  Put32(fill, 2);
+  fill.insert(fill.end(), area.begin(), area.end());
+  e.Raw(71, fill);
+  TBitmap b(10, 10, pf24bit);
+  Whiten(b);
+  PlayEmf(e.Finish(10, 10), b);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 10; ++x) {
+      bool red = (x >= 1 && x < 3 && y >= 1 && y < 3) || (x >= 5 && x < 8 && y >= 5 && y < 8);
+      bool green = x < 2 && y >= 8;
+      ASSERT_EQ(b.GetPixel(x, y), green ? kGreen : red ? kRed : clWhite) << x << "," << y;
+    }
+}
+
+TEST(MetafileEmf, HatchedBrushOnOpaqueBackground) {
+  EmfBuilder e;
+  e.Rec(kCreateBrush, {1, 2, int32_t(clBlack), 0}).Rec(kSelectObject, {1});  // horizontal
+  e.Rec(kSetBkMode, {2}).Rec(25, {int32_t(kRed)});                           // opaque, red
+  PatFill(e, 8, 8);
+  TBitmap b(8, 8, pf24bit);
+  Whiten(b);
+  PlayEmf(e.Finish(8, 8), b);
+  // Every row is one colour: the hatch lines black, the rest the background.
+  int black_rows = 0;
+  for (int y = 0; y < 8; ++y) {
+    TColor c = b.GetPixel(0, y);
+    ASSERT_TRUE(c == clBlack || c == kRed) << y;
+    for (int x = 1; x < 8; ++x) ASSERT_EQ(b.GetPixel(x, y), c) << x << "," << y;
+    black_rows += c == clBlack;
+  }
+  EXPECT_GE(black_rows, 1);
+  EXPECT_LE(black_rows, 2);
+}
+
+TEST(MetafileEmf, XorPenAndScaledPenWidth) {
+  {
+    EmfBuilder e;
+    e.Rec(20, {7});  // R2_XORPEN
+    e.Rec(38, {1, 0, 0, 0, int32_t(clWhite)}).Rec(kSelectObject, {1});
+    e.Rec(kMoveTo, {0, 1}).Rec(kLineTo, {6, 1}).Rec(kMoveTo, {0, 2}).Rec(kLineTo, {6, 2});
+    e.Rec(kMoveTo, {0, 2}).Rec(kLineTo, {6, 2});  // the second pass restores row 2
+    TBitmap b(6, 4, pf24bit);
+    Whiten(b);
+    PlayEmf(e.Finish(6, 4), b);
+    ExpectBox(b, 0, 1, 6, 2, clBlack);
+  }
+  {
+    // A pen 2 units wide under a 2x mapping is 4 pixels wide: a horizontal
+    // line through device y = 6 covers rows 4..7.
+    EmfBuilder e;
+    e.Rec(kSetMapMode, {8}).Rec(kSetWindowExt, {10, 10}).Rec(kSetViewportExt, {20, 20});
+    e.Rec(38, {1, 0, 2, 0, int32_t(clBlack)}).Rec(kSelectObject, {1});
+    e.Rec(kMoveTo, {1, 3}).Rec(kLineTo, {8, 3});
+    TBitmap b(20, 12, pf24bit);
+    Whiten(b);
+    PlayEmf(e.Finish(20, 12), b);
+    for (int y = 0; y < 12; ++y)
+      EXPECT_EQ(b.GetPixel(9, y), y >= 4 && y <= 7 ? clBlack : clWhite) << y;
+  }
+}
+
+std::vector<uint8_t> BlitRecord(uint32_t type, int xd, int yd, int w, int h, int xs, int ys) {
+  std::vector<uint8_t> dib = Dib2x2(), body(16, 0);
+  if (type == 76) {  // BITBLT: dest, rop, source origin, transform, colour, usage
+    for (int32_t v : {xd, yd, w, h, int32_t(0x00CC0020), xs, ys}) Put32(body, uint32_t(v));
+    body.resize(body.size() + 28, 0);
+    Put32(body, 0);
+    for (uint32_t v : {100u, 40u, 140u, 16u}) Put32(body, v);
+  } else {  // SETDIBITSTODEVICE: dest, source rectangle, offsets, usage, scans
+    for (int32_t v : {xd, yd, xs, ys, w, h}) Put32(body, uint32_t(v));
+    for (uint32_t v : {76u, 40u, 116u, 16u, 0u, 0u, 2u}) Put32(body, v);
+  }
+  body.insert(body.end(), dib.begin(), dib.end());
+  return body;
+}
+
+TEST(MetafileEmf, BlitSourcesCountRowsFromTheTop) {
+  // BitBlt of source (0, 1), counted from the top: the blue bottom-left pixel.
+  EmfBuilder e;
+  e.Raw(76, BlitRecord(76, 2, 2, 1, 1, 0, 1));
+  // SetDIBitsToDevice of the whole DIB at (4, 0), 1:1.
+  e.Raw(80, BlitRecord(80, 4, 0, 2, 2, 0, 0));
+  TBitmap b(6, 4, pf24bit);
+  Whiten(b);
+  PlayEmf(e.Finish(6, 4), b);
+  EXPECT_EQ(b.GetPixel(2, 2), kBlue);
+  EXPECT_EQ(b.GetPixel(4, 0), kRed);
+  EXPECT_EQ(b.GetPixel(4, 1), kBlue);
+  EXPECT_EQ(b.GetPixel(5, 1), kGreen);
+  EXPECT_EQ(b.GetPixel(3, 2), clWhite);
+}
+
+TEST(MetafileEmf, BitFieldAndCoreHeaders) {
+  // 32-bit DIB of 1 x 1 with the standard masks: drawn as plain RGB.
+  std::vector<uint8_t> dib;
+  for (int32_t v : {40, 1, 1}) Put32(dib, uint32_t(v));
+  Put16(dib, 1);
+  Put16(dib, 32);
+  Put32(dib, 3);  // BI_BITFIELDS
+  for (int i = 0; i < 5; ++i) Put32(dib, 0);
+  for (uint32_t m : {0xFF0000u, 0xFF00u, 0xFFu}) Put32(dib, m);
+  Put32(dib, 0x00123456);  // the pixel: R 0x12, G 0x34, B 0x56
+  auto body = [&](const std::vector<uint8_t>& d, uint32_t infoSize, int x) {
+    std::vector<uint8_t> r(16, 0);
+    for (int32_t v : {x, 0, 0, 0, 1, 1}) Put32(r, uint32_t(v));
+    Put32(r, 80);
+    Put32(r, infoSize);
+    Put32(r, 80 + infoSize);
+    Put32(r, uint32_t(d.size() - infoSize));
+    for (int32_t v : {0, int32_t(0x00CC0020), 1, 1}) Put32(r, uint32_t(v));
+    r.insert(r.end(), d.begin(), d.end());
+    return r;
+  };
+  std::vector<uint8_t> odd = dib;
+  odd[40] = 0xF0;  // a mask that is not the standard one: not drawn
+  // A core header (12 bytes), 1 bit, two RGB triples: white then red.
+  std::vector<uint8_t> core;
+  Put32(core, 12);
+  Put16(core, 1);
+  Put16(core, 1);
+  Put16(core, 1);
+  Put16(core, 1);
+  for (uint8_t v : {255, 255, 255, 0, 0, 255}) core.push_back(v);
+  Put32(core, 0x80);  // the pixel has index 1
+  EmfBuilder e;
+  e.Raw(kStretchDIBits, body(dib, 52, 0)).Raw(kStretchDIBits, body(odd, 52, 1));
+  e.Raw(kStretchDIBits, body(core, 18, 2));
+  TBitmap b(3, 1, pf24bit);
+  Whiten(b);
+  PlayEmf(e.Finish(3, 1), b);
+  EXPECT_EQ(b.GetPixel(0, 0), RGB(0x12, 0x34, 0x56));
+  EXPECT_EQ(b.GetPixel(1, 0), clWhite);
+  EXPECT_EQ(b.GetPixel(2, 0), kRed);
+}
+
+TEST(MetafileEmf, ClockwiseArcIsTheCanvasArcReversed) {
+  EmfBuilder e;
+  e.Rec(57, {2});  // AD_CLOCKWISE
+  e.Rec(45, {1, 1, 15, 13, 15, 7, 8, 1});
+  TBitmap b(16, 14, pf24bit);
+  Whiten(b);
+  PlayEmf(e.Finish(16, 14), b);
+  TBitmap want(16, 14, pf24bit);
+  Whiten(want);
+  want.Canvas().Arc(1, 1, 15, 13, 8, 1, 15, 7);
+  int differing = 0, inked = 0;
+  for (int y = 0; y < 14; ++y)
+    for (int x = 0; x < 16; ++x) {
+      differing += b.GetPixel(x, y) != want.GetPixel(x, y);
+      inked += b.GetPixel(x, y) == clBlack;
+    }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(inked, 15);  // three quarters of the outline
+}
+
+// Bounding box of the pixels that are not white.
+TRect InkBox(const TBitmap& b) {
+  TRect r(b.GetWidth(), b.GetHeight(), -1, -1);
+  for (int y = 0; y < b.GetHeight(); ++y)
+    for (int x = 0; x < b.GetWidth(); ++x)
+      if (b.GetPixel(x, y) != clWhite) {
+        r.Left = std::min(r.Left, x);
+        r.Top = std::min(r.Top, y);
+        r.Right = std::max(r.Right, x + 1);
+        r.Bottom = std::max(r.Bottom, y + 1);
+      }
+  return r;
+}
+
+std::vector<uint8_t> FontRecord(int height) {
+  std::vector<uint8_t> font(4, 0);
+  font[0] = 1;
+  for (int32_t v : {height, 0, 0, 0, 400}) Put32(font, uint32_t(v));
+  font.resize(font.size() + 8, 0);
+  for (char16_t c : std::u16string(u"Liberation Sans")) Put16(font, c);
+  font.resize(4 + 92, 0);
+  return font;
+}
+
+TEST(MetafileEmf, TextAlignment) {
+  auto play = [](int32_t align) {
+    EmfBuilder e;
+    e.Raw(kCreateFont, FontRecord(-20)).Rec(kSelectObject, {1});
+    e.Rec(kSetBkMode, {1}).Rec(kSetTextAlign, {align});
+    e.Raw(kExtTextOutW, TextRecord(40, 30, u"HH"));
+    auto b = std::make_unique<TBitmap>(80, 50, pf24bit);
+    Whiten(*b);
+    PlayEmf(e.Finish(80, 50), *b);
+    return InkBox(*b);
+  };
+  TRect top = play(0), base = play(24), right = play(2), centre = play(6);
+  EXPECT_GE(top.Top, 30);  // below the reference point
+  // On the baseline: capitals end at it (within a pixel).
+  EXPECT_GE(base.Bottom, 29);
+  EXPECT_LE(base.Bottom, 31);
+  EXPECT_LT(right.Right, 41);  // left of the reference point
+  EXPECT_GE(right.Right, 36);
+  int mid2 = centre.Left + centre.Right;  // twice the middle
+  EXPECT_NEAR(mid2, 80, 3);
+}
+
 // ---------------------------------------------------------------------------
 // WMF playback
 
@@ -625,6 +853,52 @@ TEST(MetafileWmf, RecordSizesAreChecked) {
   bytes[bytes.size() - 1] = 0x06;
   PlayWmf(bytes, b);
   ExpectBox(b, 0, 0, 5, 5, kRed);
+}
+
+TEST(MetafileWmf, RegionsFillAndClip) {
+  // A region of one scan, rows 2..4, spans 1..3 and 6..7.
+  std::vector<int32_t> region = {0, 6, 0, 0, 0, 1, 0, 1, 2, 8, 5,  // header, bounds
+                                 4, 2, 5, 1, 4, 6, 8, 4};          // the scan
+  WmfBuilder w;
+  std::vector<uint8_t> bytes;
+  for (int32_t v : region) Put16(bytes, uint32_t(v) & 0xFFFF);
+  w.Raw(0x06FF, bytes);   // slot 0
+  Brush(w, kGreen);       // slot 1
+  w.Rec(0x0228, {0, 1});  // FILLREGION region 0, brush 1
+  Brush(w, kRed).Rec(kWSelectObject, {2});
+  w.Rec(0x012C, {0});                               // SELECTCLIPREGION: clip to it
+  w.Rec(kWPatBlt, {0x0021, 0x00F0, 10, 10, 0, 0});  // red where the region is
+  w.Rec(0x012C, {7});                               // no such region: clip removed
+  w.Rec(kWPatBlt, {0x0021, 0x00F0, 1, 10, 9, 0});   // the last row, red
+  TBitmap b(10, 10, pf24bit);
+  PlayWmf(w.Finish(true, 10, 10, 96), b);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 10; ++x) {
+      bool in = y >= 2 && y < 5 && ((x >= 1 && x < 4) || (x >= 6 && x < 8));
+      ASSERT_EQ(b.GetPixel(x, y), in || y == 9 ? kRed : clWhite) << x << "," << y;
+    }
+}
+
+TEST(MetafileWmf, ExtTextOutPlacesCharactersAtTheirAdvances) {
+  // "II" with advances of 30 and 0 units: two strokes 30 pixels apart.
+  std::vector<uint8_t> p;
+  for (int v : {10, 5, 2, 0}) Put16(p, uint32_t(v));  // y, x, length, options
+  p.push_back('I');
+  p.push_back('I');
+  for (int v : {30, 0}) Put16(p, uint32_t(v));
+  WmfBuilder w;
+  w.Rec(0x0102, {1});  // transparent background
+  w.Raw(0x0A32, p);
+  TBitmap b(60, 30, pf24bit);
+  PlayWmf(w.Finish(true, 60, 30, 96), b);
+  TRect box = InkBox(b);
+  ASSERT_GT(box.Right, box.Left);
+  EXPECT_GE(box.Left, 5);
+  EXPECT_GT(box.Right - box.Left, 25);  // the second stroke 30 pixels on
+  EXPECT_LT(box.Right, 5 + 30 + 12);
+  // Nothing inked in the gap between the two characters.
+  for (int x = box.Left + 8; x < box.Left + 25; ++x)
+    for (int y = 0; y < 30; ++y) ASSERT_EQ(b.GetPixel(x, y), clWhite) << x << "," << y;
 }
 
 // ---------------------------------------------------------------------------
