@@ -46,9 +46,9 @@
 //     runs along pixel corners (the point (x, y) stands for the corner at
 //     the top-left of pixel (x, y)), so a horizontal line of width 4 through
 //     y = 5 covers rows 3..6;
-//   - a Polyline or a Polygon outline paints each pixel once, however many
-//     segments cover it (so XOR pens do not cancel at the joins); single
-//     LineTo calls paint their own capsules.
+//   - a Polyline or a Polygon outline (of any width) paints each pixel
+//     once, however many segments cover it, so XOR pens do not cancel at
+//     joins and crossings; separate LineTo calls paint their own pixels.
 // Closed shapes (Rectangle, RoundRect, Ellipse, Chord, Pie, Polygon):
 //   - the brush fills the inside and the pen draws the outline, both in the
 //     pen mode, each pixel painted once (the outline wins);
@@ -64,8 +64,13 @@
 //     axes, touches all four sides and has the flat ends of a midpoint
 //     ellipse; its width-1 outline is the set of its pixels that have a 4-
 //     neighbour outside it;
-//   - RoundRect uses the quarters of the W3 x H3 corner ellipse at the
-//     corners and straight sides between them;
+//   - RoundRect uses the quarters of the w x h corner ellipse at the
+//     corners and straight sides between them; a wide pen with round joins
+//     rounds a Rectangle's outer corners the same way (a w x w ellipse);
+//   - dashed pens on curved outlines follow the outline's pixels in the
+//     order of their angle about the centre, counter-clockwise from the
+//     right (from the start ray for arcs); dashed rectangles are drawn as a
+//     closed polyline through the four corner pixels;
 //   - Arc, Chord and Pie take the part of the outline counter-clockwise (as
 //     seen on the screen) from the ray towards the start point to the ray
 //     towards the end point, pixel centres on a ray included; equal rays
@@ -78,7 +83,8 @@
 //   - TextOut(x, y) puts the top-left corner of the text cell at (x, y);
 //     the baseline lies the font's ascent below it; the font's escapement
 //     (tenths of a degree, counter-clockwise) turns the whole cell about
-//     (x, y);
+//     the pixel corner (x, y), so at 90 degrees the pixel at offset (u, v)
+//     from the corner lands at (v, -u - 1);
 //   - glyphs are placed at whole-pixel advances (hinted, no kerning);
 //     TextWidth is their sum, TextHeight the ascent plus the descent
 //     (usWinAscent and usWinDescent of the face scaled and rounded up);
@@ -91,6 +97,9 @@
 //   - "Arial", "Times New Roman" and "Courier New" are the metric-compatible
 //     Liberation Sans, Serif and Mono; any family fontconfig knows can be
 //     named; an unknown family falls back to DejaVu Sans.
+// DrawEdge draws the platform's two-line borders (see DrawEdge below);
+// BF_SOFT is accepted and draws like the plain border, BF_DIAGONAL is not
+// supported (nothing is drawn for diagonal-only flags).
 // Limits: coordinates are clamped to +-2^27, pen widths to 10000, and text
 // of more than 1 MiB is not drawn (its extent is 0).  Work is bounded by the
 // visible area, not by the coordinates.

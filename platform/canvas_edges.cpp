@@ -30,10 +30,11 @@ void TCanvas::FrameRect(const TRect& rect) {
   if (!bitmap_ || rect.IsEmpty() || brush_.GetStyle() == bsClear) return;
   Ink ink = BrushInk(pmCopy);
   PaintInk(rect.Top, rect.Left, rect.Right, ink);
-  if (rect.Height() > 1) PaintInk(rect.Bottom - 1, rect.Left, rect.Right, ink);
-  for (int32_t y = rect.Top + 1; y < rect.Bottom - 1; ++y) {
+  if (int64_t(rect.Bottom) - rect.Top > 1) PaintInk(rect.Bottom - 1, rect.Left, rect.Right, ink);
+  int32_t y0 = std::max(rect.Top + 1, 0), y1 = std::min(rect.Bottom - 1, bitmap_->GetHeight());
+  for (int32_t y = y0; y < y1; ++y) {
     PaintInk(y, rect.Left, rect.Left + 1, ink);
-    if (rect.Width() > 1) PaintInk(y, rect.Right - 1, rect.Right, ink);
+    if (int64_t(rect.Right) - rect.Left > 1) PaintInk(y, rect.Right - 1, rect.Right, ink);
   }
 }
 
@@ -47,11 +48,11 @@ void TCanvas::DrawFocusRect(const TRect& rect) {
     for (int32_t x = x0 + ((x0 + y) & 1); x < x1; x += 2) PaintInk(y, x, x + 1, ink);
   };
   dots(rect.Top, rect.Left, rect.Right);
-  if (rect.Height() > 1) dots(rect.Bottom - 1, rect.Left, rect.Right);
+  if (int64_t(rect.Bottom) - rect.Top > 1) dots(rect.Bottom - 1, rect.Left, rect.Right);
   int32_t y0 = std::max(rect.Top + 1, 0), y1 = std::min(rect.Bottom - 1, bitmap_->GetHeight());
   for (int32_t y = y0; y < y1; ++y) {
     dots(y, rect.Left, rect.Left + 1);
-    if (rect.Width() > 1) dots(y, rect.Right - 1, rect.Right);
+    if (int64_t(rect.Right) - rect.Left > 1) dots(y, rect.Right - 1, rect.Right);
   }
 }
 

@@ -72,7 +72,11 @@ struct GlyphPainter {
 
   void Paint(const fonts::Glyph& g, int ox, int oy) {
     uint8_t b = GetBValue(colour), gr = GetGValue(colour), r = GetRValue(colour);
-    for (int j = 0; j < g.rows; ++j) {
+    // Only the glyph rows inside the limit are visited.
+    int64_t first = int64_t(oy) - g.top;
+    int j0 = int(std::clamp<int64_t>(limit.Top - first, 0, g.rows));
+    int j1 = int(std::clamp<int64_t>(limit.Bottom - first, 0, g.rows));
+    for (int j = j0; j < j1; ++j) {
       int y = oy - g.top + j, x0 = ox + g.left;
       const uint8_t* cov = g.coverage.data() + size_t(j) * size_t(g.width);
       Visible(y, x0, x0 + g.width, [&](int a, int e) {
@@ -151,11 +155,17 @@ void TCanvas::TextRun(int x, int y, const std::string& text, const TRect* frame)
     if (BackgroundOpaque() && !frame) fill_cell(0, height, ColorToRGB(brush_.GetColor()));
     bool mono = bits == 1;
     int64_t u = 0;
+    // A glyph lies within two em sizes of its origin: those farther from
+    // the visible area are not even rendered.
+    int64_t reach = 2 * int64_t(face.EmPixels()) + 2;
     for (char32_t ch : chars) {
-      const fonts::Glyph& g = face.Render(ch, tenths, mono);
       TPoint o = tf.Map(double(u), double(asc));
-      if (!g.coverage.empty()) painter.Paint(g, o.x, o.y);
       u += face.Advance(ch);
+      if (o.x + reach < limit.Left || o.x - reach >= limit.Right || o.y + reach < limit.Top ||
+          o.y - reach >= limit.Bottom)
+        continue;
+      const fonts::Glyph& g = face.Render(ch, tenths, mono);
+      if (!g.coverage.empty()) painter.Paint(g, o.x, o.y);
     }
     if (font_.HasStyle(fsUnderline)) {
       double v = asc + face.UnderlineOffset();
@@ -170,7 +180,7 @@ void TCanvas::TextRun(int x, int y, const std::string& text, const TRect* frame)
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
   TextRun(x, y, text, nullptr);
-  MoveTo(x + TextWidth(text), y);
+  MoveTo(raster::ClampCoord(int64_t(x) + TextWidth(text)), y);
 }
 
 void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {
