@@ -422,6 +422,9 @@ class TCanvas : public TObject {
   using Spans = std::vector<raster::RowSpan>;
   void StrokePath(const TPoint* points, int count, bool closed, Spans& on, Spans& gap);
   void StrokeThin(TPoint a, TPoint b, Spans& on, Spans& gap);
+  // Solid copy-mode width-1 line on an unclipped 24/32-bit bitmap, written
+  // straight into the rows; false when those conditions do not hold.
+  bool FastThinLine(TPoint a, TPoint b);
   // Paints fill (brush), gap (background) and on (pen), each pixel once,
   // the pen winning over the gaps and both over the fill.
   void PaintLayers(Spans& fill, Spans& on, Spans& gap);

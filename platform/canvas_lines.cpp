@@ -1,6 +1,7 @@
 // Lines of TCanvas: MoveTo/LineTo, Polyline, the pen's dash patterns and wide
 // pens, and LineDDA.
 #include <algorithm>
+#include <cstring>
 
 #include "platform/bitmap.h"
 #include "platform/canvas.h"
@@ -90,16 +91,37 @@ void TCanvas::StrokeThin(TPoint a, TPoint b, Spans& on, Spans& gap) {
                    i1);
   {
     RunCollector pen(on), back(gap);
-    for (int64_t i = i0; i < i1; ++i) {
-      TPoint p = line.Pixel(i);
-      if (p.x < vis.Left || p.x >= vis.Right || p.y < vis.Top || p.y >= vis.Bottom) continue;
+    line.Walk(i0, i1, [&](int64_t i, int32_t x, int32_t y) {
+      if (x < vis.Left || x >= vis.Right || y < vis.Top || y >= vis.Bottom) return;
       if (!dash || DashOn(*dash, dash_pos_ + i))
-        pen.Add(p.x, p.y);
+        pen.Add(x, y);
       else if (keep_gaps)
-        back.Add(p.x, p.y);
-    }
+        back.Add(x, y);
+    });
   }
   if (dash) dash_pos_ = int((dash_pos_ + line.n) % dash->period);
+}
+
+bool TCanvas::FastThinLine(TPoint a, TPoint b) {
+  int bits = StorageBitCount(bitmap_->GetPixelFormat());
+  if (clip_ || pen_.GetWidth() != 1 || pen_.GetMode() != pmCopy ||
+      (pen_.GetStyle() != psSolid && pen_.GetStyle() != psInsideFrame) ||
+      (bits != 24 && bits != 32))
+    return false;
+  raster::ThinLine line(a, b);
+  int w = bitmap_->GetWidth(), h = bitmap_->GetHeight();
+  int64_t i0 = 0, i1 = 0;
+  line.StepRange(0, line.x_major ? w : h, i0, i1);
+  TColor c = ColorToRGB(pen_.GetColor());
+  uint8_t px[4] = {GetBValue(c), GetGValue(c), GetRValue(c), 0};
+  uint8_t* base = bitmap_->ScanLine(0);
+  int64_t stride = bitmap_->RowBytes();
+  size_t bytes = size_t(bits / 8);
+  line.Walk(i0, i1, [&](int64_t, int32_t x, int32_t y) {
+    if (x >= 0 && x < w && y >= 0 && y < h)
+      std::memcpy(base + stride * y + int64_t(x) * int64_t(bytes), px, bytes);
+  });
+  return true;
 }
 
 void TCanvas::StrokePath(const TPoint* points, int count, bool closed, Spans& on, Spans& gap) {
@@ -119,7 +141,23 @@ void TCanvas::StrokePath(const TPoint* points, int count, bool closed, Spans& on
 }
 
 void TCanvas::PaintSpans(const Spans& spans, const Ink& ink) {
-  for (const RowSpan& s : spans) PaintInk(s.y, s.l, s.r, ink);
+  int bits = bitmap_ ? StorageBitCount(bitmap_->GetPixelFormat()) : 0;
+  if (clip_ || ink.hatch || ink.mode != pmCopy || (bits != 24 && bits != 32) || spans.empty()) {
+    for (const RowSpan& s : spans) PaintInk(s.y, s.l, s.r, ink);
+    return;
+  }
+  // Solid copy onto unclipped 24/32-bit rows: bytes written in place.
+  uint8_t px[4] = {uint8_t(ink.value), uint8_t(ink.value >> 8), uint8_t(ink.value >> 16), 0};
+  int w = bitmap_->GetWidth(), h = bitmap_->GetHeight();
+  size_t bytes = size_t(bits / 8);
+  uint8_t* base = bitmap_->ScanLine(0);
+  int64_t stride = bitmap_->RowBytes();
+  for (const RowSpan& s : spans) {
+    if (s.y < 0 || s.y >= h) continue;
+    int x0 = std::max(s.l, 0), x1 = std::min(s.r, w);
+    uint8_t* p = base + stride * s.y + int64_t(x0) * int64_t(bytes);
+    for (int x = x0; x < x1; ++x, p += bytes) std::memcpy(p, px, bytes);
+  }
 }
 
 void TCanvas::PaintLayers(Spans& fill, Spans& on, Spans& gap) {
@@ -147,19 +185,20 @@ void TCanvas::MoveTo(int x, int y) {
 void TCanvas::LineTo(int x, int y) {
   TPoint to = raster::ClampPoint(TPoint(x, y));
   if (bitmap_ && !bitmap_->Empty()) {
-    TPoint path[2] = {pen_pos_, to};
-    Spans on, gap, fill;
-    StrokePath(path, 2, false, on, gap);
-    if (pen_.GetWidth() <= 1) {
-      // One line's pixels are distinct: paint them as gathered.
-      Ink back;
-      back.value = bitmap_->ColorToPixelValue(ColorToRGB(brush_.GetColor()));
-      back.mode = pen_.GetMode();
-      PaintSpans(gap, back);
-      PaintSpans(on, PenInk());
-    } else {
-      PaintLayers(fill, on, gap);
+    if (FastThinLine(pen_pos_, to)) {
+      pen_pos_ = to;
+      return;
     }
+    TPoint path[2] = {pen_pos_, to};
+    Spans on, gap;
+    StrokePath(path, 2, false, on, gap);
+    // One line's pixels are distinct, and a capsule's rows come in order:
+    // paint them as gathered.
+    Ink back;
+    back.value = bitmap_->ColorToPixelValue(ColorToRGB(brush_.GetColor()));
+    back.mode = pen_.GetMode();
+    PaintSpans(gap, back);
+    PaintSpans(on, PenInk());
   }
   pen_pos_ = to;
 }
@@ -176,10 +215,7 @@ void TCanvas::Polyline(const TPoint* points, int count) {
 
 void LineDDA(int x1, int y1, int x2, int y2, const std::function<void(int, int)>& fn) {
   raster::ThinLine line(TPoint(x1, y1), TPoint(x2, y2));
-  for (int64_t i = 0; i < line.n; ++i) {
-    TPoint p = line.Pixel(i);
-    fn(p.x, p.y);
-  }
+  line.Walk(0, line.n, [&](int64_t, int32_t x, int32_t y) { fn(x, y); });
 }
 
 }  // namespace pictavo

@@ -27,19 +27,22 @@ int64_t ISqrt(i128 v) {
 struct Capsule {
   int64_t ax, ay, bx, by, r;
 
+  // Every difference stays below 2^30 (coordinates are clamped to 2^27 and
+  // doubled), so products fit in 64 bits and squares of them in 128.
   bool Inside(int64_t px, int64_t py) const {
     int64_t vx = px - ax, vy = py - ay, dx = bx - ax, dy = by - ay;
-    i128 dot = i128(vx) * dx + i128(vy) * dy;
-    i128 len2 = i128(dx) * dx + i128(dy) * dy;
-    i128 r2 = i128(r) * r;
-    if (dot <= 0) return i128(vx) * vx + i128(vy) * vy < r2;
+    int64_t dot = vx * dx + vy * dy, len2 = dx * dx + dy * dy, r2 = r * r;
+    if (dot <= 0) return vx * vx + vy * vy < r2;
     if (dot >= len2) {
       int64_t wx = px - bx, wy = py - by;
-      return i128(wx) * wx + i128(wy) * wy < r2;
+      return wx * wx + wy * wy < r2;
     }
-    // Below 2^60 each, so the squares fit in 128 bits.
-    i128 cross = i128(dx) * vy - i128(dy) * vx;
-    return cross * cross < r2 * len2;
+    int64_t cross = dx * vy - dy * vx;
+    // Decided in double precision unless it is close, then exactly.
+    double c2 = double(cross) * double(cross), rl = double(r2) * double(len2);
+    if (c2 < rl * (1 - 1e-9)) return true;
+    if (c2 > rl * (1 + 1e-9)) return false;
+    return i128(cross) * cross < i128(r2) * len2;
   }
 
   // The real interval of X on row py where the capsule lies (lo > hi: none).
@@ -127,14 +130,6 @@ ThinLine::ThinLine(TPoint from, TPoint to) : a(ClampPoint(from)), b(ClampPoint(t
   n = std::max(dx, dy);
 }
 
-TPoint ThinLine::Pixel(int64_t i) const {
-  int64_t dmaj = x_major ? int64_t(b.x) - a.x : int64_t(b.y) - a.y;
-  int64_t dmin = x_major ? int64_t(b.y) - a.y : int64_t(b.x) - a.x;
-  int64_t major = (x_major ? a.x : a.y) + (dmaj < 0 ? -i : i);
-  int64_t minor = (x_major ? a.y : a.x) + CeilDiv(2 * i * dmin - n, 2 * n);
-  return x_major ? TPoint(int32_t(major), int32_t(minor)) : TPoint(int32_t(minor), int32_t(major));
-}
-
 void ThinLine::StepRange(int32_t lo, int32_t hi, int64_t& i0, int64_t& i1) const {
   int64_t start = x_major ? a.x : a.y;
   int64_t end = x_major ? b.x : b.y;
@@ -150,8 +145,12 @@ void ThinLine::StepRange(int32_t lo, int32_t hi, int64_t& i0, int64_t& i1) const
 }
 
 void NormaliseSpans(std::vector<RowSpan>& spans) {
-  std::sort(spans.begin(), spans.end(),
-            [](const RowSpan& p, const RowSpan& q) { return p.y != q.y ? p.y < q.y : p.l < q.l; });
+  auto before = [](const RowSpan& p, const RowSpan& q) {
+    return p.y != q.y ? p.y < q.y : p.l < q.l;
+  };
+  // Spans of one segment or shape usually arrive in order.
+  if (!std::is_sorted(spans.begin(), spans.end(), before))
+    std::sort(spans.begin(), spans.end(), before);
   size_t out = 0;
   for (size_t i = 0; i < spans.size(); ++i) {
     if (out > 0 && spans[out - 1].y == spans[i].y && spans[i].l <= spans[out - 1].r) {
@@ -192,10 +191,24 @@ void CapsuleSpans(TPoint a, TPoint b, int w, const TRect& limit, std::vector<Row
     double lo, hi;
     c.RowInterval(double(py), lo, hi);
     if (lo > hi) continue;
-    int64_t xl = int64_t(std::floor((lo - 1) / 2)) - 1, xr = int64_t(std::ceil((hi - 1) / 2)) + 1;
-    while (xl <= xr && !c.Inside(2 * xl + 1, py)) ++xl;
-    while (xr >= xl && !c.Inside(2 * xr + 1, py)) --xr;
-    if (xl > xr) continue;
+    // The first and last centres strictly inside the estimate, then moved
+    // by the exact test (the row of a capsule is one interval).
+    int64_t xl = int64_t(std::floor((lo - 1) / 2)) + 1, xr = int64_t(std::ceil((hi - 1) / 2)) - 1;
+    if (xl > xr) xl = xr = int64_t(std::floor((lo + hi) / 4));
+    auto in = [&](int64_t x) { return c.Inside(2 * x + 1, py); };
+    if (in(xl)) {
+      while (in(xl - 1)) --xl;
+    } else {
+      int64_t stop = std::max(xr, xl) + 64;  // beyond any rounding of the estimate
+      while (xl <= stop && !in(xl)) ++xl;
+      if (xl > stop) continue;
+    }
+    if (xr < xl) xr = xl;
+    if (in(xr)) {
+      while (in(xr + 1)) ++xr;
+    } else {
+      while (xr > xl && !in(xr)) --xr;
+    }
     PushClipped(out, y, xl, xr + 1, limit);
   }
 }

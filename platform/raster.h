@@ -20,16 +20,49 @@ int64_t CeilDiv(int64_t n, int64_t d);
 int64_t FloorDiv(int64_t n, int64_t d);
 
 // The width-1 line from a to b: n steps along the longer axis; step i lights
-// Pixel(i).  Ties of the minor axis go to the smaller coordinate.
+// the minor coordinate a + ceil((2 i d - n) / 2n), the nearest one with ties
+// to the smaller coordinate.
 struct ThinLine {
   TPoint a, b;
   int64_t n = 0;  // number of pixels (the end point is excluded)
   bool x_major = true;
   ThinLine(TPoint from, TPoint to);
-  TPoint Pixel(int64_t i) const;
   // Steps whose major coordinate lies in lo..hi-1 (empty when none).
   void StepRange(int32_t lo, int32_t hi, int64_t& i0, int64_t& i1) const;
+  // Calls fn(i, x, y) for steps i0..i1-1, stepping the minor coordinate
+  // with an error term instead of a division per pixel.
+  template <typename Fn>
+  void Walk(int64_t i0, int64_t i1, Fn&& fn) const;
 };
+
+template <typename Fn>
+void ThinLine::Walk(int64_t i0, int64_t i1, Fn&& fn) const {
+  if (i0 >= i1) return;
+  int64_t dmaj = x_major ? int64_t(b.x) - a.x : int64_t(b.y) - a.y;
+  int64_t dmin = x_major ? int64_t(b.y) - a.y : int64_t(b.x) - a.x;
+  int64_t smaj = dmaj < 0 ? -1 : 1, two_n = 2 * n;
+  int64_t major = (x_major ? a.x : a.y) + smaj * i0;
+  // minor offset q = ceil(num / 2n) with num = 2 i dmin - n; r = num - 2n q
+  // stays in (-2n, 0].
+  int64_t num = 2 * i0 * dmin - n;
+  int64_t q = CeilDiv(num, two_n), r = num - two_n * q;
+  int64_t minor0 = x_major ? a.y : a.x;
+  for (int64_t i = i0; i < i1; ++i, major += smaj) {
+    int64_t minor = minor0 + q;
+    if (x_major)
+      fn(i, int32_t(major), int32_t(minor));
+    else
+      fn(i, int32_t(minor), int32_t(major));
+    r += 2 * dmin;
+    if (r > 0) {
+      ++q;
+      r -= two_n;
+    } else if (r <= -two_n) {
+      --q;
+      r += two_n;
+    }
+  }
+}
 
 // One run of a row: pixels l..r-1 of row y.
 struct RowSpan {

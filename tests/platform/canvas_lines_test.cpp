@@ -87,6 +87,31 @@ TEST(CanvasLine, LineDDAVisitsThePixelsOfLineTo) {
   }
 }
 
+TEST(CanvasLine, DirectAndSpanPathsAgree) {
+  // Unclipped copy-mode lines and fills are written straight into the rows;
+  // a clip covering everything sends the same work through the span painter.
+  std::mt19937 rng(3);
+  std::uniform_int_distribution<int> d(-20, 60);
+  for (TPixelFormat f : {pf24bit, pf32bit}) {
+    TBitmap direct(41, 37, f), spans(41, 37, f);
+    spans.Canvas().IntersectClipRect(Rect(-100, -100, 100, 100));
+    for (int k = 0; k < 100; ++k) {
+      TPoint a(d(rng), d(rng)), b(d(rng), d(rng));
+      TColor c = RGB(uint8_t(k * 37), uint8_t(k * 11), uint8_t(255 - k));
+      for (TBitmap* t : {&direct, &spans}) {
+        t->Canvas().Pen().SetColor(c);
+        t->Canvas().Pen().SetWidth(1 + k % 4);
+        t->Canvas().Brush().SetColor(~c & 0xFFFFFF);
+        t->Canvas().MoveTo(a.x, a.y);
+        t->Canvas().LineTo(b.x, b.y);
+        if (k % 10 == 0) t->Canvas().Ellipse(a.x, a.y, b.x, b.y);
+      }
+    }
+    for (int y = 0; y < 37; ++y)
+      for (int x = 0; x < 41; ++x) ASSERT_EQ(direct.GetPixel(x, y), spans.GetPixel(x, y));
+  }
+}
+
 TEST(CanvasLine, PenPositionAndPolylineVertices) {
   TBitmap b(13, 11, pf24bit);
   Fill(b, clBlack);
