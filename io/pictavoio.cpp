@@ -460,15 +460,6 @@ void TPictavoIO::SaveToStreamPXM(TStream& stream) {
   SaveStreamBuiltin(ftPXM, stream);
 }
 
-void TPictavoIO::ImportMetafile(const std::string& name, int width, int height) {
-  (void)name;
-  Aborting = false;
-  if (width == 0 || height == 0) return;
-  ClearLists();
-  // No metafile player yet: the import cannot be done.
-  Aborting = true;
-}
-
 // ---------------------------------------------------------------------------
 // Dispatch
 

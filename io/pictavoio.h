@@ -123,8 +123,7 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   void ParamsFromStream(TStream& stream);
   void ParamsFromStreamFormat(TStream& stream, int32_t fileType);
 
-  // Metafile import needs the platform metafile player, which has not landed:
-  // it checks its arguments and then sets Aborting.
+  // Renders a WMF or EMF file into the target (io/pictavoio_metafile.cpp).
   void ImportMetafile(const std::string& name, int width, int height);
 
   // After a load: the view's Update and ImageChange when a view is attached,
