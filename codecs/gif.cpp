@@ -15,11 +15,10 @@
 #include "core/conversions.h"
 #include "core/pvutils.h"
 #include "core/streamreader.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/codec_table.h"
+#include "formats/registry.h"
 #include "platform/exceptions.h"
 
-#include "codecs/quantize.h"
 
 namespace pictavo {
 

@@ -10,8 +10,8 @@
 #include "codecs/raster_common.h"
 #include "core/pvutils.h"
 #include "core/streamreader.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/codec_table.h"
+#include "formats/registry.h"
 
 namespace pictavo {
 

@@ -21,8 +21,8 @@
 
 #include "core/conversions.h"
 #include "core/pvutils.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/codec_table.h"
+#include "formats/registry.h"
 #include "platform/exceptions.h"
 
 namespace pictavo {

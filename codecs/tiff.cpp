@@ -9,8 +9,8 @@
 
 #include "codecs/tiff_internal.h"
 #include "core/streamreader.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/codec_table.h"
+#include "formats/registry.h"
 #include "platform/exceptions.h"
 
 namespace pictavo {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "io/codec_table.h"
+#include "formats/codec_table.h"
 #include "platform/exceptions.h"
 
 namespace pictavo {

@@ -9,7 +9,7 @@
 #include "apps/pictavo/info_details.h"
 #include "apps/pictavo/registry.h"
 #include "codecs/jpeg.h"
-#include "io/registry.h"
+#include "formats/registry.h"
 #include "platform/exceptions.h"
 
 namespace pictavo::cli {

@@ -8,8 +8,8 @@
 #include "apps/pictavo/info_details.h"
 #include "apps/pictavo/registry.h"
 #include "codecs/tiff.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/codec_table.h"
+#include "formats/registry.h"
 
 namespace pictavo::cli {
 namespace {

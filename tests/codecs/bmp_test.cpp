@@ -12,8 +12,8 @@
 
 #include "codecs/quantize.h"
 #include "core/streamreader.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/codec_table.h"
+#include "formats/registry.h"
 #include "platform/canvas.h"
 
 namespace pictavo {

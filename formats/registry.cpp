@@ -1,4 +1,4 @@
-#include "io/registry.h"
+#include "formats/registry.h"
 
 #include <algorithm>
 #include <cctype>
@@ -74,7 +74,8 @@ void PVFileFormatAdd(const TPVFileFormatInfo& info) {
 
 void PVFileFormatRemove(int32_t fileType) {
   auto& reg = Registry();
-  auto it = std::find_if(reg.begin(), reg.end(), [&](const auto& e) { return e->FileType == fileType; });
+  auto it =
+      std::find_if(reg.begin(), reg.end(), [&](const auto& e) { return e->FileType == fileType; });
   if (it != reg.end()) reg.erase(it);
 }
 
@@ -104,7 +105,9 @@ int PVFileFormatGetExtCount(int32_t fileType) {
   return info ? static_cast<int>(SplitExtensions(info->Extensions).size()) : 0;
 }
 
-int PVFileFormatCount() { return static_cast<int>(Registry().size()); }
+int PVFileFormatCount() {
+  return static_cast<int>(Registry().size());
+}
 
 const TPVFileFormatInfo* PVFileFormatAt(int index) {
   auto& reg = Registry();

@@ -1,4 +1,4 @@
-#include "io/codec_table.h"
+#include "formats/codec_table.h"
 
 #include <map>
 
@@ -11,7 +11,9 @@ std::map<int32_t, TBuiltinCodec>& Table() {
 }
 }  // namespace
 
-void PVRegisterBuiltinCodec(int32_t fileType, const TBuiltinCodec& codec) { Table()[fileType] = codec; }
+void PVRegisterBuiltinCodec(int32_t fileType, const TBuiltinCodec& codec) {
+  Table()[fileType] = codec;
+}
 
 const TBuiltinCodec* PVBuiltinCodec(int32_t fileType) {
   auto it = Table().find(fileType);
