@@ -11,14 +11,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "codecs/builtin_formats.h"
 #include "codecs/quantize.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
 #include "core/streamreader.h"
-#include "formats/codec_table.h"
 #include "formats/registry.h"
 #include "platform/exceptions.h"
-
 
 namespace pictavo {
 
@@ -813,4 +812,19 @@ void GifWriteAdapter(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
 
 }  // namespace pictavo
 
-PICTAVO_REGISTER_CODEC(ftGIF, pictavo::GifReadAdapter, pictavo::GifWriteAdapter, nullptr)
+namespace pictavo {
+
+const TPVFormatDef& PVFormatGIF() {
+  static constexpr TPVFormatExt kExtensions[] = {{"GIF", pvExtAll}};
+  static constexpr TPVSignature kSignatures[] = {
+      {4, 13, [](const uint8_t* h) { return std::memcmp(h, "GIF", 3) == 0; }}};
+  static const TPVFormatDef def{.FileType = ftGIF,
+                                .Description = "CompuServe Bitmap",
+                                .Extensions = kExtensions,
+                                .Signatures = kSignatures,
+                                .Codec = {GifReadAdapter, GifWriteAdapter, nullptr},
+                                .StreamLoadSetsResolution = false};
+  return def;
+}
+
+}  // namespace pictavo

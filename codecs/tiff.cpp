@@ -7,9 +7,9 @@
 #include <set>
 #include <vector>
 
+#include "codecs/builtin_formats.h"
 #include "codecs/tiff_internal.h"
 #include "core/streamreader.h"
-#include "formats/codec_table.h"
 #include "formats/registry.h"
 #include "platform/exceptions.h"
 
@@ -240,4 +240,22 @@ void WriteAdapter(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProg
 
 }  // namespace pictavo
 
-PICTAVO_REGISTER_CODEC(ftTIFF, ::pictavo::ReadAdapter, ::pictavo::WriteAdapter, nullptr)
+namespace pictavo {
+
+const TPVFormatDef& PVFormatTIFF() {
+  static constexpr TPVFormatExt kExtensions[] = {{"TIF", pvExtAll}, {"TIFF", pvExtAll}};
+  static constexpr TPVSignature kSignatures[] = {
+      {9, 12, [](const uint8_t* h) { return PVHeadText(h, 5) == "TIFF"; }},
+      {10, 8, [](const uint8_t* h) {
+         return (h[0] == 'I' && h[1] == 'I') || (h[0] == 'M' && h[1] == 'M');
+       }}};
+  static const TPVFormatDef def{.FileType = ftTIFF,
+                                .Description = "TIFF Bitmap",
+                                .Extensions = kExtensions,
+                                .Signatures = kSignatures,
+                                .Codec = {::pictavo::ReadAdapter, ::pictavo::WriteAdapter, nullptr},
+                                .BlockTag = "TIFF"};
+  return def;
+}
+
+}  // namespace pictavo

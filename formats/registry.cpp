@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "formats/codec_table.h"
+
 namespace pictavo {
 
 namespace {
@@ -26,32 +28,18 @@ std::vector<std::string> SplitExtensions(const std::string& list) {
   return parts;
 }
 
+// One row per built-in format, from its description.
 std::vector<std::unique_ptr<TPVFileFormatInfo>> BuiltIn() {
-  struct Row {
-    int32_t key;
-    const char* description;
-    const char* extensions;
-  };
-  static const Row rows[] = {
-      {ftTIFF, "TIFF Bitmap", "TIF;TIFF"},
-      {ftGIF, "CompuServe Bitmap", "GIF"},
-      {ftJPEG, "JPEG Bitmap", "JPG;JPEG;JPE"},
-      {ftPCX, "PaintBrush", "PCX"},
-      {ftBMP, "Windows Bitmap", "BMP;DIB;RLE"},
-      {ftICO, "Windows Icon", "ICO"},
-      {ftCUR, "Windows Cursor", "CUR"},
-      {ftPNG, "Portable Network Graphics", "PNG"},
-      {ftWMF, "Windows Metafile", "WMF"},
-      {ftEMF, "Enhanced Windows Metafile", "EMF"},
-      {ftTGA, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX"},
-      {ftPXM, "Portable Pixmap, GreyMap, BitMap", "PXM;PPM;PGM;PBM"},
-  };
   std::vector<std::unique_ptr<TPVFileFormatInfo>> list;
-  for (const Row& r : rows) {
+  for (const TPVFormatDef* def : PVBuiltinFormats()) {
     auto info = std::make_unique<TPVFileFormatInfo>();
-    info->FileType = r.key;
-    info->Description = r.description;
-    info->Extensions = r.extensions;
+    info->FileType = def->FileType;
+    info->Description = def->Description;
+    for (const TPVFormatExt& ext : def->Extensions) {
+      if (!(ext.Use & pvExtListed)) continue;
+      if (!info->Extensions.empty()) info->Extensions += ';';
+      info->Extensions += ext.Ext;
+    }
     list.push_back(std::move(info));
   }
   return list;
