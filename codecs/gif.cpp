@@ -15,6 +15,7 @@
 #include "codecs/quantize.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
+#include "core/replacefile.h"
 #include "core/streamreader.h"
 #include "formats/registry.h"
 #include "platform/exceptions.h"
@@ -72,30 +73,9 @@ bool ReadFileBytes(const std::string& name, std::vector<uint8_t>& data) {
   return f.Read(data.data(), size) == size;
 }
 
-// Writes the data to a temporary file beside `name` and renames it over the
-// original only when everything was written.
+// The data replaces the file `name` only when all of it was written.
 bool ReplaceFile(const std::string& name, const std::vector<uint8_t>& data) {
-  std::filesystem::path target(name);
-  std::string tmp = name + ".tmp" + std::to_string(::getpid());
-  bool ok = false;
-  try {
-    {
-      TFileStream f(tmp, fmCreate);
-      ok = f.Write(data.data(), int64_t(data.size())) == int64_t(data.size());
-    }
-    if (ok) {
-      std::error_code ec;
-      std::filesystem::rename(tmp, target, ec);
-      ok = !ec;
-    }
-  } catch (const std::exception&) {
-    ok = false;
-  }
-  if (!ok) {
-    std::error_code ec;
-    std::filesystem::remove(tmp, ec);
-  }
-  return ok;
+  return PVReplaceFile(name, data.data(), int64_t(data.size()));
 }
 
 int NearestIndex(const std::vector<TRGB>& pal, const TRGB& c) {

@@ -9,6 +9,7 @@
 
 #include "codecs/builtin_formats.h"
 #include "codecs/tiff_internal.h"
+#include "core/replacefile.h"
 #include "core/streamreader.h"
 #include "formats/registry.h"
 #include "platform/exceptions.h"
@@ -199,9 +200,8 @@ int DeleteTIFFImStream(TStream& stream, int index) {
 }
 
 int DeleteTIFFIm(const std::string& fileName, int index) {
-  // The new file is written beside the original and renamed over it only
-  // when it is complete, so a failure leaves the original as it was.
-  std::string temp = fileName + ".pvtmp";
+  // The new file replaces the original only when it is complete, so a
+  // failure leaves the original as it was.
   try {
     TMemoryStream out;
     bool found = false;
@@ -211,15 +211,8 @@ int DeleteTIFFIm(const std::string& fileName, int index) {
       count = BuildWithoutPage(f, index, out, found);
     }
     if (count == 0 || !found) return count;
-    {
-      TFileStream t(temp, fmCreate);
-      t.WriteBuffer(out.Memory(), out.GetSize());
-    }
-    std::filesystem::rename(temp, fileName);
-    return count;
+    return PVReplaceFile(fileName, out.Memory(), out.GetSize()) ? count : 0;
   } catch (...) {
-    std::error_code ec;
-    std::filesystem::remove(temp, ec);
     return 0;
   }
 }
