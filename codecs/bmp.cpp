@@ -11,18 +11,25 @@
 #include <memory>
 #include <vector>
 
+#include "codecs/builtin_formats.h"
 #include "codecs/quantize.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
 #include "core/streamreader.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/registry.h"
+#include "platform/dib.h"
 
 namespace pictavo {
 
 namespace {
 
 constexpr uint16_t kBM = 0x4D42;
+// Bit fields with a fourth (alpha) mask, beside the BI_* values of platform/dib.h.
+constexpr uint32_t kBiAlphaBitfields = 6;
+
+bool HasBitfields(uint32_t compression) {
+  return compression == BI_BITFIELDS || compression == kBiAlphaBitfields;
+}
 
 struct TBmpInfo {
   int32_t width = 0;
@@ -358,13 +365,13 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
     const uint32_t clrUsed = GetU32LE(ih + 32);
     // Bit-field masks: inside headers of 52 bytes and more (except the OS/2
     // one), otherwise right after the 40-byte header.
-    if (info.compression == 3 || info.compression == 6) {
+    if (HasBitfields(info.compression)) {
       info.hasMasks = true;
       if (H >= 52 && H != 64) {
         for (int k = 0; k < 3; ++k) info.masks[k] = GetU32LE(ih + 40 + 4 * k);
       } else {
         uint8_t m[16];
-        const int bytes = info.compression == 6 ? 16 : 12;
+        const int bytes = info.compression == kBiAlphaBitfields ? 16 : 12;
         if (!rd.Read(m, bytes)) {
           progress.Abort();
           return;
@@ -393,7 +400,7 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
   }
   if (!colors.empty()) params.SetColorMap(colors.data(), static_cast<int>(colors.size()));
   params.BMP_Compression =
-      (info.compression == 1 || info.compression == 2) ? ioBMP_RLE : ioBMP_UNCOMPRESSED;
+      (info.compression == BI_RLE8 || info.compression == BI_RLE4) ? ioBMP_RLE : ioBMP_UNCOMPRESSED;
   params.Width = info.width;
   params.Height = info.height;
 
@@ -427,9 +434,9 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
   // Depth and compression must agree: RLE8 only at 8 bits, RLE4 only at 4,
   // bit fields only at 16 and 32; other compressions cannot be decoded.
   const uint32_t cm = info.compression;
-  const bool supported = cm == 0 || (cm == 1 && bc == 8) || (cm == 2 && bc == 4) ||
-                         ((cm == 3 || cm == 6) && (bc == 16 || bc == 32));
-  if (!supported || (info.topDown && cm != 0 && cm != 3 && cm != 6) ||
+  const bool supported = cm == BI_RGB || (cm == BI_RLE8 && bc == 8) || (cm == BI_RLE4 && bc == 4) ||
+                         (HasBitfields(cm) && (bc == 16 || bc == 32));
+  if (!supported || (info.topDown && cm != BI_RGB && !HasBitfields(cm)) ||
       !PVImageSizeAllowed(info.width, info.height) ||
       (int64_t(info.width) * bc + 31) / 32 * 4 > 0x7FFFFFFF) {
     progress.Abort();
@@ -727,4 +734,21 @@ void BMPWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
 
 }  // namespace pictavo
 
-PICTAVO_REGISTER_CODEC(ftBMP, pictavo::ReadAdapter, pictavo::BMPWriteStream, nullptr)
+namespace pictavo {
+
+const TPVFormatDef& PVFormatBMP() {
+  static constexpr TPVFormatExt kExtensions[] = {
+      {"BMP", pvExtAll}, {"DIB", pvExtListedLoad}, {"RLE", pvExtListedLoad}};
+  static constexpr TPVSignature kSignatures[] = {
+      {7, 14, [](const uint8_t* h) { return h[0] == 'B' && h[1] == 'M'; }}};
+  static const TPVFormatDef def{.FileType = ftBMP,
+                                .Description = "Windows Bitmap",
+                                .Extensions = kExtensions,
+                                .Signatures = kSignatures,
+                                .Codec = {ReadAdapter, BMPWriteStream, nullptr},
+                                .FileSizeIsBlock = true,
+                                .StreamLoadSetsResolution = false};
+  return def;
+}
+
+}  // namespace pictavo

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "io/ioparams.h"
+#include "formats/ioparams.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
 

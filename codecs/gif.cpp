@@ -11,15 +11,14 @@
 #include <unordered_map>
 #include <vector>
 
+#include "codecs/builtin_formats.h"
 #include "codecs/quantize.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
+#include "core/replacefile.h"
 #include "core/streamreader.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/registry.h"
 #include "platform/exceptions.h"
-
-#include "codecs/quantize.h"
 
 namespace pictavo {
 
@@ -74,30 +73,9 @@ bool ReadFileBytes(const std::string& name, std::vector<uint8_t>& data) {
   return f.Read(data.data(), size) == size;
 }
 
-// Writes the data to a temporary file beside `name` and renames it over the
-// original only when everything was written.
+// The data replaces the file `name` only when all of it was written.
 bool ReplaceFile(const std::string& name, const std::vector<uint8_t>& data) {
-  std::filesystem::path target(name);
-  std::string tmp = name + ".tmp" + std::to_string(::getpid());
-  bool ok = false;
-  try {
-    {
-      TFileStream f(tmp, fmCreate);
-      ok = f.Write(data.data(), int64_t(data.size())) == int64_t(data.size());
-    }
-    if (ok) {
-      std::error_code ec;
-      std::filesystem::rename(tmp, target, ec);
-      ok = !ec;
-    }
-  } catch (const std::exception&) {
-    ok = false;
-  }
-  if (!ok) {
-    std::error_code ec;
-    std::filesystem::remove(tmp, ec);
-  }
-  return ok;
+  return PVReplaceFile(name, data.data(), int64_t(data.size()));
 }
 
 int NearestIndex(const std::vector<TRGB>& pal, const TRGB& c) {
@@ -814,4 +792,19 @@ void GifWriteAdapter(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
 
 }  // namespace pictavo
 
-PICTAVO_REGISTER_CODEC(ftGIF, pictavo::GifReadAdapter, pictavo::GifWriteAdapter, nullptr)
+namespace pictavo {
+
+const TPVFormatDef& PVFormatGIF() {
+  static constexpr TPVFormatExt kExtensions[] = {{"GIF", pvExtAll}};
+  static constexpr TPVSignature kSignatures[] = {
+      {4, 13, [](const uint8_t* h) { return std::memcmp(h, "GIF", 3) == 0; }}};
+  static const TPVFormatDef def{.FileType = ftGIF,
+                                .Description = "CompuServe Bitmap",
+                                .Extensions = kExtensions,
+                                .Signatures = kSignatures,
+                                .Codec = {GifReadAdapter, GifWriteAdapter, nullptr},
+                                .StreamLoadSetsResolution = false};
+  return def;
+}
+
+}  // namespace pictavo

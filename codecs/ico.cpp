@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "codecs/bmp.h"
+#include "codecs/builtin_formats.h"
 #include "codecs/png.h"
 #include "codecs/raster_common.h"
 #include "core/pvutils.h"
 #include "core/streamreader.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/registry.h"
 
 namespace pictavo {
 
@@ -279,7 +279,28 @@ void CURReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
   ReadIconImage(stream, bitmap, params, preview, progress, true);
 }
 
-PICTAVO_REGISTER_CODEC(ftICO, IcoRead, nullptr, ICOTryStream)
-PICTAVO_REGISTER_CODEC(ftCUR, CurRead, nullptr, CURTryStream)
+const TPVFormatDef& PVFormatICO() {
+  static constexpr TPVFormatExt kExtensions[] = {{"ICO", pvExtListedLoad}};
+  static constexpr TPVSignature kSignatures[] = {{12, -1, nullptr}};
+  static const TPVFormatDef def{.FileType = ftICO,
+                                .Description = "Windows Icon",
+                                .Extensions = kExtensions,
+                                .Signatures = kSignatures,
+                                .Codec = {IcoRead, nullptr, ICOTryStream},
+                                .StreamLoadSetsResolution = false};
+  return def;
+}
+
+const TPVFormatDef& PVFormatCUR() {
+  static constexpr TPVFormatExt kExtensions[] = {{"CUR", pvExtListedLoad}};
+  static constexpr TPVSignature kSignatures[] = {{13, -1, nullptr}};
+  static const TPVFormatDef def{.FileType = ftCUR,
+                                .Description = "Windows Cursor",
+                                .Extensions = kExtensions,
+                                .Signatures = kSignatures,
+                                .Codec = {CurRead, nullptr, CURTryStream},
+                                .StreamLoadSetsResolution = false};
+  return def;
+}
 
 }  // namespace pictavo

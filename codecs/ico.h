@@ -1,7 +1,7 @@
 // ICO and CUR reader (icons and cursors of any depth, PNG-compressed images).
 #pragma once
 
-#include "io/ioparams.h"
+#include "formats/ioparams.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
 

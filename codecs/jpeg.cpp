@@ -19,10 +19,10 @@
 #include <cstring>
 #include <vector>
 
+#include "codecs/builtin_formats.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/registry.h"
 #include "platform/exceptions.h"
 
 namespace pictavo {
@@ -641,5 +641,20 @@ void JpegCodecRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TPro
 
 }  // namespace pictavo
 
-PICTAVO_REGISTER_CODEC(ftJPEG, pictavo::JpegCodecRead, pictavo::WriteJPegStream,
-                       pictavo::JpegTryStream)
+namespace pictavo {
+
+const TPVFormatDef& PVFormatJPEG() {
+  static constexpr TPVFormatExt kExtensions[] = {
+      {"JPG", pvExtAll}, {"JPEG", pvExtAll}, {"JPE", pvExtListedLoad}};
+  static constexpr TPVSignature kSignatures[] = {
+      {2, -1, nullptr}, {3, 12, [](const uint8_t* h) { return PVHeadText(h, 5) == "JFIF"; }}};
+  static const TPVFormatDef def{.FileType = ftJPEG,
+                                .Description = "JPEG Bitmap",
+                                .Extensions = kExtensions,
+                                .Signatures = kSignatures,
+                                .Codec = {JpegCodecRead, WriteJPegStream, JpegTryStream},
+                                .BlockTag = "JFIF"};
+  return def;
+}
+
+}  // namespace pictavo

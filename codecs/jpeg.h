@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/markers.h"
-#include "io/ioparams.h"
+#include "formats/ioparams.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
 

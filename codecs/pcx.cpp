@@ -5,13 +5,13 @@
 #include <memory>
 #include <vector>
 
+#include "codecs/builtin_formats.h"
 #include "codecs/quantize.h"
 #include "codecs/raster_common.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
 #include "core/streamreader.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/registry.h"
 #include "platform/exceptions.h"
 
 namespace pictavo {
@@ -411,8 +411,27 @@ void PcxRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressR
   ReadPcxStream(stream, bitmap ? *bitmap : dummy, params, blockSize, progress, preview || !bitmap);
 }
 
+// The first two bytes of a PCX file: manufacturer 10, version 0 to 5.
+constexpr uint8_t kPcxManufacturer = 0x0A;
+constexpr uint8_t kPcxLastVersion = 5;
+
 }  // namespace
 
-PICTAVO_REGISTER_CODEC(ftPCX, PcxRead, WritePcxStream, nullptr)
+const TPVFormatDef& PVFormatPCX() {
+  static constexpr TPVFormatExt kExtensions[] = {{"PCX", pvExtAll}};
+  static constexpr TPVSignature kSignatures[] = {
+      {5, 12, [](const uint8_t* h) { return PVHeadText(h, 5) == "PCX2"; }},
+      {6, 4, [](const uint8_t* h) { return PVHeadText(h, 4) == "PCX"; }},
+      {8, 128,
+       [](const uint8_t* h) { return h[0] == kPcxManufacturer && h[1] <= kPcxLastVersion; }}};
+  static const TPVFormatDef def{.FileType = ftPCX,
+                                .Description = "PaintBrush",
+                                .Extensions = kExtensions,
+                                .Signatures = kSignatures,
+                                .Codec = {PcxRead, WritePcxStream, nullptr},
+                                .BlockTag = "PCX2",
+                                .FileSizeIsBlock = true};
+  return def;
+}
 
 }  // namespace pictavo

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "io/ioparams.h"
+#include "formats/ioparams.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
 

@@ -15,11 +15,11 @@
 #include <memory>
 #include <vector>
 
+#include "codecs/builtin_formats.h"
 #include "codecs/quantize.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/registry.h"
 #include "platform/exceptions.h"
 
 namespace pictavo {
@@ -432,4 +432,17 @@ void PngCodecRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProg
 
 }  // namespace pictavo
 
-PICTAVO_REGISTER_CODEC(ftPNG, pictavo::PngCodecRead, pictavo::WritePNGStream, pictavo::IsPNGStream)
+namespace pictavo {
+
+const TPVFormatDef& PVFormatPNG() {
+  static constexpr TPVFormatExt kExtensions[] = {{"PNG", pvExtAll}};
+  static constexpr TPVSignature kSignatures[] = {{11, 8, nullptr}};
+  static const TPVFormatDef def{.FileType = ftPNG,
+                                .Description = "Portable Network Graphics",
+                                .Extensions = kExtensions,
+                                .Signatures = kSignatures,
+                                .Codec = {PngCodecRead, WritePNGStream, IsPNGStream}};
+  return def;
+}
+
+}  // namespace pictavo

@@ -1,7 +1,7 @@
 // PNG codec adapter over libpng 1.6.
 #pragma once
 
-#include "io/ioparams.h"
+#include "formats/ioparams.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
 

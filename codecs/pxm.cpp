@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "codecs/builtin_formats.h"
 #include "codecs/raster_common.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
 #include "core/streamreader.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/registry.h"
 
 namespace pictavo {
 
@@ -329,6 +329,17 @@ void PxmRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressR
 
 }  // namespace
 
-PICTAVO_REGISTER_CODEC(ftPXM, PxmRead, PXMWriteStream, TryPXM)
+const TPVFormatDef& PVFormatPXM() {
+  static constexpr TPVFormatExt kExtensions[] = {
+      {"PXM", pvExtAll}, {"PPM", pvExtAll}, {"PGM", pvExtAll}, {"PBM", pvExtAll}};
+  static constexpr TPVSignature kSignatures[] = {{15, -1, nullptr}};
+  static const TPVFormatDef def{.FileType = ftPXM,
+                                .Description = "Portable Pixmap, GreyMap, BitMap",
+                                .Extensions = kExtensions,
+                                .Signatures = kSignatures,
+                                .Codec = {PxmRead, PXMWriteStream, TryPXM},
+                                .StreamLoadSetsResolution = false};
+  return def;
+}
 
 }  // namespace pictavo

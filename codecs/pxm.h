@@ -1,7 +1,7 @@
 // PBM/PGM/PPM codec (P1 to P6) with comment lines.
 #pragma once
 
-#include "io/ioparams.h"
+#include "formats/ioparams.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "codecs/builtin_formats.h"
 #include "codecs/raster_common.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
 #include "core/streamreader.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/registry.h"
 
 namespace pictavo {
 
@@ -573,6 +573,19 @@ void TgaRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressR
 
 }  // namespace
 
-PICTAVO_REGISTER_CODEC(ftTGA, TgaRead, WriteTGAStream, TryTGA)
+const TPVFormatDef& PVFormatTGA() {
+  static constexpr TPVFormatExt kExtensions[] = {
+      {"TGA", pvExtAll},        {"TARGA", pvExtListedLoad}, {"VDA", pvExtListedLoad},
+      {"ICB", pvExtListedLoad}, {"VST", pvExtListedLoad},   {"PIX", pvExtListed},
+      {"WIN", pvExtLoad}};
+  static constexpr TPVSignature kSignatures[] = {{14, -1, nullptr}};
+  static const TPVFormatDef def{.FileType = ftTGA,
+                                .Description = "Targa Bitmap",
+                                .Extensions = kExtensions,
+                                .Signatures = kSignatures,
+                                .Codec = {TgaRead, WriteTGAStream, TryTGA},
+                                .StreamLoadSetsResolution = false};
+  return def;
+}
 
 }  // namespace pictavo

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "codecs/quantize.h"
-#include "io/ioparams.h"
+#include "formats/ioparams.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
 

@@ -7,10 +7,11 @@
 #include <set>
 #include <vector>
 
+#include "codecs/builtin_formats.h"
 #include "codecs/tiff_internal.h"
+#include "core/replacefile.h"
 #include "core/streamreader.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/registry.h"
 #include "platform/exceptions.h"
 
 namespace pictavo {
@@ -199,9 +200,8 @@ int DeleteTIFFImStream(TStream& stream, int index) {
 }
 
 int DeleteTIFFIm(const std::string& fileName, int index) {
-  // The new file is written beside the original and renamed over it only
-  // when it is complete, so a failure leaves the original as it was.
-  std::string temp = fileName + ".pvtmp";
+  // The new file replaces the original only when it is complete, so a
+  // failure leaves the original as it was.
   try {
     TMemoryStream out;
     bool found = false;
@@ -211,15 +211,8 @@ int DeleteTIFFIm(const std::string& fileName, int index) {
       count = BuildWithoutPage(f, index, out, found);
     }
     if (count == 0 || !found) return count;
-    {
-      TFileStream t(temp, fmCreate);
-      t.WriteBuffer(out.Memory(), out.GetSize());
-    }
-    std::filesystem::rename(temp, fileName);
-    return count;
+    return PVReplaceFile(fileName, out.Memory(), out.GetSize()) ? count : 0;
   } catch (...) {
-    std::error_code ec;
-    std::filesystem::remove(temp, ec);
     return 0;
   }
 }
@@ -240,4 +233,22 @@ void WriteAdapter(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProg
 
 }  // namespace pictavo
 
-PICTAVO_REGISTER_CODEC(ftTIFF, ::pictavo::ReadAdapter, ::pictavo::WriteAdapter, nullptr)
+namespace pictavo {
+
+const TPVFormatDef& PVFormatTIFF() {
+  static constexpr TPVFormatExt kExtensions[] = {{"TIF", pvExtAll}, {"TIFF", pvExtAll}};
+  static constexpr TPVSignature kSignatures[] = {
+      {9, 12, [](const uint8_t* h) { return PVHeadText(h, 5) == "TIFF"; }},
+      {10, 8, [](const uint8_t* h) {
+         return (h[0] == 'I' && h[1] == 'I') || (h[0] == 'M' && h[1] == 'M');
+       }}};
+  static const TPVFormatDef def{.FileType = ftTIFF,
+                                .Description = "TIFF Bitmap",
+                                .Extensions = kExtensions,
+                                .Signatures = kSignatures,
+                                .Codec = {::pictavo::ReadAdapter, ::pictavo::WriteAdapter, nullptr},
+                                .BlockTag = "TIFF"};
+  return def;
+}
+
+}  // namespace pictavo

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 
+#include "core/mask.h"
 #include "core/pvutils.h"
 #include "platform/colors.h"
 
@@ -288,7 +289,7 @@ void _CopyPolygonBitmap(TBitmap& dest, const TBitmap& source, int x, int y, cons
   };
   int start = 0;
   for (int i = 0; i <= count; ++i) {
-    if (i == count || polygon[i].x == 0xFFFFF) {
+    if (i == count || polygon[i].x == kPVPolygonBreak) {
       PolygonSpans(polygon + start, i - start, dh, span);
       start = i + 1;
     }

@@ -13,6 +13,10 @@ namespace pictavo {
 
 namespace {
 
+// An 8-bit mask weight w blends by w / 256: the difference times w, shifted
+// right by 8 (an arithmetic shift, so the result rounds toward minus infinity).
+constexpr int kWeightShift = 8;
+
 // One polygon edge of the scan conversion.  x is the edge's column on the
 // current row; err carries the remainder of dx / dy, doubled.
 struct MaskEdge {
@@ -325,9 +329,12 @@ void TPVMask::CopyBitmap(TBitmap& dest, const TBitmap& source, bool toBox) const
         }
         int64_t start = x;
         while (x <= x1) {
-          if (!(x & 7) && x + 7 <= x1 && m[x >> 3] == 0xFF) x += 8;
-          else if (selected(x)) ++x;
-          else break;
+          if (!(x & 7) && x + 7 <= x1 && m[x >> 3] == 0xFF)
+            x += 8;
+          else if (selected(x))
+            ++x;
+          else
+            break;
         }
         std::memcpy(d + 3 * (start - ox), s + 3 * start, size_t(3 * (x - start)));
       }
@@ -339,7 +346,7 @@ void TPVMask::CopyBitmap(TBitmap& dest, const TBitmap& source, bool toBox) const
         const uint8_t* sp = s + 3 * x;
         for (int c = 0; c < 3; ++c) {
           int32_t dv = dp[c];
-          dp[c] = uint8_t(dv + (((int32_t(sp[c]) - dv) * w * 1024) >> 18));
+          dp[c] = uint8_t(dv + (((int32_t(sp[c]) - dv) * w) >> kWeightShift));
         }
       }
     } else {

@@ -1,19 +1,10 @@
 // Feeds arbitrary bytes to the BMP reader, with a small pixel limit so that
 // the fuzzer explores decoding rather than allocation.
-#include <cstddef>
-#include <cstdint>
-
 #include "codecs/bmp.h"
+#include "fuzz/reader_harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace pictavo;
-  PVSetMaxImagePixels(1 << 22);
-  TReadOnlyMemoryStream stream(data, static_cast<int64_t>(size));
-  TBitmap bitmap;
-  TIOParamsVals params;
-  bool aborting = false;
-  TProgressRec progress;
-  progress.Aborting = &aborting;
-  BMPReadStream(stream, bitmap, 0, params, progress, false);
+  pictavo::TFuzzRead r(data, size);
+  pictavo::BMPReadStream(r.stream, r.bitmap, 0, r.params, r.progress, false);
   return 0;
 }

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "io/ioparams.h"
+#include "formats/ioparams.h"
 #include "platform/exceptions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "io/codec_table.h"
+#include "formats/codec_table.h"
 #include "platform/exceptions.h"
 
 namespace pictavo {
@@ -21,38 +21,18 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// Built-in keys whose description names a reader / a writer.
 bool IsBuiltinLoadKey(int32_t key) {
-  return (key >= ftTIFF && key <= ftPNG) || key == ftTGA || key == ftPXM;
+  const TPVFormatDef* def = PVBuiltinFormat(key);
+  return def && def->Codec.Read;
 }
 bool IsBuiltinSaveKey(int32_t key) {
-  return (key >= ftTIFF && key <= ftBMP) || key == ftPNG || key == ftTGA || key == ftPXM;
+  const TPVFormatDef* def = PVBuiltinFormat(key);
+  return def && def->Codec.Write;
 }
-
-// Extensions that LoadFromFile and SaveToFile dispatch themselves.
-int32_t LoadKeyOfExtension(const std::string& ext) {
-  static const struct {
-    const char* ext;
-    int32_t key;
-  } table[] = {{"jpg", ftJPEG},  {"jpeg", ftJPEG}, {"jpe", ftJPEG}, {"png", ftPNG}, {"tif", ftTIFF},
-               {"tiff", ftTIFF}, {"pcx", ftPCX},   {"gif", ftGIF},  {"wmf", ftWMF}, {"emf", ftEMF},
-               {"bmp", ftBMP},   {"dib", ftBMP},   {"rle", ftBMP},  {"cur", ftCUR}, {"ico", ftICO},
-               {"tga", ftTGA},   {"targa", ftTGA}, {"vda", ftTGA},  {"icb", ftTGA}, {"vst", ftTGA},
-               {"win", ftTGA},   {"pxm", ftPXM},   {"ppm", ftPXM},  {"pgm", ftPXM}, {"pbm", ftPXM}};
-  for (const auto& row : table)
-    if (ext == row.ext) return row.key;
-  return 0;
-}
-
-int32_t SaveKeyOfExtension(const std::string& ext) {
-  static const struct {
-    const char* ext;
-    int32_t key;
-  } table[] = {{"jpg", ftJPEG},  {"jpeg", ftJPEG}, {"pcx", ftPCX}, {"gif", ftGIF}, {"tif", ftTIFF},
-               {"tiff", ftTIFF}, {"png", ftPNG},   {"bmp", ftBMP}, {"tga", ftTGA}, {"pxm", ftPXM},
-               {"pbm", ftPXM},   {"pgm", ftPXM},   {"ppm", ftPXM}};
-  for (const auto& row : table)
-    if (ext == row.ext) return row.key;
-  return 0;
+bool IsMetafileKey(int32_t key) {
+  const TPVFormatDef* def = PVBuiltinFormat(key);
+  return def && def->Metafile;
 }
 
 // Reads up to `count` bytes at the position and seeks back.
@@ -61,13 +41,6 @@ int64_t Peek(TStream& stream, uint8_t* buffer, int64_t count) {
   int64_t got = stream.Read(buffer, count);
   stream.Seek(start, soBeginning);
   return got;
-}
-
-// The first `limit` bytes as text, cut at the first zero byte.
-std::string TextUpToZero(const uint8_t* bytes, int limit) {
-  std::string s;
-  for (int i = 0; i < limit && bytes[i] != 0; ++i) s.push_back(static_cast<char>(bytes[i]));
-  return s;
 }
 
 // Bytes from the position to the end of the stream.
@@ -187,8 +160,8 @@ void TPictavoIO::CodecWrite(int32_t key, TStream& stream, TProgressRec& progress
 
 void TPictavoIO::FileRead(int32_t key, TStream& file, TBitmap* bitmap, TProgressRec& progress,
                           bool preview) {
-  // BMP and PCX know where the image ends: the file's size.
-  int64_t block = (key == ftBMP || key == ftPCX) ? file.GetSize() : -1;
+  const TPVFormatDef* def = PVBuiltinFormat(key);
+  int64_t block = def && def->FileSizeIsBlock ? file.GetSize() : -1;
   CodecRead(key, file, bitmap, progress, preview, block);
 }
 
@@ -249,10 +222,8 @@ void TPictavoIO::StreamRead(int32_t key, TStream& stream, TBitmap* bitmap, TProg
 }
 
 void TPictavoIO::StreamWrite(int32_t key, TStream& stream, TProgressRec& progress) {
-  const char* tag = key == ftTIFF   ? "TIFF"
-                    : key == ftPCX  ? "PCX2"
-                    : key == ftJPEG ? "JFIF"
-                                    : nullptr;
+  const TPVFormatDef* def = PVBuiltinFormat(key);
+  const char* tag = def ? def->BlockTag : nullptr;
   if (!stream_headers_ || !tag) {
     CodecWrite(key, stream, progress);
     return;
@@ -323,8 +294,8 @@ void TPictavoIO::LoadStreamBuiltin(int32_t key, TStream& stream) {
   if (!BeginOperation(progress)) return;
   ClearLists();
   StreamRead(key, stream, bitmap_, progress, false);
-  bool passResolution = !(key == ftGIF || key == ftBMP || key == ftTGA || key == ftICO ||
-                          key == ftCUR || key == ftPXM);
+  const TPVFormatDef* def = PVBuiltinFormat(key);
+  bool passResolution = !def || def->StreamLoadSetsResolution;
   AfterLoad(key, std::string(), passResolution);
 }
 
@@ -501,8 +472,8 @@ void TPictavoIO::LoadFromFile(const std::string& name) {
   Aborting = false;
   if (!bitmap_ || name.empty()) return;
   std::string ext = PVLowerExtension(name);
-  int32_t key = LoadKeyOfExtension(ext);
-  if (key == ftWMF || key == ftEMF)
+  int32_t key = PVBuiltinKeyOfExtension(ext, pvExtLoad);
+  if (IsMetafileKey(key))
     ImportMetafile(name, -1, -1);
   else if (key != 0)
     LoadFileBuiltin(key, name);
@@ -513,7 +484,7 @@ void TPictavoIO::LoadFromFile(const std::string& name) {
 void TPictavoIO::LoadFromFileFormat(const std::string& name, int32_t fileType) {
   if (IsBuiltinLoadKey(fileType))
     LoadFileBuiltin(fileType, name);
-  else if (fileType == ftWMF || fileType == ftEMF)
+  else if (IsMetafileKey(fileType))
     ImportMetafile(name, -1, -1);
   else
     LoadFileRegistry(PVFileFormatGetInfo(fileType), name);
@@ -537,7 +508,7 @@ void TPictavoIO::SaveToFile(const std::string& name) {
   Aborting = false;
   if (name.empty()) return;
   std::string ext = PVLowerExtension(name);
-  int32_t key = SaveKeyOfExtension(ext);
+  int32_t key = PVBuiltinKeyOfExtension(ext, pvExtSave);
   if (key != 0) {
     SaveFileBuiltin(key, name);
     return;
@@ -641,6 +612,52 @@ void TPictavoIO::ParamsFromStreamFormat(TStream& stream, int32_t fileType) {
 // ---------------------------------------------------------------------------
 // Detection
 
+namespace {
+
+struct RankedSignature {
+  const TPVSignature* signature;
+  int32_t key;
+};
+
+// The content tests of every built-in format, in rank order.
+const std::vector<RankedSignature>& BuiltinSignatures() {
+  static const std::vector<RankedSignature> all = [] {
+    std::vector<RankedSignature> list;
+    for (const TPVFormatDef* def : PVBuiltinFormats())
+      for (const TPVSignature& signature : def->Signatures)
+        list.push_back({&signature, def->FileType});
+    std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
+      return a.signature->Rank < b.signature->Rank;
+    });
+    return list;
+  }();
+  return all;
+}
+
+// The registry's detectors, in registry order.
+int32_t TryRegistryDetectors(TStream& stream, int64_t start) {
+  for (int i = 0; i < PVFileFormatCount(); ++i) {
+    const TPVFileFormatInfo* info = PVFileFormatAt(i);
+    if (!info || !info->TryFunction) continue;
+    stream.Seek(start, soBeginning);
+    if (info->TryFunction(stream)) return info->FileType;
+  }
+  return 0;
+}
+
+// `size` counts from the start: bytes that are not there cannot match.
+bool SignatureMatches(TStream& stream, int64_t start, const RankedSignature& test,
+                      const uint8_t* head, int64_t size) {
+  if (size <= test.signature->MinSize) return false;
+  if (test.signature->Match) return test.signature->Match(head);
+  const TBuiltinCodec* codec = PVBuiltinCodec(test.key);
+  if (!codec || !codec->Try) return false;
+  stream.Seek(start, soBeginning);
+  return codec->Try(stream);
+}
+
+}  // namespace
+
 int32_t FindStreamFormat(TStream& stream) {
   int64_t start = 0;
   try {
@@ -650,52 +667,14 @@ int32_t FindStreamFormat(TStream& stream) {
   }
   int32_t result = 0;
   try {
-    // 1. detectors of registered formats, in registry order
-    for (int i = 0; i < PVFileFormatCount() && result == 0; ++i) {
-      const TPVFileFormatInfo* info = PVFileFormatAt(i);
-      if (!info || !info->TryFunction) continue;
-      stream.Seek(start, soBeginning);
-      if (info->TryFunction(stream)) result = info->FileType;
-    }
-    auto tryBuiltin = [&](int32_t key) {
-      const TBuiltinCodec* codec = PVBuiltinCodec(key);
-      if (!codec || !codec->Try) return false;
-      stream.Seek(start, soBeginning);
-      return codec->Try(stream);
-    };
-    if (result == 0 && tryBuiltin(ftJPEG)) result = ftJPEG;
-    if (result == 0) {
-      stream.Seek(start, soBeginning);
-      // Sizes count from the start position: bytes that are not there cannot match.
-      const int64_t size = Remaining(stream);
-      uint8_t b[16] = {};
-      Peek(stream, b, sizeof b);
-      if (size > 12 && TextUpToZero(b, 5) == "JFIF")
-        result = ftJPEG;
-      else if (size > 13 && std::memcmp(b, "GIF", 3) == 0)
-        result = ftGIF;
-      else if (size > 12 && TextUpToZero(b, 5) == "PCX2")
-        result = ftPCX;
-      else if (size > 4 && TextUpToZero(b, 4) == "PCX")
-        result = ftPCX;
-      else if (size > 14 && b[0] == 'B' && b[1] == 'M')
-        result = ftBMP;
-      else if (size > 128 && b[0] == 0x0A && b[1] <= 5)
-        result = ftPCX;
-      else if (size > 12 && TextUpToZero(b, 5) == "TIFF")
-        result = ftTIFF;
-      else if (size > 8 && ((b[0] == 'I' && b[1] == 'I') || (b[0] == 'M' && b[1] == 'M')))
-        result = ftTIFF;
-      else if (size > 8 && tryBuiltin(ftPNG))
-        result = ftPNG;
-      else if (tryBuiltin(ftICO))
-        result = ftICO;
-      else if (tryBuiltin(ftCUR))
-        result = ftCUR;
-      else if (tryBuiltin(ftTGA))
-        result = ftTGA;
-      else if (tryBuiltin(ftPXM))
-        result = ftPXM;
+    result = TryRegistryDetectors(stream, start);
+    stream.Seek(start, soBeginning);
+    const int64_t size = Remaining(stream);
+    uint8_t head[kPVSignatureHead] = {};
+    Peek(stream, head, sizeof head);
+    for (const RankedSignature& test : BuiltinSignatures()) {
+      if (result != 0) break;
+      if (SignatureMatches(stream, start, test, head, size)) result = test.key;
     }
   } catch (const std::exception&) {
     // The tests end with what was found so far.

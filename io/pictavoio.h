@@ -18,8 +18,8 @@
 #include <string>
 
 #include "core/pvdefs.h"
-#include "io/ioparams.h"
-#include "io/registry.h"
+#include "formats/ioparams.h"
+#include "formats/registry.h"
 #include "platform/bitmap.h"
 #include "platform/canvas.h"
 #include "platform/colors.h"

@@ -3,7 +3,7 @@
 
 #include "codecs/jpeg.h"
 #include "io/pictavoio.h"
-#include "io/replacefile.h"
+#include "core/replacefile.h"
 
 namespace pictavo {
 

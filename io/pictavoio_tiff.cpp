@@ -6,7 +6,7 @@
 
 #include "codecs/tiff.h"
 #include "io/pictavoio.h"
-#include "io/replacefile.h"
+#include "core/replacefile.h"
 
 namespace pictavo {
 

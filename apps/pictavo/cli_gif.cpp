@@ -10,8 +10,8 @@
 #include "apps/pictavo/info_details.h"
 #include "apps/pictavo/registry.h"
 #include "codecs/gif.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/codec_table.h"
+#include "formats/registry.h"
 #include "platform/stream.h"
 
 namespace pictavo::cli {

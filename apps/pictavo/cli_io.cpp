@@ -16,194 +16,13 @@
 
 #include "apps/pictavo/info_details.h"
 #include "apps/pictavo/registry.h"
+#include "formats/registry.h"
 #include "io/pictavoio.h"
-#include "io/registry.h"
 #include "platform/bitmap.h"
 #include "platform/exceptions.h"
 
 namespace pictavo::cli {
 namespace {
-
-// --- Parsing of field values ---------------------------------------------
-
-int32_t ParseInt(const std::string& v, const char* field) {
-  errno = 0;
-  char* end = nullptr;
-  long long n = std::strtoll(v.c_str(), &end, 0);
-  if (v.empty() || *end != 0 || errno != 0 || n < INT32_MIN || n > INT32_MAX)
-    throw std::invalid_argument(std::string(field) + ": \"" + v + "\" is not an integer");
-  return static_cast<int32_t>(n);
-}
-
-double ParseDouble(const std::string& v, const char* field) {
-  char* end = nullptr;
-  double d = std::strtod(v.c_str(), &end);
-  if (v.empty() || *end != 0)
-    throw std::invalid_argument(std::string(field) + ": \"" + v + "\" is not a number");
-  return d;
-}
-
-bool ParseBool(const std::string& v, const char* field) {
-  std::string s;
-  for (char c : v) s.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-  if (s == "1" || s == "true" || s == "yes" || s == "on") return true;
-  if (s == "0" || s == "false" || s == "no" || s == "off") return false;
-  throw std::invalid_argument(std::string(field) + ": \"" + v + "\" is not a boolean");
-}
-
-TRGB ParseRGB(const std::string& v, const char* field) {
-  int r, g, b;
-  char tail;
-  if (std::sscanf(v.c_str(), "%d,%d,%d%c", &r, &g, &b, &tail) != 3 || r < 0 || r > 255 || g < 0 ||
-      g > 255 || b < 0 || b > 255)
-    throw std::invalid_argument(std::string(field) + ": \"" + v +
-                                "\" is not R,G,B with values 0..255");
-  TRGB c;
-  c.r = static_cast<uint8_t>(r);
-  c.g = static_cast<uint8_t>(g);
-  c.b = static_cast<uint8_t>(b);
-  return c;
-}
-
-// An enumeration member by name (or its number).
-uint8_t ParseEnum(const std::string& v, const char* field,
-                  std::initializer_list<const char*> names) {
-  uint8_t i = 0;
-  for (const char* n : names) {
-    if (v == n) return i;
-    ++i;
-  }
-  char* end = nullptr;
-  long n = std::strtol(v.c_str(), &end, 10);
-  if (!v.empty() && *end == 0 && n >= 0 && n < static_cast<long>(names.size()))
-    return static_cast<uint8_t>(n);
-  std::string list;
-  for (const char* n2 : names) list += std::string(list.empty() ? "" : ", ") + n2;
-  throw std::invalid_argument(std::string(field) + ": \"" + v + "\" is not one of " + list);
-}
-
-using Setter = std::function<void(TIOParamsVals&, const std::string&)>;
-
-#define PV_INT(f)                                                              \
-  {                                                                            \
-#f, [](TIOParamsVals & p, const std::string& v) { p.f = ParseInt(v, #f); } \
-  }
-#define PV_BOOL(f)                                                              \
-  {                                                                             \
-#f, [](TIOParamsVals & p, const std::string& v) { p.f = ParseBool(v, #f); } \
-  }
-#define PV_STR(f)                                                \
-  {                                                              \
-#f, [](TIOParamsVals & p, const std::string& v) { p.f = v; } \
-  }
-#define PV_RGB(f)                                                              \
-  {                                                                            \
-#f, [](TIOParamsVals & p, const std::string& v) { p.f = ParseRGB(v, #f); } \
-  }
-#define PV_DBL(f)                                                                 \
-  {                                                                               \
-#f, [](TIOParamsVals & p, const std::string& v) { p.f = ParseDouble(v, #f); } \
-  }
-#define PV_ENUM(f, T, ...)                                                                  \
-  {                                                                                         \
-#f, [](TIOParamsVals & p,                                                               \
-           const std::string& v) { p.f = static_cast<T>(ParseEnum(v, #f, {__VA_ARGS__})); } \
-  }
-#define PV_FIXED(f)                                                                    \
-  {                                                                                    \
-#f, [](TIOParamsVals&, const std::string&) {                                         \
-     throw std::invalid_argument(std::string(#f) + " cannot be set from the command line"); \
-   } \
-  }
-
-const std::map<std::string, Setter>& FieldTable() {
-  static const std::map<std::string, Setter> table = {
-      PV_INT(BitsPerSample),
-      PV_INT(SamplesPerPixel),
-      PV_INT(Width),
-      PV_INT(Height),
-      PV_INT(DpiX),
-      PV_INT(DpiY),
-      PV_INT(FileType),
-      PV_ENUM(TIFF_Compression, TIOTIFFCompression, "ioTIFF_UNCOMPRESSED", "ioTIFF_CCITT1D",
-              "ioTIFF_G3FAX1D", "ioTIFF_G3FAX2D", "ioTIFF_G4FAX", "ioTIFF_LZW", "ioTIFF_OLDJPEG",
-              "ioTIFF_JPEG", "ioTIFF_PACKBITS"),
-      PV_INT(TIFF_ImageIndex),
-      PV_ENUM(TIFF_PhotometInterpret, TIOTIFFPhotometInterpret, "ioTIFF_WHITEISZERO",
-              "ioTIFF_BLACKISZERO", "ioTIFF_RGB", "ioTIFF_RGBPALETTE", "ioTIFF_TRANSPMASK",
-              "ioTIFF_CMYK", "ioTIFF_YCBCR", "ioTIFF_CIELAB"),
-      PV_INT(TIFF_PlanarConf),
-      PV_INT(TIFF_XPos),
-      PV_INT(TIFF_YPos),
-      PV_STR(TIFF_DocumentName),
-      PV_STR(TIFF_ImageDescription),
-      PV_STR(TIFF_PageName),
-      PV_INT(TIFF_PageNumber),
-      PV_INT(TIFF_PageCount),
-      PV_FIXED(TIFF_LZWDecompFunc),
-      PV_FIXED(TIFF_LZWCompFunc),
-      PV_INT(TIFF_ImageCount),
-      PV_STR(GIF_Version),
-      PV_INT(GIF_ImageIndex),
-      PV_INT(GIF_XPos),
-      PV_INT(GIF_YPos),
-      PV_INT(GIF_DelayTime),
-      PV_BOOL(GIF_Transparent),
-      PV_RGB(GIF_TranspColor),
-      PV_BOOL(GIF_Interlaced),
-      PV_INT(GIF_WinWidth),
-      PV_INT(GIF_WinHeight),
-      PV_RGB(GIF_Background),
-      PV_INT(GIF_Ratio),
-      PV_FIXED(GIF_LZWDecompFunc),
-      PV_FIXED(GIF_LZWCompFunc),
-      PV_INT(GIF_ImageCount),
-      PV_ENUM(JPEG_ColorSpace, TIOJPEGColorspace, "ioJPEG_RGB", "ioJPEG_GRAYLEV", "ioJPEG_YCbCr",
-              "ioJPEG_CMYK", "ioJPEG_YCbCrK"),
-      PV_INT(JPEG_Quality),
-      PV_ENUM(JPEG_DCTMethod, TIOJPEGDctMethod, "ioJPEG_ISLOW", "ioJPEG_IFAST", "ioJPEG_FLOAT"),
-      PV_BOOL(JPEG_OptimalHuffman),
-      PV_INT(JPEG_Smooth),
-      PV_BOOL(JPEG_Progressive),
-      PV_ENUM(JPEG_Scale, TIOJPEGScale, "ioJPEG_AUTOCALC", "ioJPEG_FULLSIZE", "ioJPEG_HALF",
-              "ioJPEG_QUARTER", "ioJPEG_EIGHTH"),
-      PV_FIXED(JPEG_MarkerList),
-      PV_INT(PCX_Version),
-      PV_ENUM(PCX_Compression, TIOPCXCompression, "ioPCX_UNCOMPRESSED", "ioPCX_RLE"),
-      PV_ENUM(BMP_Version, TIOBMPVersion, "ioBMP_BM", "ioBMP_BM3", "ioBMP_BMOS2V1",
-              "ioBMP_BMOS2V2"),
-      PV_ENUM(BMP_Compression, TIOBMPCompression, "ioBMP_UNCOMPRESSED", "ioBMP_RLE"),
-      PV_INT(ICO_ImageIndex),
-      PV_RGB(ICO_Background),
-      PV_INT(CUR_ImageIndex),
-      PV_INT(CUR_XHotSpot),
-      PV_INT(CUR_YHotSpot),
-      PV_RGB(CUR_Background),
-      PV_BOOL(PNG_Interlaced),
-      PV_RGB(PNG_Background),
-      PV_ENUM(PNG_Filter, TIOPNGFilter, "ioPNG_FILTER_NONE", "ioPNG_FILTER_SUB",
-              "ioPNG_FILTER_PAETH"),
-      PV_INT(PNG_Compression),
-      PV_INT(TGA_XPos),
-      PV_INT(TGA_YPos),
-      PV_BOOL(TGA_Compressed),
-      PV_STR(TGA_Descriptor),
-      PV_STR(TGA_Author),
-      PV_DBL(TGA_Date),
-      PV_STR(TGA_ImageName),
-      PV_RGB(TGA_Background),
-      PV_DBL(TGA_AspectRatio),
-      PV_DBL(TGA_Gamma),
-      PV_BOOL(TGA_GrayLevel),
-      PV_FIXED(IPTC_Info),
-      // Comment lines: each --param PXM_Comments=... adds one line.
-      {"PXM_Comments", [](TIOParamsVals& p, const std::string& v) { p.PXM_Comments.Add(v); }},
-      PV_STR(FileName),
-      PV_FIXED(ColorMap),
-      PV_FIXED(ColorMapCount),
-  };
-  return table;
-}
 
 // --- Output helpers ----------------------------------------------------------
 
@@ -345,7 +164,7 @@ int RunConvert(const std::vector<std::string>& args) {
       const std::string& v = args[++i];
       if (a == "--index") {
         try {
-          index = ParseInt(v, "--index");
+          index = PVParseInt(v, "--index");
         } catch (const std::exception& e) {
           std::fprintf(stderr, "pictavo convert: %s\n", e.what());
           return 2;
@@ -371,7 +190,7 @@ int RunConvert(const std::vector<std::string>& args) {
   const std::string& out = files[1];
 
   for (const auto& param : params)
-    if (!FieldTable().count(param.first)) {
+    if (!PVHasField(PVIOParamsFields(), param.first)) {
       std::fprintf(stderr, "pictavo convert: unknown field \"%s\"\n", param.first.c_str());
       return 2;
     }
@@ -425,15 +244,9 @@ int RunConvert(const std::vector<std::string>& args) {
   }
 
   // Parameters for the writer, applied after the load has filled the rest.
-  const auto& table = FieldTable();
   for (const auto& [field, value] : params) {
-    auto it = table.find(field);
-    if (it == table.end()) {
-      std::fprintf(stderr, "pictavo convert: unknown field \"%s\"\n", field.c_str());
-      return 2;
-    }
     try {
-      it->second(p, value);
+      PVSetFieldText(p, PVIOParamsFields(), field, value);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "pictavo convert: %s\n", e.what());
       return 2;

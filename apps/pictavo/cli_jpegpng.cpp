@@ -9,7 +9,8 @@
 #include "apps/pictavo/info_details.h"
 #include "apps/pictavo/registry.h"
 #include "codecs/jpeg.h"
-#include "io/registry.h"
+#include "core/replacefile.h"
+#include "formats/registry.h"
 #include "platform/exceptions.h"
 
 namespace pictavo::cli {
@@ -121,15 +122,11 @@ int IptcCommand(const std::vector<std::string>& args) {
     }
     if (changed) {
       // The new file is complete before it replaces the old one.
-      const std::string temp = file + ".iptc-tmp";
-      bool ok = false;
-      {
+      bool ok = PVReplaceFileWith(file, [&](TStream& out) {
         TFileStream in(file, fmOpenRead);
-        TFileStream out(temp, fmCreate);
-        ok = PVJpegInjectIPTC(in, out, params.IPTC_Info);
-      }
-      if (!ok || std::rename(temp.c_str(), file.c_str()) != 0) {
-        std::remove(temp.c_str());
+        return PVJpegInjectIPTC(in, out, params.IPTC_Info);
+      });
+      if (!ok) {
         std::fprintf(stderr, "iptc: could not write the IPTC block into %s\n", file.c_str());
         return 1;
       }

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "apps/pictavo/info_details.h"
-#include "io/registry.h"
+#include "formats/registry.h"
 #include "platform/stream.h"
 
 namespace pictavo::cli {

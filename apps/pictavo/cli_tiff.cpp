@@ -8,8 +8,9 @@
 #include "apps/pictavo/info_details.h"
 #include "apps/pictavo/registry.h"
 #include "codecs/tiff.h"
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "core/replacefile.h"
+#include "formats/codec_table.h"
+#include "formats/registry.h"
 
 namespace pictavo::cli {
 namespace {
@@ -95,25 +96,17 @@ int TiffInsert(const std::vector<std::string>& args) {
   if (params.TIFF_Compression == ioTIFF_OLDJPEG || params.TIFF_Compression == ioTIFF_JPEG)
     params.TIFF_Compression = ioTIFF_LZW;
   // The page is written into a copy that replaces the file when complete.
-  std::string temp = args[0] + ".pvtmp";
   int pages = 0;
-  try {
-    {
-      TFileStream src(args[0], fmOpenRead | fmShareDenyNone);
-      TFileStream dst(temp, fmCreate);
-      dst.CopyFrom(src, 0);
-      dst.SetPosition(0);
-      pages = TIFFWriteStream(dst, true, bmp, params, progress);
-    }
-    if (pages == 0 || aborting) {
-      std::remove(temp.c_str());
-      std::fprintf(stderr, "pictavo tiff-insert: cannot insert into %s\n", args[0].c_str());
-      return 1;
-    }
-    std::rename(temp.c_str(), args[0].c_str());
-  } catch (...) {
-    std::remove(temp.c_str());
-    throw;
+  bool replaced = PVReplaceFileWith(args[0], [&](TStream& dst) {
+    TFileStream src(args[0], fmOpenRead | fmShareDenyNone);
+    dst.CopyFrom(src, 0);
+    dst.SetPosition(0);
+    pages = TIFFWriteStream(dst, true, bmp, params, progress);
+    return pages != 0 && !aborting;
+  });
+  if (!replaced) {
+    std::fprintf(stderr, "pictavo tiff-insert: cannot insert into %s\n", args[0].c_str());
+    return 1;
   }
   std::printf("%s: %d pages\n", args[0].c_str(), pages);
   return 0;

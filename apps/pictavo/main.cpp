@@ -32,7 +32,8 @@ void DemoContext::Run(const std::string& section, const std::string& operation,
     row.ok = false;
     ++failures_;
   }
-  row.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  row.ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::printf("  %-10s %-44s %9.2f ms  %s\n", section.c_str(), operation.c_str(), row.ms,
               row.figures.c_str());
   std::fflush(stdout);
@@ -43,9 +44,10 @@ void DemoContext::PrintTable() const {
   std::printf("\n%-10s | %-44s | %10s | %s\n", "section", "operation", "time (ms)", "figures");
   std::printf("%s\n", std::string(110, '-').c_str());
   for (const Row& r : rows_)
-    std::printf("%-10s | %-44s | %10.2f | %s%s\n", r.section.c_str(), r.operation.c_str(), r.ms,
-                r.ok ? "" : "", r.figures.c_str());
-  std::printf("\n%zu operations, %d failed; files in %s\n", rows_.size(), failures_, out_dir_.c_str());
+    std::printf("%-10s | %-44s | %10.2f | %s\n", r.section.c_str(), r.operation.c_str(), r.ms,
+                r.figures.c_str());
+  std::printf("\n%zu operations, %d failed; files in %s\n", rows_.size(), failures_,
+              out_dir_.c_str());
 }
 
 namespace {

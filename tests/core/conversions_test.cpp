@@ -83,11 +83,22 @@ TEST(ConversionsOneBit, ExactTwoColours) {
   EXPECT_FALSE(_ConvertTo1bit(pal, c0, c1));
 }
 
+// The 8 x 8 ordered-dither (Bayer) matrix built by its recursive rule:
+// B(2n)[i][j] = 4 B(n)[i mod n][j mod n] + B(2)[i div n][j div n], B(2) = {{0, 2}, {3, 1}}.
+std::vector<std::vector<int>> BayerMatrix(int size) {
+  std::vector<std::vector<int>> m = {{0}};
+  for (int n = 1; n < size; n *= 2) {
+    static const int b2[2][2] = {{0, 2}, {3, 1}};
+    std::vector<std::vector<int>> next(2 * n, std::vector<int>(2 * n));
+    for (int i = 0; i < 2 * n; ++i)
+      for (int j = 0; j < 2 * n; ++j) next[i][j] = 4 * m[i % n][j % n] + b2[i / n][j / n];
+    m = next;
+  }
+  return m;
+}
+
 TEST(ConversionsOneBit, OrderedDither) {
-  static const int M[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
-                              {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
-                              {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
-                              {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
+  const auto M = BayerMatrix(8);
   const int w = 21, h = 10;
   TBitmap bm(w, h, pf24bit);
   std::vector<TRGB> src;
@@ -105,14 +116,35 @@ TEST(ConversionsOneBit, OrderedDither) {
   ASSERT_EQ(bm.GetPixelFormat(), pf1bit);
   ASSERT_EQ(bm.GetWidth(), w);
   ASSERT_EQ(bm.GetHeight(), h);
+  // A pixel is white when its grey level in 0..63 (weights 21, 71, 7 per
+  // cent of red, green, blue, over 4) exceeds the matrix entry at (x, y).
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const TRGB& c = src[size_t(y * w + x)];
       int g = (c.r * 21 + c.g * 71 + c.b * 7) / 400;
       EXPECT_EQ(Bit(bm.ScanLine(y), x), M[x & 7][y & 7] < g) << x << "," << y;
     }
-  ASSERT_EQ(reported.size(), size_t(h));
-  for (int y = 0; y < h; ++y) EXPECT_EQ(reported[size_t(y)], int((y + 1) * 100 / (h + 0.5)));
+  // One report per row, Trunc((y + 1) * 100 / (10 + 0.5)) worked out by hand.
+  EXPECT_EQ(reported, (std::vector<int>{9, 19, 28, 38, 47, 57, 66, 76, 85, 95}));
+}
+
+// A flat grey of level g lights exactly g of the 64 pixels of every tile.
+TEST(ConversionsOneBit, OrderedDitherOfFlatGreysKeepsTheLevel) {
+  for (int v : {0, 1, 4, 5, 100, 129, 200, 254, 255}) {
+    TBitmap bm(16, 8, pf24bit);
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 16; ++x) Fill(bm, x, y, CreateRGB(uint8_t(v), uint8_t(v), uint8_t(v)));
+    TProgressRec progress;
+    _ConvertToBWOrdered(bm, progress);
+    ASSERT_EQ(bm.GetPixelFormat(), pf1bit);
+    const int level = 99 * v / 400;  // (21 + 71 + 7) v / 400
+    for (int tile = 0; tile < 2; ++tile) {
+      int white = 0;
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) white += Bit(bm.ScanLine(y), tile * 8 + x) ? 1 : 0;
+      EXPECT_EQ(white, level) << "grey " << v << " tile " << tile;
+    }
+  }
 }
 
 TEST(ConversionsOneBit, ExpandToTwentyFour) {

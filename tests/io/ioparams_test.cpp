@@ -1,11 +1,11 @@
-#include "io/ioparams.h"
+#include "formats/ioparams.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
-#include "io/registry.h"
+#include "formats/registry.h"
 #include "platform/exceptions.h"
 
 namespace pictavo {

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "io/registry.h"
+#include "formats/registry.h"
 #include "platform/app.h"
 
 namespace pictavo {

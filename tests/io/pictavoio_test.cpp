@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "io/codec_table.h"
-#include "io/registry.h"
+#include "formats/codec_table.h"
+#include "formats/registry.h"
 #include "platform/exceptions.h"
 #include "platform/stream.h"
 

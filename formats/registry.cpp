@@ -1,9 +1,11 @@
-#include "io/registry.h"
+#include "formats/registry.h"
 
 #include <algorithm>
 #include <cctype>
 #include <memory>
 #include <vector>
+
+#include "formats/codec_table.h"
 
 namespace pictavo {
 
@@ -26,32 +28,18 @@ std::vector<std::string> SplitExtensions(const std::string& list) {
   return parts;
 }
 
+// One row per built-in format, from its description.
 std::vector<std::unique_ptr<TPVFileFormatInfo>> BuiltIn() {
-  struct Row {
-    int32_t key;
-    const char* description;
-    const char* extensions;
-  };
-  static const Row rows[] = {
-      {ftTIFF, "TIFF Bitmap", "TIF;TIFF"},
-      {ftGIF, "CompuServe Bitmap", "GIF"},
-      {ftJPEG, "JPEG Bitmap", "JPG;JPEG;JPE"},
-      {ftPCX, "PaintBrush", "PCX"},
-      {ftBMP, "Windows Bitmap", "BMP;DIB;RLE"},
-      {ftICO, "Windows Icon", "ICO"},
-      {ftCUR, "Windows Cursor", "CUR"},
-      {ftPNG, "Portable Network Graphics", "PNG"},
-      {ftWMF, "Windows Metafile", "WMF"},
-      {ftEMF, "Enhanced Windows Metafile", "EMF"},
-      {ftTGA, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX"},
-      {ftPXM, "Portable Pixmap, GreyMap, BitMap", "PXM;PPM;PGM;PBM"},
-  };
   std::vector<std::unique_ptr<TPVFileFormatInfo>> list;
-  for (const Row& r : rows) {
+  for (const TPVFormatDef* def : PVBuiltinFormats()) {
     auto info = std::make_unique<TPVFileFormatInfo>();
-    info->FileType = r.key;
-    info->Description = r.description;
-    info->Extensions = r.extensions;
+    info->FileType = def->FileType;
+    info->Description = def->Description;
+    for (const TPVFormatExt& ext : def->Extensions) {
+      if (!(ext.Use & pvExtListed)) continue;
+      if (!info->Extensions.empty()) info->Extensions += ';';
+      info->Extensions += ext.Ext;
+    }
     list.push_back(std::move(info));
   }
   return list;
@@ -74,7 +62,8 @@ void PVFileFormatAdd(const TPVFileFormatInfo& info) {
 
 void PVFileFormatRemove(int32_t fileType) {
   auto& reg = Registry();
-  auto it = std::find_if(reg.begin(), reg.end(), [&](const auto& e) { return e->FileType == fileType; });
+  auto it =
+      std::find_if(reg.begin(), reg.end(), [&](const auto& e) { return e->FileType == fileType; });
   if (it != reg.end()) reg.erase(it);
 }
 
@@ -104,7 +93,9 @@ int PVFileFormatGetExtCount(int32_t fileType) {
   return info ? static_cast<int>(SplitExtensions(info->Extensions).size()) : 0;
 }
 
-int PVFileFormatCount() { return static_cast<int>(Registry().size()); }
+int PVFileFormatCount() {
+  return static_cast<int>(Registry().size());
+}
 
 const TPVFileFormatInfo* PVFileFormatAt(int index) {
   auto& reg = Registry();
