@@ -122,7 +122,7 @@ void TSavePictavoDialog::SetFilterIndex(int index) {
 
 namespace {
 
-int IndexOfField(const std::vector<TPVParamField>& fields, const std::string& name) {
+int IndexOfField(const std::vector<TPVSaveField>& fields, const std::string& name) {
   for (size_t i = 0; i < fields.size(); ++i)
     if (fields[i].Name == name) return static_cast<int>(i);
   return -1;
@@ -135,13 +135,13 @@ int TSavePictavoDialog::FieldIndex(const std::string& name) const {
 }
 
 int32_t TSavePictavoDialog::GetFieldValue(const std::string& name) const {
-  std::vector<TPVParamField> fields = Fields();
+  std::vector<TPVSaveField> fields = Fields();
   int i = IndexOfField(fields, name);
   return i < 0 ? 0 : PVGetParamField(fields[i], *params_);
 }
 
 bool TSavePictavoDialog::SetFieldValue(const std::string& name, int32_t value) {
-  std::vector<TPVParamField> fields = Fields();
+  std::vector<TPVSaveField> fields = Fields();
   int i = IndexOfField(fields, name);
   return i >= 0 && PVSetParamField(fields[i], *params_, value);
 }

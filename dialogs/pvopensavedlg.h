@@ -99,7 +99,7 @@ class TSavePictavoDialog : public TPVFileDialog {
   void SetFilterIndex(int index) override;
 
   // The fields of the chosen format, read and written on Params().
-  std::vector<TPVParamField> Fields() const { return PVSaveParamFields(format_, *params_); }
+  std::vector<TPVSaveField> Fields() const { return PVSaveParamFields(format_, *params_); }
   int FieldIndex(const std::string& name) const;
   // By field name; Get gives 0 and Set false for a name the format lacks.
   int32_t GetFieldValue(const std::string& name) const;

@@ -19,9 +19,9 @@ TRGB FromColor(int32_t v) {
 using Getter = int32_t (*)(const TIOParamsVals&);
 using Setter = void (*)(TIOParamsVals&, int32_t);
 
-TPVParamField Field(std::string name, TPVFieldKind kind, TMsgLanguageWords word, Getter get,
+TPVSaveField Field(std::string name, TPVFieldKind kind, TMsgLanguageWords word, Getter get,
                     Setter set) {
-  TPVParamField f;
+  TPVSaveField f;
   f.Name = std::move(name);
   f.Kind = kind;
   f.Word = word;
@@ -30,29 +30,29 @@ TPVParamField Field(std::string name, TPVFieldKind kind, TMsgLanguageWords word,
   return f;
 }
 
-TPVParamField Boolean(std::string name, TMsgLanguageWords word, Getter get, Setter set) {
-  TPVParamField f = Field(std::move(name), pfkBoolean, word, get, set);
+TPVSaveField Boolean(std::string name, TMsgLanguageWords word, Getter get, Setter set) {
+  TPVSaveField f = Field(std::move(name), pfkBoolean, word, get, set);
   f.Max = 1;
   return f;
 }
 
-TPVParamField Integer(std::string name, TMsgLanguageWords word, int32_t lo, int32_t hi, Getter get,
+TPVSaveField Integer(std::string name, TMsgLanguageWords word, int32_t lo, int32_t hi, Getter get,
                       Setter set) {
-  TPVParamField f = Field(std::move(name), pfkInteger, word, get, set);
+  TPVSaveField f = Field(std::move(name), pfkInteger, word, get, set);
   f.Min = lo;
   f.Max = hi;
   return f;
 }
 
-TPVParamField Choice(std::string name, TMsgLanguageWords word, std::vector<TPVFieldChoice> choices,
+TPVSaveField Choice(std::string name, TMsgLanguageWords word, std::vector<TPVFieldChoice> choices,
                      Getter get, Setter set) {
-  TPVParamField f = Field(std::move(name), pfkChoice, word, get, set);
+  TPVSaveField f = Field(std::move(name), pfkChoice, word, get, set);
   f.Choices = std::move(choices);
   return f;
 }
 
-TPVParamField Colour(std::string name, TMsgLanguageWords word, Getter get, Setter set) {
-  TPVParamField f = Field(std::move(name), pfkColor, word, get, set);
+TPVSaveField Colour(std::string name, TMsgLanguageWords word, Getter get, Setter set) {
+  TPVSaveField f = Field(std::move(name), pfkColor, word, get, set);
   f.Max = 0xFFFFFF;
   return f;
 }
@@ -61,7 +61,7 @@ TPVParamField Colour(std::string name, TMsgLanguageWords word, Getter get, Sette
 constexpr int32_t kJpegQualityMin = 1, kJpegQualityMax = 100;
 constexpr int32_t kJpegSmoothMax = 100;
 
-void AddJpeg(std::vector<TPVParamField>& out) {
+void AddJpeg(std::vector<TPVSaveField>& out) {
   out.push_back(Integer(
       "JPEG_Quality", PVMSG_QUALITY, kJpegQualityMin, kJpegQualityMax,
       [](const TIOParamsVals& p) { return p.JPEG_Quality; },
@@ -127,7 +127,7 @@ int32_t TiffPredictor(const TIOParamsVals& p) {
   return lzw && samples && !cmyk ? kPredictorHorizontal : kPredictorNone;
 }
 
-void AddTiff(std::vector<TPVParamField>& out, const TIOParamsVals& params) {
+void AddTiff(std::vector<TPVSaveField>& out, const TIOParamsVals& params) {
   std::vector<TPVFieldChoice> kinds = {{ioTIFF_UNCOMPRESSED, "None"},
                                        {ioTIFF_CCITT1D, "CCITT Huffman"},
                                        {ioTIFF_G3FAX1D, "Group 3 fax"},
@@ -138,7 +138,7 @@ void AddTiff(std::vector<TPVParamField>& out, const TIOParamsVals& params) {
   out.push_back(
       Choice("TIFF_Compression", PVMSG_COMPRESSION, std::move(kinds), EffectiveTiffCompression,
              [](TIOParamsVals& p, int32_t v) { p.TIFF_Compression = TIOTIFFCompression(v); }));
-  TPVParamField predictor =
+  TPVSaveField predictor =
       Choice("TIFF_Predictor", PVMSG_COMPRESSION,
              {{kPredictorNone, "None"}, {kPredictorHorizontal, "Horizontal differencing"}},
              TiffPredictor, nullptr);
@@ -150,7 +150,7 @@ void AddTiff(std::vector<TPVParamField>& out, const TIOParamsVals& params) {
 // --- PNG, GIF, BMP, PCX, TGA, PXM -------------------------------------------
 constexpr int32_t kPngCompressionMax = 9;
 
-void AddPng(std::vector<TPVParamField>& out) {
+void AddPng(std::vector<TPVSaveField>& out) {
   out.push_back(Boolean(
       "PNG_Interlaced", PVMSG_INTERLACED,
       [](const TIOParamsVals& p) { return int32_t(p.PNG_Interlaced); },
@@ -166,7 +166,7 @@ void AddPng(std::vector<TPVParamField>& out) {
       [](TIOParamsVals& p, int32_t v) { p.PNG_Compression = v; }));
 }
 
-void AddGif(std::vector<TPVParamField>& out) {
+void AddGif(std::vector<TPVSaveField>& out) {
   out.push_back(Boolean(
       "GIF_Interlaced", PVMSG_INTERLACED,
       [](const TIOParamsVals& p) { return int32_t(p.GIF_Interlaced); },
@@ -175,7 +175,7 @@ void AddGif(std::vector<TPVParamField>& out) {
       "GIF_Transparent", PVMSG_TRANSPARENT,
       [](const TIOParamsVals& p) { return int32_t(p.GIF_Transparent); },
       [](TIOParamsVals& p, int32_t v) { p.GIF_Transparent = v != 0; }));
-  TPVParamField colour = Colour(
+  TPVSaveField colour = Colour(
       "GIF_TranspColor", PVMSG_TRANSPARENTCOLOR,
       [](const TIOParamsVals& p) { return int32_t(ToColor(p.GIF_TranspColor)); },
       [](TIOParamsVals& p, int32_t v) { p.GIF_TranspColor = FromColor(v); });
@@ -194,10 +194,10 @@ void SetDepth(TIOParamsVals& p, int32_t bits) {
   p.SamplesPerPixel = bits == 24 ? 3 : 1;
 }
 
-void AddBmp(std::vector<TPVParamField>& out) {
+void AddBmp(std::vector<TPVSaveField>& out) {
   out.push_back(Choice("BitsPerSample", PVMSG_COLORS,
                        {{1, "2"}, {4, "16"}, {8, "256"}, {24, "16777216"}}, BmpDepth, SetDepth));
-  TPVParamField rle = Choice(
+  TPVSaveField rle = Choice(
       "BMP_Compression", PVMSG_COMPRESSION, {{ioBMP_UNCOMPRESSED, "None"}, {ioBMP_RLE, "RLE"}},
       [](const TIOParamsVals& p) { return int32_t(p.BMP_Compression); },
       [](TIOParamsVals& p, int32_t v) { p.BMP_Compression = TIOBMPCompression(v); });
@@ -209,14 +209,14 @@ void AddBmp(std::vector<TPVParamField>& out) {
   out.push_back(std::move(rle));
 }
 
-void AddPcx(std::vector<TPVParamField>& out) {
+void AddPcx(std::vector<TPVSaveField>& out) {
   out.push_back(Choice(
       "PCX_Compression", PVMSG_COMPRESSION, {{ioPCX_UNCOMPRESSED, "None"}, {ioPCX_RLE, "RLE"}},
       [](const TIOParamsVals& p) { return int32_t(p.PCX_Compression); },
       [](TIOParamsVals& p, int32_t v) { p.PCX_Compression = TIOPCXCompression(v); }));
 }
 
-void AddTga(std::vector<TPVParamField>& out) {
+void AddTga(std::vector<TPVSaveField>& out) {
   out.push_back(Boolean(
       "TGA_Compressed", PVMSG_COMPRESSION,
       [](const TIOParamsVals& p) { return int32_t(p.TGA_Compressed); },
@@ -236,8 +236,8 @@ void SetPxmKind(TIOParamsVals& p, int32_t kind) {
   p.SamplesPerPixel = kind == pxmPixmap ? 3 : 1;
 }
 
-void AddPxm(std::vector<TPVParamField>& out) {
-  TPVParamField kind = Choice(
+void AddPxm(std::vector<TPVSaveField>& out) {
+  TPVSaveField kind = Choice(
       "PXM_Kind", PVMSG_COLORS,
       {{pxmBitmap, "Bitmap (PBM)"}, {pxmGraymap, "Greymap (PGM)"}, {pxmPixmap, "Pixmap (PPM)"}},
       PxmKind, SetPxmKind);
@@ -246,11 +246,11 @@ void AddPxm(std::vector<TPVParamField>& out) {
 
 }  // namespace
 
-std::string TPVParamField::Caption(TMsgLanguage language) const {
+std::string TPVSaveField::Caption(TMsgLanguage language) const {
   return Label ? std::string(Label) : pvmsg(Word, language);
 }
 
-bool TPVParamField::Normalize(int32_t& value) const {
+bool TPVSaveField::Normalize(int32_t& value) const {
   switch (Kind) {
     case pfkBoolean:
       value = value != 0;
@@ -268,8 +268,8 @@ bool TPVParamField::Normalize(int32_t& value) const {
   return false;
 }
 
-std::vector<TPVParamField> PVSaveParamFields(int32_t fileType, const TIOParamsVals& params) {
-  std::vector<TPVParamField> out;
+std::vector<TPVSaveField> PVSaveParamFields(int32_t fileType, const TIOParamsVals& params) {
+  std::vector<TPVSaveField> out;
   switch (fileType) {
     case ftJPEG:
       AddJpeg(out);
@@ -301,18 +301,18 @@ std::vector<TPVParamField> PVSaveParamFields(int32_t fileType, const TIOParamsVa
   return out;
 }
 
-int32_t PVGetParamField(const TPVParamField& field, const TIOParamsVals& params) {
+int32_t PVGetParamField(const TPVSaveField& field, const TIOParamsVals& params) {
   return field.Get ? field.Get(params) : 0;
 }
 
-bool PVSetParamField(const TPVParamField& field, TIOParamsVals& params, int32_t value) {
+bool PVSetParamField(const TPVSaveField& field, TIOParamsVals& params, int32_t value) {
   if (field.ReadOnly || !field.Set || !field.Normalize(value)) return false;
   field.Set(params, value);
   return true;
 }
 
 void PVCopySaveParams(int32_t fileType, const TIOParamsVals& source, TIOParamsVals& dest) {
-  for (const TPVParamField& f : PVSaveParamFields(fileType, source))
+  for (const TPVSaveField& f : PVSaveParamFields(fileType, source))
     if (!f.ReadOnly && f.Set) f.Set(dest, f.Get(source));
 }
 

@@ -22,7 +22,7 @@ struct TPVFieldChoice {
   std::string Label;  // technical names ("LZW", "Paeth"), not translated
 };
 
-struct TPVParamField {
+struct TPVSaveField {
   std::string Name;  // the TIOParamsVals member, e.g. "JPEG_Quality"
   TPVFieldKind Kind = pfkBoolean;
   TMsgLanguageWords Word = PVMSG_ADVANCED;  // caption
@@ -48,12 +48,12 @@ struct TPVParamField {
 // format without parameters).  The list depends on `params` only where a
 // choice needs a coder that is not installed (TIFF LZW is offered when an
 // LZW encoder is assigned or set as the default).
-std::vector<TPVParamField> PVSaveParamFields(int32_t fileType, const TIOParamsVals& params);
+std::vector<TPVSaveField> PVSaveParamFields(int32_t fileType, const TIOParamsVals& params);
 
 // Reads / writes one field; Set refuses (false) read-only fields and values
 // that Normalize refuses.
-int32_t PVGetParamField(const TPVParamField& field, const TIOParamsVals& params);
-bool PVSetParamField(const TPVParamField& field, TIOParamsVals& params, int32_t value);
+int32_t PVGetParamField(const TPVSaveField& field, const TIOParamsVals& params);
+bool PVSetParamField(const TPVSaveField& field, TIOParamsVals& params, int32_t value);
 
 // Copies every writable field of the format from one parameters object to
 // another, leaving all other members of `dest` alone.

@@ -9,13 +9,13 @@
 namespace pictavo {
 namespace {
 
-std::vector<std::string> Names(const std::vector<TPVParamField>& fields) {
+std::vector<std::string> Names(const std::vector<TPVSaveField>& fields) {
   std::vector<std::string> out;
   for (const auto& f : fields) out.push_back(f.Name);
   return out;
 }
 
-const TPVParamField& Find(const std::vector<TPVParamField>& fields, const std::string& name) {
+const TPVSaveField& Find(const std::vector<TPVSaveField>& fields, const std::string& name) {
   auto it = std::find_if(fields.begin(), fields.end(), [&](auto& f) { return f.Name == name; });
   if (it == fields.end()) throw std::runtime_error("no field " + name);
   return *it;
@@ -100,7 +100,7 @@ TEST_F(PVSaveParams, JpegFieldsReadAndWriteTheirMembers) {
 TEST_F(PVSaveParams, TiffCompressionFollowsTheAvailableEncoder) {
   auto noLzw = PVSaveParamFields(ftTIFF, params_);
   const auto& comp = Find(noLzw, "TIFF_Compression");
-  auto offers = [](const TPVParamField& f, int32_t v) {
+  auto offers = [](const TPVSaveField& f, int32_t v) {
     return std::any_of(f.Choices.begin(), f.Choices.end(), [&](auto& c) { return c.Value == v; });
   };
   EXPECT_FALSE(offers(comp, ioTIFF_LZW));
