@@ -43,9 +43,11 @@ void TCanvas::DrawFocusRect(const TRect& rect) {
   Ink ink;
   ink.mode = pmNot;
   auto dots = [&](int32_t y, int32_t x0, int32_t x1) {
+    if (y < 0 || y >= bitmap_->GetHeight()) return;
     x0 = std::max(x0, 0);
     x1 = std::min(x1, bitmap_->GetWidth());
-    for (int32_t x = x0 + ((x0 + y) & 1); x < x1; x += 2) PaintInk(y, x, x + 1, ink);
+    for (int32_t x = x0 + int32_t((int64_t(x0) + y) & 1); x < x1; x += 2)
+      PaintInk(y, x, x + 1, ink);
   };
   dots(rect.Top, rect.Left, rect.Right);
   if (int64_t(rect.Bottom) - rect.Top > 1) dots(rect.Bottom - 1, rect.Left, rect.Right);

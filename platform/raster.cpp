@@ -243,10 +243,11 @@ void RingSpans(const RoundBox& box, const TRect& limit, std::vector<RowSpan>& ri
                std::vector<RowSpan>& inside) {
   if (box.Empty()) return;
   int64_t y0 = std::max<int64_t>(box.t, limit.Top), y1 = std::min<int64_t>(box.b, limit.Bottom);
-  for (int64_t y = y0; y < y1; ++y) {
-    int64_t lo, hi, alo, ahi, blo, bhi;
-    box.Row(y, lo, hi);
-    box.Row(y - 1, alo, ahi);
+  // Each row's extent is worked out once and slides through above/here/below.
+  int64_t alo, ahi, lo, hi, blo, bhi;
+  box.Row(y0 - 1, alo, ahi);
+  box.Row(y0, lo, hi);
+  for (int64_t y = y0; y < y1; ++y, alo = lo, ahi = hi, lo = blo, hi = bhi) {
     box.Row(y + 1, blo, bhi);
     if (alo >= ahi || blo >= bhi) {  // top or bottom row: all of it is ring
       PushClipped(ring, y, lo, hi, limit);

@@ -15,6 +15,13 @@
 #include "platform/canvas.h"
 #include "platform/font.h"
 
+// fontconfig keeps the configuration it loads on first use until FcFini,
+// which a library cannot call while the program may still use fonts; the
+// leak checker is told that those blocks are meant to live to the end.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
+
 namespace pictavo {
 namespace {
 
