@@ -651,21 +651,8 @@ void WriteBmp(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgress
     std::unique_ptr<TBitmap> bits;
     const TBitmap* src = &bitmap;
     if (bitmap.GetPixelFormat() != pf1bit) {
-      TRGB c0, c1;
-      bits = _ConvertTo1bit(bitmap, c0, c1);
-      if (bits) {
-        map[0] = c0;
-        map[1] = c1;
-      } else {
-        bits = std::make_unique<TBitmap>();
-        bits->Assign(bitmap);
-        {
-          bits->SetPixelFormat(pf24bit);
-          TProgressRec quiet;
-          _ConvertToBWOrdered(*bits, quiet);
-        }
-        bits->SetPixelFormat(pf1bit);  // the platform thresholds the grey level
-      }
+      TProgressRec quiet;
+      bits = PVReduceToBilevel(bitmap, map[0], map[1], quiet);
       src = bits.get();
     }
     params.SetColorMap(map, 2);

@@ -269,15 +269,7 @@ void WritePcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   TRGB c0 = raster::Rgb(0, 0, 0), c1 = raster::Rgb(255, 255, 255);
   if (depth == 1) {
     if (bitmap.GetPixelFormat() != pf1bit) {
-      scratch = _ConvertTo1bit(bitmap, c0, c1);
-      if (!scratch) {
-        c0 = raster::Rgb(0, 0, 0);
-        c1 = raster::Rgb(255, 255, 255);
-        scratch = std::make_unique<TBitmap>();
-        raster::CopyAs24(bitmap, *scratch);
-        _ConvertToBWOrdered(*scratch, progress);
-        if (scratch->GetPixelFormat() != pf1bit) scratch->SetPixelFormat(pf1bit);
-      }
+      scratch = PVReduceToBilevel(bitmap, c0, c1, progress);
       source = scratch.get();
     }
   } else if (bitmap.GetPixelFormat() != pf24bit) {

@@ -363,15 +363,10 @@ void WritePNGStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
       full.Assign(bitmap);
       full.SetPixelFormat(pf24bit);
       TRGB c0, c1;
-      work = _ConvertTo1bit(full, c0, c1);
-      if (!work) {
-        work = std::make_unique<TBitmap>();
-        work->Assign(full);
-        bool abortFlag = false;
-        TProgressRec silent;
-        silent.Aborting = &abortFlag;
-        _ConvertToBWOrdered(*work, silent);
-      }
+      bool abortFlag = false;
+      TProgressRec silent;
+      silent.Aborting = &abortFlag;
+      work = PVReduceToBilevel(full, c0, c1, silent);
       source = work.get();
     }
   } else if (bitmap.GetPixelFormat() != pf24bit) {

@@ -274,13 +274,7 @@ void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   if (kind == 4 && format != pf1bit) {
     // Two colours map to their bits (0 the darker); anything else is dithered.
     TRGB c0, c1;
-    scratch = _ConvertTo1bit(bitmap, c0, c1);
-    if (!scratch) {
-      scratch = std::make_unique<TBitmap>();
-      raster::CopyAs24(bitmap, *scratch);
-      _ConvertToBWOrdered(*scratch, progress);
-      if (scratch->GetPixelFormat() != pf1bit) scratch->SetPixelFormat(pf1bit);
-    }
+    scratch = PVReduceToBilevel(bitmap, c0, c1, progress);
     source = scratch.get();
   } else if (kind != 4 && format != pf24bit) {
     scratch = std::make_unique<TBitmap>();

@@ -453,13 +453,7 @@ void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   if (depth == 1) {
     if (format != pf1bit) {
       TRGB c0, c1;
-      scratch = _ConvertTo1bit(bitmap, c0, c1);
-      if (!scratch) {
-        scratch = std::make_unique<TBitmap>();
-        raster::CopyAs24(bitmap, *scratch);
-        _ConvertToBWOrdered(*scratch, progress);
-        if (scratch->GetPixelFormat() != pf1bit) scratch->SetPixelFormat(pf1bit);
-      }
+      scratch = PVReduceToBilevel(bitmap, c0, c1, progress);
       source = scratch.get();
     }
     params.TGA_Compressed = false;
