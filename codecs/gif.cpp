@@ -551,6 +551,31 @@ void WriteGif(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& param
   WriteGifStream(f, bitmap, params, progress);
 }
 
+namespace {
+
+// The blocks of a frame to insert (control extension, descriptor, local
+// colour table, image data); false when it cannot be built or the caller
+// cancelled.
+bool BuildInsertedFrame(TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress,
+                        std::vector<uint8_t>& frame) {
+  TGifFrame f;
+  if (!PrepareFrame(bitmap, params, progress, true, f)) return false;
+  if (progress.Report(30)) return false;
+  TGIFLZWCompFunc enc = Encoder(params);
+  if (!enc) return false;
+  PutGce(frame, params, f);
+  frame.push_back(kImageSeparator);
+  PutU16(frame, params.GIF_XPos);
+  PutU16(frame, params.GIF_YPos);
+  PutU16(frame, f.width);
+  PutU16(frame, f.height);
+  frame.push_back(uint8_t(0x80 | (params.GIF_Interlaced ? 64 : 0) | (f.bits - 1)));
+  PutTable(frame, f.palette);
+  return Encode(enc, params, f, frame);
+}
+
+}  // namespace
+
 int _InsertGifImStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
                        TProgressRec& progress) {
   if (progress.Report(0)) return 0;
@@ -576,27 +601,8 @@ int _InsertGifImStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
       out.insert(out.end(), src.data() + 13, src.data() + 13 + t);
       c.p += t;
     }
-    TGifFrame f;
-    if (!PrepareFrame(bitmap, params, progress, true, f)) {
-      progress.Abort();
-      return 0;
-    }
-    if (progress.Report(30)) return 0;
-    TGIFLZWCompFunc enc = Encoder(params);
-    if (!enc) {
-      progress.Abort();
-      return 0;
-    }
     std::vector<uint8_t> frame;
-    PutGce(frame, params, f);
-    frame.push_back(kImageSeparator);
-    PutU16(frame, params.GIF_XPos);
-    PutU16(frame, params.GIF_YPos);
-    PutU16(frame, f.width);
-    PutU16(frame, f.height);
-    frame.push_back(uint8_t(0x80 | (params.GIF_Interlaced ? 64 : 0) | (f.bits - 1)));
-    PutTable(frame, f.palette);
-    if (!Encode(enc, params, f, frame)) {
+    if (!BuildInsertedFrame(bitmap, params, progress, frame)) {
       progress.Abort();
       return 0;
     }

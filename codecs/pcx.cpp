@@ -252,6 +252,42 @@ void ReadPcx(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params
   }
 }
 
+namespace {
+
+// One image row as the plane lines of the file: the bits as they are, the
+// quantizer's indices packed two or one per byte, or the red, green and
+// blue planes.
+void PackRow(const uint8_t* row, int width, int depth, int lineLen, int bytesPerLine,
+             TPVQuantizer* quantizer, std::vector<uint8_t>& lines) {
+  std::fill(lines.begin(), lines.end(), 0);
+  switch (depth) {
+    case 1:
+      std::memcpy(lines.data(), row, lineLen);
+      break;
+    case 4:
+      for (int x = 0; x < width; ++x) {
+        const TRGB* px = reinterpret_cast<const TRGB*>(row + 3 * x);
+        int index = quantizer->GetRGBIndex(*px) & 15;
+        lines[x >> 1] |= (x & 1) ? index : (index << 4);
+      }
+      break;
+    case 8:
+      for (int x = 0; x < width; ++x)
+        lines[x] = static_cast<uint8_t>(
+            quantizer->GetRGBIndex(*reinterpret_cast<const TRGB*>(row + 3 * x)));
+      break;
+    default:
+      for (int x = 0; x < width; ++x) {
+        lines[x] = row[3 * x + 2];
+        lines[bytesPerLine + x] = row[3 * x + 1];
+        lines[2 * bytesPerLine + x] = row[3 * x];
+      }
+      break;
+  }
+}
+
+}  // namespace
+
 void WritePcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
                     TProgressRec& progress) {
   raster::TAbortRef aborting(progress);
@@ -335,32 +371,7 @@ void WritePcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   progress.PerUnit = 100.0 / height;
   for (int y = 0; y < height; ++y) {
     if (progress.Report(static_cast<int>(y * progress.PerUnit)) || aborting.Set()) break;
-    std::fill(lines.begin(), lines.end(), 0);
-    const uint8_t* row = source->ScanLine(y);
-    switch (depth) {
-      case 1:
-        std::memcpy(lines.data(), row, lineLen);
-        break;
-      case 4:
-        for (int x = 0; x < width; ++x) {
-          const TRGB* px = reinterpret_cast<const TRGB*>(row + 3 * x);
-          int index = quantizer->GetRGBIndex(*px) & 15;
-          lines[x >> 1] |= (x & 1) ? index : (index << 4);
-        }
-        break;
-      case 8:
-        for (int x = 0; x < width; ++x)
-          lines[x] = static_cast<uint8_t>(
-              quantizer->GetRGBIndex(*reinterpret_cast<const TRGB*>(row + 3 * x)));
-        break;
-      default:
-        for (int x = 0; x < width; ++x) {
-          lines[x] = row[3 * x + 2];
-          lines[bytesPerLine + x] = row[3 * x + 1];
-          lines[2 * bytesPerLine + x] = row[3 * x];
-        }
-        break;
-    }
+    PackRow(source->ScanLine(y), width, depth, lineLen, bytesPerLine, quantizer.get(), lines);
     for (int p = 0; p < planes; ++p) {
       const uint8_t* line = lines.data() + size_t(p) * bytesPerLine;
       if (rle) {
