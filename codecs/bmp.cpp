@@ -548,6 +548,36 @@ void EncodeRLERow(const uint8_t* idx, int n, bool rle4, std::vector<uint8_t>& ou
   out.push_back(0);
 }
 
+namespace {
+
+// The information header the version asks for (12, 40 or 64 bytes) in `ih`;
+// returns its size.
+int BuildInfoHeader(uint8_t* ih, const TIOParamsVals& params, int width, int height, int B,
+                    bool rle) {
+  if (params.BMP_Version == ioBMP_BMOS2V1) {
+    PutU32LE(ih, 12);
+    PutU16LE(ih + 4, uint16_t(width));
+    PutU16LE(ih + 6, uint16_t(height));
+    PutU16LE(ih + 8, 1);
+    PutU16LE(ih + 10, uint16_t(B));
+    return 12;
+  }
+  const int headerSize = params.BMP_Version == ioBMP_BMOS2V2 ? 64 : 40;
+  PutU32LE(ih, uint32_t(headerSize));
+  PutU32LE(ih + 4, uint32_t(width));
+  PutU32LE(ih + 8, uint32_t(height));
+  PutU16LE(ih + 12, 1);
+  PutU16LE(ih + 14, uint16_t(B));
+  PutU32LE(ih + 16, rle ? (B == 4 ? BI_RLE4 : BI_RLE8) : BI_RGB);
+  PutU32LE(ih + 24, uint32_t(static_cast<int32_t>(std::nearbyint(params.DpiX / 2.54 * 100))));
+  PutU32LE(ih + 28, uint32_t(static_cast<int32_t>(std::nearbyint(params.DpiY / 2.54 * 100))));
+  if (B <= 8) PutU32LE(ih + 32, 1u << B);
+  PutU32LE(ih + 36, 1u << B);
+  return headerSize;
+}
+
+}  // namespace
+
 void WriteBmp(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress) {
   bool localAbort = false;
   bool& aborting = progress.Aborting ? *progress.Aborting : localAbort;
@@ -566,27 +596,7 @@ void WriteBmp(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgress
   uint8_t fh[14] = {};
   PutU16LE(fh, kBM);
   uint8_t ih[64] = {};
-  int headerSize;
-  if (os2v1) {
-    headerSize = 12;
-    PutU32LE(ih, 12);
-    PutU16LE(ih + 4, uint16_t(width));
-    PutU16LE(ih + 6, uint16_t(height));
-    PutU16LE(ih + 8, 1);
-    PutU16LE(ih + 10, uint16_t(B));
-  } else {
-    headerSize = params.BMP_Version == ioBMP_BMOS2V2 ? 64 : 40;
-    PutU32LE(ih, uint32_t(headerSize));
-    PutU32LE(ih + 4, uint32_t(width));
-    PutU32LE(ih + 8, uint32_t(height));
-    PutU16LE(ih + 12, 1);
-    PutU16LE(ih + 14, uint16_t(B));
-    PutU32LE(ih + 16, rle ? (B == 4 ? 2u : 1u) : 0u);
-    PutU32LE(ih + 24, uint32_t(static_cast<int32_t>(std::nearbyint(params.DpiX / 2.54 * 100))));
-    PutU32LE(ih + 28, uint32_t(static_cast<int32_t>(std::nearbyint(params.DpiY / 2.54 * 100))));
-    if (B <= 8) PutU32LE(ih + 32, 1u << B);
-    PutU32LE(ih + 36, 1u << B);
-  }
+  const int headerSize = BuildInfoHeader(ih, params, width, height, B, rle);
   SafeStreamWrite(stream, aborting, fh, 14);
   SafeStreamWrite(stream, aborting, ih, headerSize);
   if (aborting) return;
