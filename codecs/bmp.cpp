@@ -13,6 +13,7 @@
 
 #include "codecs/builtin_formats.h"
 #include "codecs/quantize.h"
+#include "codecs/raster_common.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
 #include "core/streamreader.h"
@@ -164,9 +165,7 @@ class TBmpReader {
                      b = MakeChannel(info_.masks[2]);
       for (uint32_t w = 0; w < 65536; ++w) table[w] = TRGB{b.Get(w), g.Get(w), r.Get(w)};
     } else {
-      for (uint32_t w = 0; w < 65536; ++w)
-        table[w] =
-            TRGB{uint8_t((w & 0x1F) << 3), uint8_t((w & 0x03E0) >> 2), uint8_t((w & 0x7C00) >> 7)};
+      for (uint32_t w = 0; w < 65536; ++w) table[w] = raster::Rgb555(w);
     }
     ReadRows([&](const uint8_t* src, uint8_t* dst, int pixels) {
       TRGB* out = reinterpret_cast<TRGB*>(dst);

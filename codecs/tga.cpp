@@ -239,7 +239,7 @@ void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPro
         const uint8_t* e = map.data() + size_t(i) * entryBytes;
         if (cmBits == 15 || cmBits == 16) {
           const int w = GetU16LE(e);
-          table[cmFirst + i] = raster::Rgb(((w >> 10) & 31) * 8, ((w >> 5) & 31) * 8, (w & 31) * 8);
+          table[cmFirst + i] = raster::Rgb555(uint32_t(w));
         } else if (cmBits == 24 || cmBits == 32) {
           table[cmFirst + i] = raster::Rgb(e[2], e[1], e[0]);
         }
@@ -337,10 +337,8 @@ void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPro
             break;
           case 16:
             for (int x = 0; x < width; ++x) {
-              const int w = GetU16LE(s + 2 * x);
-              d[3 * x] = uint8_t((w & 31) * 8);
-              d[3 * x + 1] = uint8_t(((w >> 5) & 31) * 8);
-              d[3 * x + 2] = uint8_t(((w >> 10) & 31) * 8);
+              const TRGB c = raster::Rgb555(GetU16LE(s + 2 * x));
+              std::memcpy(d + 3 * x, &c, 3);
             }
             break;
           case 24:
