@@ -13,6 +13,7 @@
 
 #include "codecs/builtin_formats.h"
 #include "codecs/quantize.h"
+#include "codecs/raster_common.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
 #include "core/streamreader.h"
@@ -164,9 +165,7 @@ class TBmpReader {
                      b = MakeChannel(info_.masks[2]);
       for (uint32_t w = 0; w < 65536; ++w) table[w] = TRGB{b.Get(w), g.Get(w), r.Get(w)};
     } else {
-      for (uint32_t w = 0; w < 65536; ++w)
-        table[w] =
-            TRGB{uint8_t((w & 0x1F) << 3), uint8_t((w & 0x03E0) >> 2), uint8_t((w & 0x7C00) >> 7)};
+      for (uint32_t w = 0; w < 65536; ++w) table[w] = raster::Rgb555(w);
     }
     ReadRows([&](const uint8_t* src, uint8_t* dst, int pixels) {
       TRGB* out = reinterpret_cast<TRGB*>(dst);
@@ -548,6 +547,36 @@ void EncodeRLERow(const uint8_t* idx, int n, bool rle4, std::vector<uint8_t>& ou
   out.push_back(0);
 }
 
+namespace {
+
+// The information header the version asks for (12, 40 or 64 bytes) in `ih`;
+// returns its size.
+int BuildInfoHeader(uint8_t* ih, const TIOParamsVals& params, int width, int height, int B,
+                    bool rle) {
+  if (params.BMP_Version == ioBMP_BMOS2V1) {
+    PutU32LE(ih, 12);
+    PutU16LE(ih + 4, uint16_t(width));
+    PutU16LE(ih + 6, uint16_t(height));
+    PutU16LE(ih + 8, 1);
+    PutU16LE(ih + 10, uint16_t(B));
+    return 12;
+  }
+  const int headerSize = params.BMP_Version == ioBMP_BMOS2V2 ? 64 : 40;
+  PutU32LE(ih, uint32_t(headerSize));
+  PutU32LE(ih + 4, uint32_t(width));
+  PutU32LE(ih + 8, uint32_t(height));
+  PutU16LE(ih + 12, 1);
+  PutU16LE(ih + 14, uint16_t(B));
+  PutU32LE(ih + 16, rle ? (B == 4 ? BI_RLE4 : BI_RLE8) : BI_RGB);
+  PutU32LE(ih + 24, uint32_t(static_cast<int32_t>(std::nearbyint(params.DpiX / 2.54 * 100))));
+  PutU32LE(ih + 28, uint32_t(static_cast<int32_t>(std::nearbyint(params.DpiY / 2.54 * 100))));
+  if (B <= 8) PutU32LE(ih + 32, 1u << B);
+  PutU32LE(ih + 36, 1u << B);
+  return headerSize;
+}
+
+}  // namespace
+
 void WriteBmp(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress) {
   bool localAbort = false;
   bool& aborting = progress.Aborting ? *progress.Aborting : localAbort;
@@ -566,27 +595,7 @@ void WriteBmp(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgress
   uint8_t fh[14] = {};
   PutU16LE(fh, kBM);
   uint8_t ih[64] = {};
-  int headerSize;
-  if (os2v1) {
-    headerSize = 12;
-    PutU32LE(ih, 12);
-    PutU16LE(ih + 4, uint16_t(width));
-    PutU16LE(ih + 6, uint16_t(height));
-    PutU16LE(ih + 8, 1);
-    PutU16LE(ih + 10, uint16_t(B));
-  } else {
-    headerSize = params.BMP_Version == ioBMP_BMOS2V2 ? 64 : 40;
-    PutU32LE(ih, uint32_t(headerSize));
-    PutU32LE(ih + 4, uint32_t(width));
-    PutU32LE(ih + 8, uint32_t(height));
-    PutU16LE(ih + 12, 1);
-    PutU16LE(ih + 14, uint16_t(B));
-    PutU32LE(ih + 16, rle ? (B == 4 ? 2u : 1u) : 0u);
-    PutU32LE(ih + 24, uint32_t(static_cast<int32_t>(std::nearbyint(params.DpiX / 2.54 * 100))));
-    PutU32LE(ih + 28, uint32_t(static_cast<int32_t>(std::nearbyint(params.DpiY / 2.54 * 100))));
-    if (B <= 8) PutU32LE(ih + 32, 1u << B);
-    PutU32LE(ih + 36, 1u << B);
-  }
+  const int headerSize = BuildInfoHeader(ih, params, width, height, B, rle);
   SafeStreamWrite(stream, aborting, fh, 14);
   SafeStreamWrite(stream, aborting, ih, headerSize);
   if (aborting) return;
@@ -651,21 +660,8 @@ void WriteBmp(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgress
     std::unique_ptr<TBitmap> bits;
     const TBitmap* src = &bitmap;
     if (bitmap.GetPixelFormat() != pf1bit) {
-      TRGB c0, c1;
-      bits = _ConvertTo1bit(bitmap, c0, c1);
-      if (bits) {
-        map[0] = c0;
-        map[1] = c1;
-      } else {
-        bits = std::make_unique<TBitmap>();
-        bits->Assign(bitmap);
-        {
-          bits->SetPixelFormat(pf24bit);
-          TProgressRec quiet;
-          _ConvertToBWOrdered(*bits, quiet);
-        }
-        bits->SetPixelFormat(pf1bit);  // the platform thresholds the grey level
-      }
+      TProgressRec quiet;
+      bits = PVReduceToBilevel(bitmap, map[0], map[1], quiet);
       src = bits.get();
     }
     params.SetColorMap(map, 2);

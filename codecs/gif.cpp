@@ -34,8 +34,32 @@ class TPaletteBuilder {
   TPVQuantizer q_;
 };
 
-const uint8_t kLoopExt[19] = {0x21, 0xFF, 0x0B, 'N', 'E',  'T',  'S',  'C',  'A', 'P',
-                              'E',  '2',  '.',  '0', 0x03, 0x01, 0x00, 0x00, 0x00};
+// Block introducers and extension labels of the GIF stream.
+constexpr uint8_t kExtensionIntroducer = 0x21;  // '!'
+constexpr uint8_t kImageSeparator = 0x2C;       // ','
+constexpr uint8_t kTrailer = 0x3B;              // ';'
+constexpr uint8_t kGraphicControlLabel = 0xF9;
+constexpr uint8_t kApplicationLabel = 0xFF;
+
+const uint8_t kLoopExt[19] = {kExtensionIntroducer,
+                              kApplicationLabel,
+                              0x0B,
+                              'N',
+                              'E',
+                              'T',
+                              'S',
+                              'C',
+                              'A',
+                              'P',
+                              'E',
+                              '2',
+                              '.',
+                              '0',
+                              0x03,
+                              0x01,
+                              0x00,
+                              0x00,
+                              0x00};
 
 // Bounded cursor over a file held in memory.
 struct TCursor {
@@ -258,7 +282,7 @@ void PutU16(std::vector<uint8_t>& out, int v) {
 }
 
 void PutGce(std::vector<uint8_t>& out, const TIOParamsVals& params, const TGifFrame& f) {
-  out.insert(out.end(), {0x21, 0xF9, 0x04});
+  out.insert(out.end(), {kExtensionIntroducer, kGraphicControlLabel, 0x04});
   out.push_back(uint8_t((params.GIF_Transparent ? 1 : 0) | 8));
   PutU16(out, params.GIF_DelayTime);
   out.push_back(uint8_t(f.trIndex));
@@ -331,11 +355,11 @@ void ReadGifStream(TStream& stream, TBitmap* bitmap, int& imageCount, bool param
     };
     while (!progress.Aborted()) {
       uint8_t b = r.U8();
-      if (r.Failed() || b == 0x3B) break;
-      if (b == 0x21) {
+      if (r.Failed() || b == kTrailer) break;
+      if (b == kExtensionIntroducer) {
         uint8_t label = r.U8();
         if (r.Failed()) break;
-        if (label == 0xF9 && counter == params.GIF_ImageIndex) {
+        if (label == kGraphicControlLabel && counter == params.GIF_ImageIndex) {
           int64_t at = r.Position();
           uint8_t len = r.U8();
           if (!r.Failed() && len >= 4) {
@@ -349,7 +373,7 @@ void ReadGifStream(TStream& stream, TBitmap* bitmap, int& imageCount, bool param
           r.SeekTo(at);
         }
         skipChain();
-      } else if (b == 0x2C) {
+      } else if (b == kImageSeparator) {
         uint8_t d[9];
         if (!r.Read(d, 9)) break;
         std::vector<TRGB> local;
@@ -490,7 +514,7 @@ void WriteGifStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
     out.push_back(0);
     PutTable(out, f.palette);
     PutGce(out, params, f);
-    out.push_back(0x2C);
+    out.push_back(kImageSeparator);
     PutU16(out, params.GIF_XPos);
     PutU16(out, params.GIF_YPos);
     PutU16(out, f.width);
@@ -509,7 +533,7 @@ void WriteGifStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
       progress.Abort();
       return;
     }
-    uint8_t trailer = 0x3B;
+    uint8_t trailer = kTrailer;
     SafeStreamWrite(stream, aborting, &trailer, 1);
     if (aborting) {
       progress.Abort();
@@ -526,6 +550,31 @@ void WriteGif(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& param
   TFileStream f(fileName, fmCreate);
   WriteGifStream(f, bitmap, params, progress);
 }
+
+namespace {
+
+// The blocks of a frame to insert (control extension, descriptor, local
+// colour table, image data); false when it cannot be built or the caller
+// cancelled.
+bool BuildInsertedFrame(TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress,
+                        std::vector<uint8_t>& frame) {
+  TGifFrame f;
+  if (!PrepareFrame(bitmap, params, progress, true, f)) return false;
+  if (progress.Report(30)) return false;
+  TGIFLZWCompFunc enc = Encoder(params);
+  if (!enc) return false;
+  PutGce(frame, params, f);
+  frame.push_back(kImageSeparator);
+  PutU16(frame, params.GIF_XPos);
+  PutU16(frame, params.GIF_YPos);
+  PutU16(frame, f.width);
+  PutU16(frame, f.height);
+  frame.push_back(uint8_t(0x80 | (params.GIF_Interlaced ? 64 : 0) | (f.bits - 1)));
+  PutTable(frame, f.palette);
+  return Encode(enc, params, f, frame);
+}
+
+}  // namespace
 
 int _InsertGifImStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
                        TProgressRec& progress) {
@@ -552,27 +601,8 @@ int _InsertGifImStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
       out.insert(out.end(), src.data() + 13, src.data() + 13 + t);
       c.p += t;
     }
-    TGifFrame f;
-    if (!PrepareFrame(bitmap, params, progress, true, f)) {
-      progress.Abort();
-      return 0;
-    }
-    if (progress.Report(30)) return 0;
-    TGIFLZWCompFunc enc = Encoder(params);
-    if (!enc) {
-      progress.Abort();
-      return 0;
-    }
     std::vector<uint8_t> frame;
-    PutGce(frame, params, f);
-    frame.push_back(0x2C);
-    PutU16(frame, params.GIF_XPos);
-    PutU16(frame, params.GIF_YPos);
-    PutU16(frame, f.width);
-    PutU16(frame, f.height);
-    frame.push_back(uint8_t(0x80 | (params.GIF_Interlaced ? 64 : 0) | (f.bits - 1)));
-    PutTable(frame, f.palette);
-    if (!Encode(enc, params, f, frame)) {
+    if (!BuildInsertedFrame(bitmap, params, progress, frame)) {
       progress.Abort();
       return 0;
     }
@@ -587,20 +617,20 @@ int _InsertGifImStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
     };
     bool done = false;
     while (!done) {
-      uint8_t b = c.Left() ? c.d[c.p] : 0x3B;  // the end of the data reads as the trailer
-      if (b == 0x21) {
+      uint8_t b = c.Left() ? c.d[c.p] : kTrailer;  // the end of the data reads as the trailer
+      if (b == kExtensionIntroducer) {
         if (c.Left() < 2) {
           progress.Abort();
           return 0;
         }
-        if (c.d[c.p + 1] == 0xF9 && count == index && !inserted) insertHere();
+        if (c.d[c.p + 1] == kGraphicControlLabel && count == index && !inserted) insertHere();
         out.insert(out.end(), c.d + c.p, c.d + c.p + 2);
         c.p += 2;
         if (!WalkSubBlocks(c, &out)) {
           progress.Abort();
           return 0;
         }
-      } else if (b == 0x2C) {
+      } else if (b == kImageSeparator) {
         // A frame without a control extension: the new frame goes before it.
         if (count == index && !inserted) insertHere();
         if (c.Left() < 11) {
@@ -625,9 +655,9 @@ int _InsertGifImStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
           if (progress.Report(70)) return 0;
           insertHere();
         }
-      } else if (b == 0x3B) {
+      } else if (b == kTrailer) {
         if (count == index && !inserted) insertHere();
-        out.push_back(0x3B);
+        out.push_back(kTrailer);
         done = true;
       } else {
         ++c.p;  // stray bytes between blocks are dropped
@@ -697,14 +727,14 @@ int _DeleteGifIm(const std::string& fileName, int index, bool save) {
     bool trailer = false;
     while (c.Left() > 0) {
       uint8_t b = c.d[c.p];
-      if (b == 0x21) {
-        bool skip = c.Left() >= 2 && c.d[c.p + 1] == 0xF9 && count == index;
+      if (b == kExtensionIntroducer) {
+        bool skip = c.Left() >= 2 && c.d[c.p + 1] == kGraphicControlLabel && count == index;
         std::vector<uint8_t>* dst = skip ? nullptr : &out;
         size_t take = std::min<size_t>(2, c.Left());
         if (dst) dst->insert(dst->end(), c.d + c.p, c.d + c.p + take);
         c.p += take;
         if (!WalkSubBlocks(c, dst)) break;
-      } else if (b == 0x2C) {
+      } else if (b == kImageSeparator) {
         bool skip = count == index;
         std::vector<uint8_t>* dst = skip ? nullptr : &out;
         size_t len = 11;
@@ -717,8 +747,8 @@ int _DeleteGifIm(const std::string& fileName, int index, bool save) {
         if (!skip) ++kept;
         ++count;
         if (!complete) break;
-      } else if (b == 0x3B) {
-        out.push_back(0x3B);
+      } else if (b == kTrailer) {
+        out.push_back(kTrailer);
         trailer = true;
         break;
       } else {
@@ -739,7 +769,8 @@ bool _CheckGifAnimate(const std::string& fileName) {
       return false;
     size_t p = 13;
     if (src[10] & 0x80) p += size_t(3) << ((src[10] & 7) + 1);
-    return src.size() >= p + 14 && src[p] == 0x21 && src[p + 1] == 0xFF && src[p + 2] == 11 &&
+    return src.size() >= p + 14 && src[p] == kExtensionIntroducer &&
+           src[p + 1] == kApplicationLabel && src[p + 2] == 11 &&
            std::memcmp(src.data() + p + 3, "NETSCAPE2.0", 11) == 0;
   } catch (const std::exception&) {
     return false;
@@ -764,8 +795,8 @@ void _GifMakeAnimate(const std::string& fileName, int loopCount, int screenWidth
     PutU16LE(ext + 16, uint16_t(loopCount));
     out.insert(out.end(), ext, ext + 19);
     TCursor c{src.data(), src.size(), p};
-    if (c.Left() >= 14 && src[p] == 0x21 && src[p + 1] == 0xFF && src[p + 2] == 11 &&
-        std::memcmp(src.data() + p + 3, "NETSCAPE2.0", 11) == 0) {
+    if (c.Left() >= 14 && src[p] == kExtensionIntroducer && src[p + 1] == kApplicationLabel &&
+        src[p + 2] == 11 && std::memcmp(src.data() + p + 3, "NETSCAPE2.0", 11) == 0) {
       c.p += 2;
       if (!WalkSubBlocks(c, nullptr)) return;  // a damaged extension: leave the file alone
     }

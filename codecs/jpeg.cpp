@@ -211,19 +211,11 @@ void CopyMarkers(ReadContext& ctx) {
 
 // Runs the decoder; returns normally or by longjmp from the error manager.
 // Holds no objects with destructors.
-void DecodeCore(ReadContext& ctx) {
-  if (setjmp(ctx.err.jump)) return;
-  j_decompress_ptr cinfo = &ctx.cinfo;
-  TIOParamsVals& params = *ctx.params;
-  TProgressRec& progress = *ctx.progress;
-
-  jpeg_create_decompress(cinfo);
-  ctx.created = true;
+// The stream source manager over ctx.stream (freed with the context);
+// false when it cannot be allocated.
+bool InstallSource(ReadContext& ctx) {
   ctx.src = static_cast<StreamSource*>(std::malloc(sizeof(StreamSource)));
-  if (!ctx.src) {
-    progress.Abort();
-    return;
-  }
+  if (!ctx.src) return false;
   ctx.src->stream = ctx.stream;
   ctx.src->eof = false;
   ctx.src->startOfFile = true;
@@ -234,14 +226,14 @@ void DecodeCore(ReadContext& ctx) {
   ctx.src->pub.term_source = SrcTerm;
   ctx.src->pub.bytes_in_buffer = 0;
   ctx.src->pub.next_input_byte = nullptr;
-  cinfo->src = &ctx.src->pub;
+  ctx.cinfo.src = &ctx.src->pub;
+  return true;
+}
 
-  jpeg_save_markers(cinfo, JPEG_COM, 0xFFFF);
-  for (int m = 0; m < 16; ++m) jpeg_save_markers(cinfo, JPEG_APP0 + m, 0xFFFF);
-  jpeg_read_header(cinfo, TRUE);
-  if (progress.Aborted()) return;
-
-  bool cmyk = false;
+// The colour space of the file into JPEG_ColorSpace and the output space
+// asked of the decoder (BGR, or CMYK converted afterwards); false for a
+// colour space that cannot be shown.
+bool ChooseOutputSpace(j_decompress_ptr cinfo, TIOParamsVals& params, bool& cmyk) {
   switch (cinfo->jpeg_color_space) {
     case JCS_GRAYSCALE:
       params.JPEG_ColorSpace = ioJPEG_GRAYLEV;
@@ -266,9 +258,34 @@ void DecodeCore(ReadContext& ctx) {
       cmyk = true;
       break;
     default:
-      // Unknown colour spaces cannot be shown as BGR.
-      progress.Abort();
-      return;
+      return false;
+  }
+  return true;
+}
+
+void DecodeCore(ReadContext& ctx) {
+  if (setjmp(ctx.err.jump)) return;
+  j_decompress_ptr cinfo = &ctx.cinfo;
+  TIOParamsVals& params = *ctx.params;
+  TProgressRec& progress = *ctx.progress;
+
+  jpeg_create_decompress(cinfo);
+  ctx.created = true;
+  if (!InstallSource(ctx)) {
+    progress.Abort();
+    return;
+  }
+
+  jpeg_save_markers(cinfo, JPEG_COM, 0xFFFF);
+  for (int m = 0; m < 16; ++m) jpeg_save_markers(cinfo, JPEG_APP0 + m, 0xFFFF);
+  jpeg_read_header(cinfo, TRUE);
+  if (progress.Aborted()) return;
+
+  bool cmyk = false;
+  if (!ChooseOutputSpace(cinfo, params, cmyk)) {
+    // Unknown colour spaces cannot be shown as BGR.
+    progress.Abort();
+    return;
   }
   cinfo->dct_method = DctMethod(params.JPEG_DCTMethod);
 

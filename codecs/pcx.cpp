@@ -96,6 +96,47 @@ void EncodeLine(const uint8_t* line, int n, std::vector<uint8_t>& out) {
 
 }  // namespace
 
+namespace {
+
+// The 256-entry palette at the end of the file: the last 768 bytes, after
+// the byte 12; the data then ends before it.  A file too short to hold it
+// gets a grey ramp.  False when the palette cannot be read.
+bool ReadEndPalette(TStreamReader& reader, int64_t start, TRGB* pal256, int64_t& dataEnd) {
+  if (reader.End() - start < 128 + 769) {
+    for (int i = 0; i < 256; ++i) pal256[i] = raster::Rgb(i, i, i);
+    return true;
+  }
+  uint8_t raw[768];
+  if (!reader.SeekTo(reader.End() - 768) || !reader.Read(raw, 768)) return false;
+  for (int i = 0; i < 256; ++i) pal256[i] = raster::Rgb(raw[3 * i], raw[3 * i + 1], raw[3 * i + 2]);
+  dataEnd = reader.End() - 769;
+  reader.SeekTo(start + 128);
+  return true;
+}
+
+// Depth, version, encoding and colour map as the header `h` gives them.
+void StoreLayout(TIOParamsVals& params, const uint8_t* h, const TRGB* pal16, const TRGB* pal256) {
+  const int bpp = h[3], encoding = h[2], planes = h[65];
+  params.BitsPerSample = bpp;
+  params.SamplesPerPixel = planes;
+  params.PCX_Version = h[1];
+  params.PCX_Compression = encoding == 1 ? ioPCX_RLE : ioPCX_UNCOMPRESSED;
+  if (bpp == 8 && planes == 1) {
+    params.SetColorMap(pal256, 256);
+  } else if (bpp == 1 && planes > 1) {
+    // Bit planes (two to four) form the palette index.
+    params.SetColorMap(pal16, 1 << planes);
+    params.BitsPerSample = planes;
+    params.SamplesPerPixel = 1;
+  } else if (bpp < 8) {
+    params.SetColorMap(pal16, std::min(16, 1 << bpp));
+  } else {
+    params.FreeColorMap();
+  }
+}
+
+}  // namespace
+
 void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int64_t size,
                    TProgressRec& progress, bool preview) {
   try {
@@ -128,22 +169,9 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
       pal16[i] = raster::Rgb(h[16 + 3 * i], h[17 + 3 * i], h[18 + 3 * i]);
     TRGB pal256[256];
     int64_t dataEnd = reader.End();
-    if (planes == 1 && bpp > 4) {
-      // The end palette: the last 768 bytes, after the byte 12.  A file too
-      // short to hold it gets a grey ramp.
-      if (reader.End() - start >= 128 + 769) {
-        uint8_t raw[768];
-        if (!reader.SeekTo(reader.End() - 768) || !reader.Read(raw, 768)) {
-          progress.Abort();
-          return;
-        }
-        for (int i = 0; i < 256; ++i)
-          pal256[i] = raster::Rgb(raw[3 * i], raw[3 * i + 1], raw[3 * i + 2]);
-        dataEnd = reader.End() - 769;
-        reader.SeekTo(start + 128);
-      } else {
-        for (int i = 0; i < 256; ++i) pal256[i] = raster::Rgb(i, i, i);
-      }
+    if (planes == 1 && bpp > 4 && !ReadEndPalette(reader, start, pal256, dataEnd)) {
+      progress.Abort();
+      return;
     }
     std::vector<uint8_t> data;
     if (!reader.ReadBytes(data, std::max<int64_t>(0, dataEnd - reader.Position()))) {
@@ -151,26 +179,11 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
       return;
     }
 
-    params.BitsPerSample = bpp;
-    params.SamplesPerPixel = planes;
     params.Width = width;
     params.Height = height;
     params.DpiX = dpiX;
     params.DpiY = dpiY;
-    params.PCX_Version = h[1];
-    params.PCX_Compression = encoding == 1 ? ioPCX_RLE : ioPCX_UNCOMPRESSED;
-    if (bpp == 8 && planes == 1) {
-      params.SetColorMap(pal256, 256);
-    } else if (bpp == 1 && planes > 1) {
-      // Bit planes (two to four) form the palette index.
-      params.SetColorMap(pal16, 1 << planes);
-      params.BitsPerSample = planes;
-      params.SamplesPerPixel = 1;
-    } else if (bpp < 8) {
-      params.SetColorMap(pal16, std::min(16, 1 << bpp));
-    } else {
-      params.FreeColorMap();
-    }
+    StoreLayout(params, h, pal16, pal256);
     if (preview) return;
 
     // Two-colour files: black and white (either way round, or a palette that
@@ -252,6 +265,42 @@ void ReadPcx(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params
   }
 }
 
+namespace {
+
+// One image row as the plane lines of the file: the bits as they are, the
+// quantizer's indices packed two or one per byte, or the red, green and
+// blue planes.
+void PackRow(const uint8_t* row, int width, int depth, int lineLen, int bytesPerLine,
+             TPVQuantizer* quantizer, std::vector<uint8_t>& lines) {
+  std::fill(lines.begin(), lines.end(), 0);
+  switch (depth) {
+    case 1:
+      std::memcpy(lines.data(), row, lineLen);
+      break;
+    case 4:
+      for (int x = 0; x < width; ++x) {
+        const TRGB* px = reinterpret_cast<const TRGB*>(row + 3 * x);
+        int index = quantizer->GetRGBIndex(*px) & 15;
+        lines[x >> 1] |= (x & 1) ? index : (index << 4);
+      }
+      break;
+    case 8:
+      for (int x = 0; x < width; ++x)
+        lines[x] = static_cast<uint8_t>(
+            quantizer->GetRGBIndex(*reinterpret_cast<const TRGB*>(row + 3 * x)));
+      break;
+    default:
+      for (int x = 0; x < width; ++x) {
+        lines[x] = row[3 * x + 2];
+        lines[bytesPerLine + x] = row[3 * x + 1];
+        lines[2 * bytesPerLine + x] = row[3 * x];
+      }
+      break;
+  }
+}
+
+}  // namespace
+
 void WritePcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
                     TProgressRec& progress) {
   raster::TAbortRef aborting(progress);
@@ -269,15 +318,7 @@ void WritePcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   TRGB c0 = raster::Rgb(0, 0, 0), c1 = raster::Rgb(255, 255, 255);
   if (depth == 1) {
     if (bitmap.GetPixelFormat() != pf1bit) {
-      scratch = _ConvertTo1bit(bitmap, c0, c1);
-      if (!scratch) {
-        c0 = raster::Rgb(0, 0, 0);
-        c1 = raster::Rgb(255, 255, 255);
-        scratch = std::make_unique<TBitmap>();
-        raster::CopyAs24(bitmap, *scratch);
-        _ConvertToBWOrdered(*scratch, progress);
-        if (scratch->GetPixelFormat() != pf1bit) scratch->SetPixelFormat(pf1bit);
-      }
+      scratch = PVReduceToBilevel(bitmap, c0, c1, progress);
       source = scratch.get();
     }
   } else if (bitmap.GetPixelFormat() != pf24bit) {
@@ -343,32 +384,7 @@ void WritePcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   progress.PerUnit = 100.0 / height;
   for (int y = 0; y < height; ++y) {
     if (progress.Report(static_cast<int>(y * progress.PerUnit)) || aborting.Set()) break;
-    std::fill(lines.begin(), lines.end(), 0);
-    const uint8_t* row = source->ScanLine(y);
-    switch (depth) {
-      case 1:
-        std::memcpy(lines.data(), row, lineLen);
-        break;
-      case 4:
-        for (int x = 0; x < width; ++x) {
-          const TRGB* px = reinterpret_cast<const TRGB*>(row + 3 * x);
-          int index = quantizer->GetRGBIndex(*px) & 15;
-          lines[x >> 1] |= (x & 1) ? index : (index << 4);
-        }
-        break;
-      case 8:
-        for (int x = 0; x < width; ++x)
-          lines[x] = static_cast<uint8_t>(
-              quantizer->GetRGBIndex(*reinterpret_cast<const TRGB*>(row + 3 * x)));
-        break;
-      default:
-        for (int x = 0; x < width; ++x) {
-          lines[x] = row[3 * x + 2];
-          lines[bytesPerLine + x] = row[3 * x + 1];
-          lines[2 * bytesPerLine + x] = row[3 * x];
-        }
-        break;
-    }
+    PackRow(source->ScanLine(y), width, depth, lineLen, bytesPerLine, quantizer.get(), lines);
     for (int p = 0; p < planes; ++p) {
       const uint8_t* line = lines.data() + size_t(p) * bytesPerLine;
       if (rle) {

@@ -62,6 +62,47 @@ uint8_t ScaleToByte(unsigned value, int depth) {
 }
 
 // Returns normally or by longjmp from the error handler.
+// Size, depth, samples, resolution, colour map and interlacing of the file.
+void StoreHeader(png_structp png, png_infop info, TIOParamsVals& params, png_uint_32 width,
+                 png_uint_32 height, int depth, int colorType, int interlace, png_colorp palette,
+                 int paletteCount) {
+  params.Width = static_cast<int32_t>(width);
+  params.Height = static_cast<int32_t>(height);
+  params.BitsPerSample = depth;
+  switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+      params.SamplesPerPixel = 2;
+      break;
+    case PNG_COLOR_TYPE_RGB:
+      params.SamplesPerPixel = 3;
+      break;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+      params.SamplesPerPixel = 4;
+      break;
+    default:
+      params.SamplesPerPixel = 1;
+  }
+  png_uint_32 resX = 0, resY = 0;
+  int unit = 0;
+  if (png_get_pHYs(png, info, &resX, &resY, &unit)) {
+    params.DpiX = static_cast<int32_t>(std::nearbyint(resX / 100.0 * 2.54));
+    params.DpiY = static_cast<int32_t>(std::nearbyint(resY / 100.0 * 2.54));
+  } else {
+    params.DpiX = params.DpiY = 0;
+  }
+  if (params.DpiX == 0) params.DpiX = gSystemDPIX;
+  if (params.DpiY == 0) params.DpiY = gSystemDPIY;
+  params.FreeColorMap();
+  if (palette && paletteCount > 0) {
+    TRGB map[256];
+    const int count = std::min(paletteCount, 256);
+    for (int i = 0; i < count; ++i)
+      map[i] = CreateRGB(palette[i].red, palette[i].green, palette[i].blue);
+    params.SetColorMap(map, count);
+  }
+  params.PNG_Interlaced = interlace != PNG_INTERLACE_NONE;
+}
+
 void DecodeCore(ReadContext& ctx) {
   png_structp png = ctx.png;
   png_infop info = ctx.info;
@@ -135,41 +176,7 @@ void DecodeCore(ReadContext& ctx) {
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
 
-  params.Width = static_cast<int32_t>(width);
-  params.Height = static_cast<int32_t>(height);
-  params.BitsPerSample = depth;
-  switch (colorType) {
-    case PNG_COLOR_TYPE_GRAY_ALPHA:
-      params.SamplesPerPixel = 2;
-      break;
-    case PNG_COLOR_TYPE_RGB:
-      params.SamplesPerPixel = 3;
-      break;
-    case PNG_COLOR_TYPE_RGB_ALPHA:
-      params.SamplesPerPixel = 4;
-      break;
-    default:
-      params.SamplesPerPixel = 1;
-  }
-  png_uint_32 resX = 0, resY = 0;
-  int unit = 0;
-  if (png_get_pHYs(png, info, &resX, &resY, &unit)) {
-    params.DpiX = static_cast<int32_t>(std::nearbyint(resX / 100.0 * 2.54));
-    params.DpiY = static_cast<int32_t>(std::nearbyint(resY / 100.0 * 2.54));
-  } else {
-    params.DpiX = params.DpiY = 0;
-  }
-  if (params.DpiX == 0) params.DpiX = gSystemDPIX;
-  if (params.DpiY == 0) params.DpiY = gSystemDPIY;
-  params.FreeColorMap();
-  if (palette && paletteCount > 0) {
-    TRGB map[256];
-    const int count = std::min(paletteCount, 256);
-    for (int i = 0; i < count; ++i)
-      map[i] = CreateRGB(palette[i].red, palette[i].green, palette[i].blue);
-    params.SetColorMap(map, count);
-  }
-  params.PNG_Interlaced = interlace != PNG_INTERLACE_NONE;
+  StoreHeader(png, info, params, width, height, depth, colorType, interlace, palette, paletteCount);
   if (ctx.paramsOnly) return;
 
   if (!PVImageSizeAllowed(width, height)) {
@@ -363,15 +370,10 @@ void WritePNGStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
       full.Assign(bitmap);
       full.SetPixelFormat(pf24bit);
       TRGB c0, c1;
-      work = _ConvertTo1bit(full, c0, c1);
-      if (!work) {
-        work = std::make_unique<TBitmap>();
-        work->Assign(full);
-        bool abortFlag = false;
-        TProgressRec silent;
-        silent.Aborting = &abortFlag;
-        _ConvertToBWOrdered(*work, silent);
-      }
+      bool abortFlag = false;
+      TProgressRec silent;
+      silent.Aborting = &abortFlag;
+      work = PVReduceToBilevel(full, c0, c1, silent);
       source = work.get();
     }
   } else if (bitmap.GetPixelFormat() != pf24bit) {

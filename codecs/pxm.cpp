@@ -120,6 +120,70 @@ bool TryPXM(TStream& stream) {
   return ok;
 }
 
+namespace {
+
+// A sample scaled through the table, out-of-range values clamped.
+uint8_t Scaled(const std::vector<uint8_t>& scale, int64_t v) {
+  return scale[static_cast<size_t>(std::clamp<int64_t>(v, 0, int64_t(scale.size()) - 1))];
+}
+
+// One row of a plain PBM ('0' white, '1' black, anything else skipped);
+// false when the data ends first.
+bool ReadPlainBitsRow(raster::TByteSource& source, uint8_t* row, int w) {
+  std::memset(row, 0, size_t((w + 7) / 8));
+  for (int x = 0; x < w; ++x) {
+    int c = source.Get();
+    while (c >= 0 && c != '0' && c != '1') c = source.Get();
+    if (c < 0) return false;
+    if (c == '0') row[x >> 3] |= uint8_t(0x80 >> (x & 7));
+  }
+  return true;
+}
+
+// Writes one pixel of `channels` samples (grey or R, G, B) as B, G, R.
+void PutPixel(uint8_t* px, const uint8_t* v, int channels) {
+  if (channels == 1) {
+    px[0] = px[1] = px[2] = v[0];
+  } else {
+    px[0] = v[2];
+    px[1] = v[1];
+    px[2] = v[0];
+  }
+}
+
+// One row of a plain PGM or PPM; false when the data ends first.
+bool ReadPlainSamplesRow(TPxmTokens& tokens, uint8_t* row, int w, int channels,
+                         const std::vector<uint8_t>& scale) {
+  for (int x = 0; x < w; ++x) {
+    uint8_t v[3];
+    for (int k = 0; k < channels; ++k) {
+      std::string t = tokens.NextValue(nullptr);
+      if (t.empty()) return false;
+      v[k] = Scaled(scale, std::max<int64_t>(0, ParseNumber(t)));
+    }
+    PutPixel(row + 3 * x, v, channels);
+  }
+  return true;
+}
+
+// One row of a binary PGM or PPM (8- or 16-bit samples); the pixels that
+// arrived are kept, false when the data ends first.
+bool ReadRawSamplesRow(raster::TByteSource& source, std::vector<uint8_t>& raw, uint8_t* row, int w,
+                       int channels, int sampleBytes, const std::vector<uint8_t>& scale) {
+  const size_t want = size_t(w) * channels * sampleBytes;
+  const size_t n = source.Read(raw.data(), want);
+  const size_t samples = n / sampleBytes;
+  for (size_t i = 0; i < samples; ++i) {
+    const int64_t v = sampleBytes == 2 ? GetU16BE(raw.data() + 2 * i) : raw[i];
+    raw[i] = Scaled(scale, v);  // samples shrink in place to one byte each
+  }
+  const size_t pixels = samples / channels;
+  for (size_t x = 0; x < pixels; ++x) PutPixel(row + 3 * x, raw.data() + channels * x, channels);
+  return n == want;
+}
+
+}  // namespace
+
 void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool preview,
                    TProgressRec& progress) {
   try {
@@ -160,10 +224,6 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
     raster::SizeBitmap(bitmap, bits ? pf1bit : pf24bit, w, hgt);
 
     const std::vector<uint8_t> scale = ScaleTable(maximum);
-    const int64_t top = static_cast<int64_t>(scale.size()) - 1;
-    auto scaled = [&](int64_t v) {
-      return scale[static_cast<size_t>(std::clamp<int64_t>(v, 0, top))];
-    };
     const int sampleBytes = maximum > 255 ? 2 : 1;
     const int channels = colour ? 3 : 1;
     std::vector<uint8_t> raw(size_t(w) * channels * sampleBytes + 8);
@@ -173,38 +233,11 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
       uint8_t* row = bitmap.ScanLine(y);
       switch (kind) {
         case 1:
-          std::memset(row, 0, bitBytes);
-          for (int x = 0; x < w; ++x) {
-            int c = source.Get();
-            while (c >= 0 && c != '0' && c != '1') c = source.Get();
-            if (c < 0) {
-              complete = false;
-              break;
-            }
-            if (c == '0') row[x >> 3] |= uint8_t(0x80 >> (x & 7));
-          }
+          complete = ReadPlainBitsRow(source, row, w);
           break;
         case 2:
         case 3:
-          for (int x = 0; x < w && complete; ++x) {
-            uint8_t v[3];
-            for (int k = 0; k < channels; ++k) {
-              std::string t = tokens.NextValue(nullptr);
-              if (t.empty()) {
-                complete = false;
-                break;
-              }
-              v[k] = scaled(std::max<int64_t>(0, ParseNumber(t)));
-            }
-            if (!complete) break;
-            if (channels == 1) {
-              row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = v[0];
-            } else {
-              row[3 * x] = v[2];
-              row[3 * x + 1] = v[1];
-              row[3 * x + 2] = v[0];
-            }
-          }
+          complete = ReadPlainSamplesRow(tokens, row, w, channels, scale);
           break;
         case 4: {
           size_t n = source.Read(row, bitBytes);
@@ -212,27 +245,9 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
           raster::InvertBytes(row, int64_t(n));
           break;
         }
-        default: {
-          const size_t want = size_t(w) * channels * sampleBytes;
-          const size_t n = source.Read(raw.data(), want);
-          complete = n == want;
-          const size_t samples = n / sampleBytes;
-          for (size_t i = 0; i < samples; ++i) {
-            const int64_t v = sampleBytes == 2 ? GetU16BE(raw.data() + 2 * i) : raw[i];
-            raw[i] = scaled(v);  // samples shrink in place to one byte each
-          }
-          const size_t pixels = samples / channels;
-          for (size_t x = 0; x < pixels; ++x) {
-            if (channels == 1) {
-              row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = raw[x];
-            } else {
-              row[3 * x] = raw[3 * x + 2];
-              row[3 * x + 1] = raw[3 * x + 1];
-              row[3 * x + 2] = raw[3 * x];
-            }
-          }
+        default:
+          complete = ReadRawSamplesRow(source, raw, row, w, channels, sampleBytes, scale);
           break;
-        }
       }
       ++progress.Current;
       if (progress.Report(static_cast<int>(progress.Current * progress.PerUnit))) return;
@@ -274,13 +289,7 @@ void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   if (kind == 4 && format != pf1bit) {
     // Two colours map to their bits (0 the darker); anything else is dithered.
     TRGB c0, c1;
-    scratch = _ConvertTo1bit(bitmap, c0, c1);
-    if (!scratch) {
-      scratch = std::make_unique<TBitmap>();
-      raster::CopyAs24(bitmap, *scratch);
-      _ConvertToBWOrdered(*scratch, progress);
-      if (scratch->GetPixelFormat() != pf1bit) scratch->SetPixelFormat(pf1bit);
-    }
+    scratch = PVReduceToBilevel(bitmap, c0, c1, progress);
     source = scratch.get();
   } else if (kind != 4 && format != pf24bit) {
     scratch = std::make_unique<TBitmap>();

@@ -108,6 +108,12 @@ namespace pictavo::raster {
 constexpr TRGB Rgb(uint8_t r, uint8_t g, uint8_t b) {
   return TRGB{b, g, r};
 }
+// A 16-bit pixel of 5-5-5 (red in bits 10-14, blue in bits 0-4; bit 15
+// ignored) with each channel scaled by 8, as BMP and TGA store it.
+constexpr TRGB Rgb555(uint32_t w) {
+  return TRGB{uint8_t((w & 31) << 3), uint8_t(((w >> 5) & 31) << 3),
+              uint8_t(((w >> 10) & 31) << 3)};
+}
 // Grey value of a colour: (R*21 + G*71 + B*7) div 100.
 constexpr int Grey(int r, int g, int b) {
   return (r * 21 + g * 71 + b * 7) / 100;

@@ -239,7 +239,7 @@ void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPro
         const uint8_t* e = map.data() + size_t(i) * entryBytes;
         if (cmBits == 15 || cmBits == 16) {
           const int w = GetU16LE(e);
-          table[cmFirst + i] = raster::Rgb(((w >> 10) & 31) * 8, ((w >> 5) & 31) * 8, (w & 31) * 8);
+          table[cmFirst + i] = raster::Rgb555(uint32_t(w));
         } else if (cmBits == 24 || cmBits == 32) {
           table[cmFirst + i] = raster::Rgb(e[2], e[1], e[0]);
         }
@@ -337,10 +337,8 @@ void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPro
             break;
           case 16:
             for (int x = 0; x < width; ++x) {
-              const int w = GetU16LE(s + 2 * x);
-              d[3 * x] = uint8_t((w & 31) * 8);
-              d[3 * x + 1] = uint8_t(((w >> 5) & 31) * 8);
-              d[3 * x + 2] = uint8_t(((w >> 10) & 31) * 8);
+              const TRGB c = raster::Rgb555(GetU16LE(s + 2 * x));
+              std::memcpy(d + 3 * x, &c, 3);
             }
             break;
           case 24:
@@ -424,6 +422,50 @@ int _ConvertXBitsToYBits(const uint8_t* source, uint8_t* dest, int sourceBits, i
   return len;
 }
 
+namespace {
+
+// The extension area (author, job name, date, key colour, aspect ratio and
+// gamma) and the footer that points at it from `extOffset`.
+void WriteExtensionAndFooter(TStream& stream, const TIOParamsVals& params, int64_t extOffset,
+                             bool& aborting) {
+  uint8_t e[kExtensionSize] = {};
+  PutU16LE(e, kExtensionSize);
+  std::memcpy(e + 2, params.TGA_Author.data(), std::min<size_t>(40, params.TGA_Author.size()));
+  std::memcpy(e + 379, params.TGA_ImageName.data(),
+              std::min<size_t>(40, params.TGA_ImageName.size()));
+  if (params.TGA_Date > 0 && params.TGA_Date < 2958466) {
+    const double date = params.TGA_Date;
+    const int64_t days = static_cast<int64_t>(std::floor(date));
+    int y, m, d;
+    CivilFromDays(days + kDelphiEpoch, y, m, d);
+    int secs = static_cast<int>(std::nearbyint((date - double(days)) * 86400.0));
+    if (secs >= 86400) secs = 86399;
+    PutU16LE(e + 367, uint16_t(m));
+    PutU16LE(e + 369, uint16_t(d));
+    PutU16LE(e + 371, uint16_t(y));
+    PutU16LE(e + 373, uint16_t(secs / 3600));
+    PutU16LE(e + 375, uint16_t((secs / 60) % 60));
+    PutU16LE(e + 377, uint16_t(secs % 60));
+  }
+  e[471] = params.TGA_Background.r;
+  e[472] = params.TGA_Background.g;
+  e[473] = params.TGA_Background.b;
+  auto ratio = [](double v) {
+    return static_cast<uint16_t>(std::clamp<double>(std::trunc(v * 10000), 0, 65535));
+  };
+  PutU16LE(e + 474, ratio(params.TGA_AspectRatio));
+  PutU16LE(e + 476, 10000);
+  PutU16LE(e + 478, ratio(params.TGA_Gamma));
+  PutU16LE(e + 480, 10000);
+  SafeStreamWrite(stream, aborting, e, kExtensionSize);
+  uint8_t footer[26] = {};
+  PutU32LE(footer, static_cast<uint32_t>(extOffset));
+  std::memcpy(footer + 8, kSignature, 18);
+  SafeStreamWrite(stream, aborting, footer, 26);
+}
+
+}  // namespace
+
 void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
                     TProgressRec& progress) {
   const TPixelFormat format = bitmap.GetPixelFormat();
@@ -453,13 +495,7 @@ void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   if (depth == 1) {
     if (format != pf1bit) {
       TRGB c0, c1;
-      scratch = _ConvertTo1bit(bitmap, c0, c1);
-      if (!scratch) {
-        scratch = std::make_unique<TBitmap>();
-        raster::CopyAs24(bitmap, *scratch);
-        _ConvertToBWOrdered(*scratch, progress);
-        if (scratch->GetPixelFormat() != pf1bit) scratch->SetPixelFormat(pf1bit);
-      }
+      scratch = PVReduceToBilevel(bitmap, c0, c1, progress);
       source = scratch.get();
     }
     params.TGA_Compressed = false;
@@ -525,42 +561,7 @@ void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
     progress.Report(static_cast<int>(progress.Current * progress.PerUnit));
   }
 
-  // Extension area and footer.
-  const int64_t extOffset = stream.GetPosition() - start;
-  uint8_t e[kExtensionSize] = {};
-  PutU16LE(e, kExtensionSize);
-  std::memcpy(e + 2, params.TGA_Author.data(), std::min<size_t>(40, params.TGA_Author.size()));
-  std::memcpy(e + 379, params.TGA_ImageName.data(),
-              std::min<size_t>(40, params.TGA_ImageName.size()));
-  if (params.TGA_Date > 0 && params.TGA_Date < 2958466) {
-    const double date = params.TGA_Date;
-    const int64_t days = static_cast<int64_t>(std::floor(date));
-    int y, m, d;
-    CivilFromDays(days + kDelphiEpoch, y, m, d);
-    int secs = static_cast<int>(std::nearbyint((date - double(days)) * 86400.0));
-    if (secs >= 86400) secs = 86399;
-    PutU16LE(e + 367, uint16_t(m));
-    PutU16LE(e + 369, uint16_t(d));
-    PutU16LE(e + 371, uint16_t(y));
-    PutU16LE(e + 373, uint16_t(secs / 3600));
-    PutU16LE(e + 375, uint16_t((secs / 60) % 60));
-    PutU16LE(e + 377, uint16_t(secs % 60));
-  }
-  e[471] = params.TGA_Background.r;
-  e[472] = params.TGA_Background.g;
-  e[473] = params.TGA_Background.b;
-  auto ratio = [](double v) {
-    return static_cast<uint16_t>(std::clamp<double>(std::trunc(v * 10000), 0, 65535));
-  };
-  PutU16LE(e + 474, ratio(params.TGA_AspectRatio));
-  PutU16LE(e + 476, 10000);
-  PutU16LE(e + 478, ratio(params.TGA_Gamma));
-  PutU16LE(e + 480, 10000);
-  SafeStreamWrite(stream, aborting.Flag(), e, kExtensionSize);
-  uint8_t footer[26] = {};
-  PutU32LE(footer, static_cast<uint32_t>(extOffset));
-  std::memcpy(footer + 8, kSignature, 18);
-  SafeStreamWrite(stream, aborting.Flag(), footer, 26);
+  WriteExtensionAndFooter(stream, params, stream.GetPosition() - start, aborting.Flag());
 }
 
 namespace {

@@ -112,7 +112,7 @@ int BuildWithoutPage(TStream& src, int index, TMemoryStream& out, bool& found) {
       std::vector<uint32_t> counts, offsets;
       for (uint32_t i = 0; i < n; ++i) {
         uint16_t tag = g16(&ents[12 * i]);
-        if (tag == 279 || tag == 325)
+        if (tag == kTagStripByteCounts || tag == kTagTileByteCounts)
           if (!values(&ents[12 * i], counts)) return 0;
       }
       std::vector<uint8_t> kept;
@@ -123,9 +123,11 @@ int BuildWithoutPage(TStream& src, int index, TMemoryStream& out, bool& found) {
         uint32_t cnt = g32(e + 4);
         // Pointers to further IFDs (EXIF, GPS, sub-images) and old-style
         // JPEG data would point into the old file: they are dropped.
-        if (tag == 330 || tag == 34665 || tag == 34853 || tag == 40965 || tag == 513 || tag == 514)
+        if (tag == kTagSubIFDs || tag == kTagExifIFD || tag == kTagGPSIFD ||
+            tag == kTagInteropIFD || tag == kTagJPEGInterchangeFormat ||
+            tag == kTagJPEGInterchangeFormatLength)
           continue;
-        if (tag == 273 || tag == 324) {
+        if (tag == kTagStripOffsets || tag == kTagTileOffsets) {
           if (!values(e, offsets)) return 0;
           std::vector<uint32_t> moved(offsets.size());
           for (size_t k = 0; k < offsets.size(); ++k) {

@@ -134,7 +134,7 @@ std::string GetString(TiffFile& f, const Page& pg, uint16_t tag) {
 // inline pair stands.
 void GetPageNumber(TiffFile& f, const Page& pg, int32_t& number, int32_t& count) {
   number = count = 0;
-  const Entry* e = pg.Find(297);
+  const Entry* e = pg.Find(kTagPageNumber);
   if (!e || e->type != 3 || e->count < 2) return;
   auto sensible = [](uint32_t n, uint32_t c) { return c != 0 ? n < c : n == 0; };
   if (e->count == 2) {
@@ -462,11 +462,11 @@ bool ReadChunk(TiffFile& f, uint32_t off, uint32_t count, std::vector<uint8_t>& 
 void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
               bool paramsOnly) {
   Vars v;
-  v.width = GetScalar(f, pg, 256, 0);
-  v.height = GetScalar(f, pg, 257, 0);
-  v.spp = GetScalar(f, pg, 277, 1);
+  v.width = GetScalar(f, pg, kTagImageWidth, 0);
+  v.height = GetScalar(f, pg, kTagImageLength, 0);
+  v.spp = GetScalar(f, pg, kTagSamplesPerPixel, 1);
   std::vector<uint32_t> vals;
-  if (const Entry* e = pg.Find(258)) {
+  if (const Entry* e = pg.Find(kTagBitsPerSample)) {
     if (GetValues(f, *e, vals, 1024) && !vals.empty()) {
       for (uint32_t b : vals)
         if (b != vals[0]) {
@@ -476,23 +476,23 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TPr
       v.bps = vals[0];
     }
   }
-  v.rowsPerStrip = GetScalar(f, pg, 278, v.height);
+  v.rowsPerStrip = GetScalar(f, pg, kTagRowsPerStrip, v.height);
   if (v.rowsPerStrip == 0 || v.rowsPerStrip > v.height) v.rowsPerStrip = v.height;
-  if (pg.Find(322)) v.tileW = GetScalar(f, pg, 322, 0);
-  if (pg.Find(323)) v.tileL = GetScalar(f, pg, 323, 0);
-  v.photometric = GetScalar(f, pg, 262, 2);
-  v.planar = GetScalar(f, pg, 284, 1);
-  v.compression = GetScalar(f, pg, 259, 1);
-  v.predictor = GetScalar(f, pg, 317, 1);
-  v.t4 = GetScalar(f, pg, 292, 0);
-  v.fillOrder = GetScalar(f, pg, 266, 1);
-  v.software = GetString(f, pg, 305);
+  if (pg.Find(kTagTileWidth)) v.tileW = GetScalar(f, pg, kTagTileWidth, 0);
+  if (pg.Find(kTagTileLength)) v.tileL = GetScalar(f, pg, kTagTileLength, 0);
+  v.photometric = GetScalar(f, pg, kTagPhotometric, 2);
+  v.planar = GetScalar(f, pg, kTagPlanarConfig, 1);
+  v.compression = GetScalar(f, pg, kTagCompression, 1);
+  v.predictor = GetScalar(f, pg, kTagPredictor, 1);
+  v.t4 = GetScalar(f, pg, kTagT4Options, 0);
+  v.fillOrder = GetScalar(f, pg, kTagFillOrder, 1);
+  v.software = GetString(f, pg, kTagSoftware);
   constexpr uint32_t kMaxChunks = 1u << 24;
-  if (const Entry* e = pg.Find(273)) GetValues(f, *e, v.stripOffsets, kMaxChunks);
-  if (const Entry* e = pg.Find(279)) GetValues(f, *e, v.stripCounts, kMaxChunks);
-  if (const Entry* e = pg.Find(324)) GetValues(f, *e, v.tileOffsets, kMaxChunks);
-  if (const Entry* e = pg.Find(325)) GetValues(f, *e, v.tileCounts, kMaxChunks);
-  if (const Entry* e = pg.Find(320); e && v.bps <= 8) {
+  if (const Entry* e = pg.Find(kTagStripOffsets)) GetValues(f, *e, v.stripOffsets, kMaxChunks);
+  if (const Entry* e = pg.Find(kTagStripByteCounts)) GetValues(f, *e, v.stripCounts, kMaxChunks);
+  if (const Entry* e = pg.Find(kTagTileOffsets)) GetValues(f, *e, v.tileOffsets, kMaxChunks);
+  if (const Entry* e = pg.Find(kTagTileByteCounts)) GetValues(f, *e, v.tileCounts, kMaxChunks);
+  if (const Entry* e = pg.Find(kTagColorMap); e && v.bps <= 8) {
     uint32_t n = 1u << v.bps;
     if (GetValues(f, *e, vals, 3 * 65536) && vals.size() >= 3 * n) {
       v.colorMap.resize(n);
@@ -513,19 +513,19 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TPr
   SetCompression(params, v.compression, v.t4);
   SetPhotometric(params, v.photometric);
   params.TIFF_PlanarConf = int32_t(v.planar);
-  params.TIFF_DocumentName = GetString(f, pg, 269);
-  params.TIFF_ImageDescription = GetString(f, pg, 270);
-  params.TIFF_PageName = GetString(f, pg, 285);
+  params.TIFF_DocumentName = GetString(f, pg, kTagDocumentName);
+  params.TIFF_ImageDescription = GetString(f, pg, kTagImageDescription);
+  params.TIFF_PageName = GetString(f, pg, kTagPageName);
   GetPageNumber(f, pg, params.TIFF_PageNumber, params.TIFF_PageCount);
   params.FreeColorMap();
   if (!v.colorMap.empty()) params.SetColorMap(v.colorMap.data(), int(v.colorMap.size()));
-  double factor = GetScalar(f, pg, 296, 2) == 3 ? 2.54 : 1.0;
-  params.DpiX = int32_t(std::trunc(GetRational(f, pg, 282) * factor));
-  params.DpiY = int32_t(std::trunc(GetRational(f, pg, 283) * factor));
+  double factor = GetScalar(f, pg, kTagResolutionUnit, 2) == 3 ? 2.54 : 1.0;
+  params.DpiX = int32_t(std::trunc(GetRational(f, pg, kTagXResolution) * factor));
+  params.DpiY = int32_t(std::trunc(GetRational(f, pg, kTagYResolution) * factor));
   if (params.DpiX == 0) params.DpiX = gSystemDPIX;
   if (params.DpiY == 0) params.DpiY = gSystemDPIY;
-  params.TIFF_XPos = int32_t(std::trunc(GetRational(f, pg, 286) * factor));
-  params.TIFF_YPos = int32_t(std::trunc(GetRational(f, pg, 287) * factor));
+  params.TIFF_XPos = int32_t(std::trunc(GetRational(f, pg, kTagXPosition) * factor));
+  params.TIFF_YPos = int32_t(std::trunc(GetRational(f, pg, kTagYPosition) * factor));
 
   if (v.compression == 5) {
     v.lzw = params.TIFF_LZWDecompFunc ? params.TIFF_LZWDecompFunc : DefTIFF_LZWDECOMPFUNC;

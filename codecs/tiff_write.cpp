@@ -8,6 +8,7 @@
 
 #include "codecs/packbits.h"
 #include "codecs/tiff.h"
+#include "codecs/tiff_internal.h"
 #include "codecs/tiffccitt.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
@@ -21,12 +22,6 @@ struct OutEntry {
   uint16_t tag, type;
   uint32_t count, value;
 };
-
-// Exactly two colours in a pf24bit bitmap: a pf1bit copy with bit 0 the
-// darker colour.  Null otherwise.
-std::unique_ptr<TBitmap> TwoColours(const TBitmap& bmp, TRGB& c0, TRGB& c1) {
-  return _ConvertTo1bit(bmp, c0, c1);
-}
 
 class Writer {
  public:
@@ -87,16 +82,9 @@ int TIFFWriteStream(TStream& stream, bool append, TBitmap& bitmap, TIOParamsVals
         source.SetPixelFormat(pf24bit);
         from = &source;
       }
-      owned = TwoColours(*from, c0, c1);
-      if (owned) {
-        const TRGB black{0, 0, 0}, white{255, 255, 255};
-        palette2 = !(c0 == black && c1 == white);
-      } else {
-        owned = std::make_unique<TBitmap>();
-        owned->Assign(*from);
-        _ConvertToBWOrdered(*owned, progress);
-        if (owned->GetPixelFormat() != pf1bit) owned->SetPixelFormat(pf1bit);
-      }
+      owned = PVReduceToBilevel(*from, c0, c1, progress);
+      const TRGB black{0, 0, 0}, white{255, 255, 255};
+      palette2 = !(c0 == black && c1 == white);
       bmp = owned.get();
     } else if (bitmap.GetPixelFormat() != pf24bit &&
                !(bitmap.GetPixelFormat() == pf1bit && params.BitsPerSample == 1)) {
@@ -205,21 +193,22 @@ int TIFFWriteStream(TStream& stream, bool append, TBitmap& bitmap, TIOParamsVals
     auto add = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
       entries.push_back({tag, type, count, value});
     };
-    add(256, 4, 1, uint32_t(width));
-    add(257, 4, 1, uint32_t(height));
+    add(kTagImageWidth, 4, 1, uint32_t(width));
+    add(kTagImageLength, 4, 1, uint32_t(height));
     if (bilevel) {
-      add(258, 3, 1, 1);
+      add(kTagBitsPerSample, 3, 1, 1);
     } else {
       uint32_t at = uint32_t(w.Pos());
       for (int i = 0; i < spp; ++i) w.Put16(8);
-      add(258, 3, uint32_t(spp), at);
+      add(kTagBitsPerSample, 3, uint32_t(spp), at);
     }
-    add(259, 3, 1, uint32_t(compression));
-    add(262, 3, 1, uint32_t(photometric));
+    add(kTagCompression, 3, 1, uint32_t(compression));
+    add(kTagPhotometric, 3, 1, uint32_t(photometric));
     if (!params.TIFF_DocumentName.empty())
-      add(269, 2, uint32_t(params.TIFF_DocumentName.size() + 1), w.Text(params.TIFF_DocumentName));
+      add(kTagDocumentName, 2, uint32_t(params.TIFF_DocumentName.size() + 1),
+          w.Text(params.TIFF_DocumentName));
     if (!params.TIFF_ImageDescription.empty())
-      add(270, 2, uint32_t(params.TIFF_ImageDescription.size() + 1),
+      add(kTagImageDescription, 2, uint32_t(params.TIFF_ImageDescription.size() + 1),
           w.Text(params.TIFF_ImageDescription));
 
     // The image, one strip.
@@ -295,22 +284,22 @@ int TIFFWriteStream(TStream& stream, bool append, TBitmap& bitmap, TIOParamsVals
     if (w.failed_ || progress.Aborted()) return 0;
     const uint32_t stripBytes = uint32_t(w.Pos() - stripStart);
 
-    add(273, 4, 1, stripStart);
-    add(277, 3, 1, uint32_t(spp));
-    add(278, 4, 1, uint32_t(height));
-    add(279, 4, 1, stripBytes);
-    add(282, 5, 1, w.Rational(uint32_t(std::max(params.DpiX, 0)), 1));
-    add(283, 5, 1, w.Rational(uint32_t(std::max(params.DpiY, 0)), 1));
+    add(kTagStripOffsets, 4, 1, stripStart);
+    add(kTagSamplesPerPixel, 3, 1, uint32_t(spp));
+    add(kTagRowsPerStrip, 4, 1, uint32_t(height));
+    add(kTagStripByteCounts, 4, 1, stripBytes);
+    add(kTagXResolution, 5, 1, w.Rational(uint32_t(std::max(params.DpiX, 0)), 1));
+    add(kTagYResolution, 5, 1, w.Rational(uint32_t(std::max(params.DpiY, 0)), 1));
     if (!params.TIFF_PageName.empty())
-      add(285, 2, uint32_t(params.TIFF_PageName.size() + 1), w.Text(params.TIFF_PageName));
-    add(286, 5, 1, w.Rational(uint32_t(std::max(params.TIFF_XPos, 0)) * 10000u, 10000));
-    add(287, 5, 1, w.Rational(uint32_t(std::max(params.TIFF_YPos, 0)) * 10000u, 10000));
-    if (compression == 3) add(292, 4, 1, twoD ? 1 : 0);
-    add(296, 3, 1, 2);
+      add(kTagPageName, 2, uint32_t(params.TIFF_PageName.size() + 1), w.Text(params.TIFF_PageName));
+    add(kTagXPosition, 5, 1, w.Rational(uint32_t(std::max(params.TIFF_XPos, 0)) * 10000u, 10000));
+    add(kTagYPosition, 5, 1, w.Rational(uint32_t(std::max(params.TIFF_YPos, 0)) * 10000u, 10000));
+    if (compression == 3) add(kTagT4Options, 4, 1, twoD ? 1 : 0);
+    add(kTagResolutionUnit, 3, 1, 2);
     if (params.TIFF_PageNumber != 0 || params.TIFF_PageCount != 0)
-      add(297, 3, 2,
+      add(kTagPageNumber, 3, 2,
           (uint32_t(params.TIFF_PageNumber) & 0xFFFF) | (uint32_t(params.TIFF_PageCount) << 16));
-    if (predictor == 2) add(317, 3, 1, 2);
+    if (predictor == 2) add(kTagPredictor, 3, 1, 2);
     if (palette2) {
       uint32_t at = uint32_t(w.Pos());
       w.Put16(uint16_t(c0.r * 257));
@@ -319,7 +308,7 @@ int TIFFWriteStream(TStream& stream, bool append, TBitmap& bitmap, TIOParamsVals
       w.Put16(uint16_t(c1.g * 257));
       w.Put16(uint16_t(c0.b * 257));
       w.Put16(uint16_t(c1.b * 257));
-      add(320, 3, 6, at);
+      add(kTagColorMap, 3, 6, at);
     }
     if (w.Pos() & 1) {
       uint8_t z = 0;

@@ -650,4 +650,97 @@ void TCCITTEncoder::Finish() {
   Align();
 }
 
+void TCCITTDecoder::Resume(int64_t bitPos, const uint8_t* refRow) {
+  bitPos_ = bitPos < 0 ? 0 : bitPos;
+  firstRow_ = true;  // no alignment before the row
+  if (refRow)
+    CCITTRowChanges(refRow, width_, 1, ref_);
+  else
+    ref_.clear();
+  ref_.insert(ref_.end(), 4, width_);
+}
+
+void TCCITTEncoder::Resume(int pendingBits, uint8_t pendingByte, const uint8_t* refRow) {
+  bits_ = pendingBits > 0 && pendingBits < 8 ? pendingBits : 0;
+  acc_ = bits_ ? uint64_t(pendingByte >> (8 - bits_)) : 0;
+  out_.clear();
+  firstRow_ = refRow == nullptr;
+  if (refRow)
+    CCITTRowChanges(refRow, width_, 0, ref_);
+  else
+    ref_.clear();
+  ref_.insert(ref_.end(), 4, width_);
+}
+
+namespace {
+
+// The bit position after a row, never beyond the data.
+int64_t EndPosition(const TCCITTDecoder& decoder, int64_t srcBytes) {
+  return std::min(decoder.BitPosition(), std::max<int64_t>(srcBytes, 0) * 8);
+}
+
+void WriteCoded(TStream& stream, const std::vector<uint8_t>& bytes, bool& aborting) {
+  const auto n = static_cast<int64_t>(bytes.size());
+  if (n > 0 && stream.Write(bytes.data(), n) != n) aborting = true;
+}
+
+void PutLineResumed(TCCITTMode mode, const uint8_t* row, int width, TStream& stream, bool& aborting,
+                    const uint8_t* refLine, int& pendingBits, uint8_t& pendingByte) {
+  TCCITTEncoder encoder(mode, width);
+  encoder.Resume(pendingBits, pendingByte, refLine);
+  encoder.EncodeRow(row);
+  WriteCoded(stream, encoder.Bytes(), aborting);
+  pendingBits = encoder.PendingBits();
+  pendingByte = encoder.PendingByte();
+}
+
+}  // namespace
+
+int64_t CCITTHuffmanGetLine(uint8_t* dest, const uint8_t* src, int64_t srcBytes, int width,
+                            int fillOrder) {
+  TCCITTDecoder decoder(ccMH, src, srcBytes, fillOrder, width);
+  decoder.DecodeRow(dest);
+  return (EndPosition(decoder, srcBytes) + 7) / 8;
+}
+
+int64_t _CCITTHuffmanGetLine(uint8_t* dest, const uint8_t* src, int64_t srcBytes, int width,
+                             int fillOrder, int64_t bitPos) {
+  TCCITTDecoder decoder(ccG3_1D, src, srcBytes, fillOrder, width);
+  decoder.Resume(bitPos, nullptr);
+  decoder.DecodeRow(dest);
+  return EndPosition(decoder, srcBytes);
+}
+
+int64_t CCITT3_2D_GetLine(uint8_t* dest, const uint8_t* src, int64_t srcBytes, int fillOrder,
+                          int64_t bitPos, uint8_t* refLine, int width, bool group4) {
+  TCCITTDecoder decoder(group4 ? ccG4 : ccG3_2D, src, srcBytes, fillOrder, width);
+  decoder.Resume(bitPos, refLine);
+  decoder.DecodeRow(dest);
+  if (refLine && width > 0) std::memcpy(refLine, dest, size_t((width + 7) / 8));
+  return EndPosition(decoder, srcBytes);
+}
+
+void CCITTHuffmanPutLine(const uint8_t* row, int width, TStream& stream, bool& aborting) {
+  TCCITTEncoder encoder(ccMH, width);
+  encoder.EncodeRow(row);
+  WriteCoded(stream, encoder.Bytes(), aborting);
+}
+
+void CCITTHuffmanPutLineG3(const uint8_t* row, int width, TStream& stream, bool& aborting,
+                           int& pendingBits, uint8_t& pendingByte) {
+  PutLineResumed(ccG3_1D, row, width, stream, aborting, nullptr, pendingBits, pendingByte);
+}
+
+void CCITTHuffmanPutLineG32D(const uint8_t* row, int width, TStream& stream, bool& aborting,
+                             const uint8_t*& refLine, int& pendingBits, uint8_t& pendingByte) {
+  PutLineResumed(ccG3_2D, row, width, stream, aborting, refLine, pendingBits, pendingByte);
+  refLine = row;
+}
+
+void CCITTHuffmanPutLineG4(const uint8_t* row, int width, TStream& stream, bool& aborting,
+                           const uint8_t*& refLine, int& pendingBits, uint8_t& pendingByte) {
+  PutLineResumed(ccG4, row, width, stream, aborting, refLine, pendingBits, pendingByte);
+  refLine = row;
+}
+
 }  // namespace pictavo

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/stream.h"
+
 namespace pictavo {
 
 enum TCCITTMode : uint8_t { ccMH, ccG3_1D, ccG3_2D, ccG4 };
@@ -24,6 +26,10 @@ class TCCITTDecoder {
   // already exhausted before the row began (dest is then all white).
   bool DecodeRow(uint8_t* dest);
   bool Exhausted() const { return bitPos_ >= bitEnd_; }
+  // Continues at a bit position (without the row alignment of modified
+  // Huffman) with a reference row (packed, bit 1 = white; null = all white),
+  // for callers that keep the state between rows themselves.
+  void Resume(int64_t bitPos, const uint8_t* refRow);
   int64_t BitPosition() const { return bitPos_; }
 
  private:
@@ -56,6 +62,13 @@ class TCCITTEncoder {
   // Ends the stream (EOL / EOFB as the mode asks) and pads to a byte.
   void Finish();
   std::vector<uint8_t>& Bytes() { return out_; }
+  // Continues a bit stream whose last `pendingBits` bits (the top bits of
+  // `pendingByte`) are not yet written, after the reference row (packed,
+  // bit 1 = black; null before the first row).  Clears Bytes().
+  void Resume(int pendingBits, uint8_t pendingByte, const uint8_t* refRow);
+  // The bits of an incomplete last byte, at the top of PendingByte.
+  int PendingBits() const { return bits_; }
+  uint8_t PendingByte() const { return bits_ ? static_cast<uint8_t>(acc_ << (8 - bits_)) : 0; }
 
  private:
   void PutBits(uint32_t code, int length);
@@ -76,5 +89,35 @@ class TCCITTEncoder {
 // Positions where the colour of a packed row changes, starting from
 // `startColor` at position 0 (bit value equal to startColor means no change).
 void CCITTRowChanges(const uint8_t* row, int width, int startBit, std::vector<int>& changes);
+
+// Row functions over the coders, with the state kept by the caller.  Rows
+// are packed; decoded rows have bit 1 = white, rows to encode bit 1 = black.
+// The decoders never read past `srcBytes` bytes of `src`.
+
+// One modified Huffman row from bit 0 of src; the bytes it used.
+int64_t CCITTHuffmanGetLine(uint8_t* dest, const uint8_t* src, int64_t srcBytes, int width,
+                            int fillOrder);
+// One Group 3 one-dimensional row from bit `bitPos`; the bit position after it.
+int64_t _CCITTHuffmanGetLine(uint8_t* dest, const uint8_t* src, int64_t srcBytes, int width,
+                             int fillOrder, int64_t bitPos);
+// One Group 3 two-dimensional row (group4 false) or Group 4 row from bit
+// `bitPos` against refLine (the previous row, all white for the first),
+// which then holds the decoded row; the bit position after it.
+int64_t CCITT3_2D_GetLine(uint8_t* dest, const uint8_t* src, int64_t srcBytes, int fillOrder,
+                          int64_t bitPos, uint8_t* refLine, int width, bool group4 = false);
+
+// One modified Huffman row, padded to a whole byte.
+void CCITTHuffmanPutLine(const uint8_t* row, int width, TStream& stream, bool& aborting);
+// One Group 3 one-dimensional row continuing the bit stream: whole bytes are
+// written, the incomplete last one stays in pendingBits / pendingByte.
+void CCITTHuffmanPutLineG3(const uint8_t* row, int width, TStream& stream, bool& aborting,
+                           int& pendingBits, uint8_t& pendingByte);
+// One Group 3 two-dimensional row; refLine is null before the first row and
+// afterwards points to the previous row.
+void CCITTHuffmanPutLineG32D(const uint8_t* row, int width, TStream& stream, bool& aborting,
+                             const uint8_t*& refLine, int& pendingBits, uint8_t& pendingByte);
+// One Group 4 row, as above.
+void CCITTHuffmanPutLineG4(const uint8_t* row, int width, TStream& stream, bool& aborting,
+                           const uint8_t*& refLine, int& pendingBits, uint8_t& pendingByte);
 
 }  // namespace pictavo

@@ -392,6 +392,20 @@ void _ConvertToBWOrdered(TBitmap& bitmap, TProgressRec& progress) {
   bitmap.Assign(out);
 }
 
+std::unique_ptr<TBitmap> PVReduceToBilevel(const TBitmap& bitmap, TRGB& c0, TRGB& c1,
+                                           TProgressRec& progress) {
+  std::unique_ptr<TBitmap> bits = _ConvertTo1bit(bitmap, c0, c1);
+  if (bits) return bits;
+  bits = std::make_unique<TBitmap>();
+  bits->Assign(bitmap);
+  if (bits->GetPixelFormat() != pf24bit) bits->SetPixelFormat(pf24bit);
+  _ConvertToBWOrdered(*bits, progress);
+  if (bits->GetPixelFormat() != pf1bit) bits->SetPixelFormat(pf1bit);
+  c0 = CreateRGB(0, 0, 0);
+  c1 = CreateRGB(255, 255, 255);
+  return bits;
+}
+
 std::unique_ptr<TBitmap> _ConvertTo1bit(const TBitmap& bitmap, TRGB& c0, TRGB& c1) {
   if (bitmap.GetPixelFormat() != pf24bit) return nullptr;
   int w = bitmap.GetWidth(), h = bitmap.GetHeight();

@@ -70,12 +70,19 @@ void PVCopyBitmap(const TBitmap& source, TBitmap& dest);
 std::unique_ptr<TBitmap> PVCloneBitmap(const TBitmap& source);
 void _CopyBitmapRect(const TBitmap& source, TBitmap& dest, int x1, int y1, int x2, int y2);
 void _CopyBits(uint8_t* dest, const uint8_t* source, int destBit, int bitCount, int sourceBit);
-void _CopyPolygonBitmap(TBitmap& dest, const TBitmap& source, int x, int y, const TPoint* polygon, int count);
+void _CopyPolygonBitmap(TBitmap& dest, const TBitmap& source, int x, int y, const TPoint* polygon,
+                        int count);
 bool _BitmapCompareX(const TBitmap& a, const TBitmap& b);
 
 // Reduction to one bit: nullptr unless exactly two colours (bit 0 the darker).
 std::unique_ptr<TBitmap> _ConvertTo1bit(const TBitmap& bitmap, TRGB& c0, TRGB& c1);
 void _ConvertToBWOrdered(TBitmap& bitmap, TProgressRec& progress);
+// The one-bit form a writer of one-bit files stores: an image of exactly two
+// colours keeps them (bit 0 the darker; c0 and c1 receive them); any other
+// is dithered with the ordered matrix (reporting through `progress`) to
+// black (c0) and white (c1).  Always a pf1bit bitmap.
+std::unique_ptr<TBitmap> PVReduceToBilevel(const TBitmap& bitmap, TRGB& c0, TRGB& c1,
+                                           TProgressRec& progress);
 void _Negative1Bit(TBitmap& bitmap);
 void _Conv1to24(const TBitmap& source, TBitmap& dest);
 
@@ -88,15 +95,15 @@ HGLOBAL _CopyBitmaptoDIB(const TBitmap& bitmap, int x1, int y1, int x2, int y2);
 // after the header and palette.  Nothing beyond either block is read: a
 // header, palette or pixel block that does not fit, an absurd size, or a
 // run-length compression leaves the bitmap 0 x 0 and returns 0.
-int _CopyDIB2Bitmap(const uint8_t* dib, size_t dibSize, TBitmap& bitmap, const uint8_t* bits = nullptr,
-                    size_t bitsSize = 0);
-int _CopyDIB2Bitmap(const HGLOBAL& dib, TBitmap& bitmap, const uint8_t* bits = nullptr, size_t bitsSize = 0,
-                    bool alreadyLocked = false);
+int _CopyDIB2Bitmap(const uint8_t* dib, size_t dibSize, TBitmap& bitmap,
+                    const uint8_t* bits = nullptr, size_t bitsSize = 0);
+int _CopyDIB2Bitmap(const HGLOBAL& dib, TBitmap& bitmap, const uint8_t* bits = nullptr,
+                    size_t bitsSize = 0, bool alreadyLocked = false);
 // The renderer variant: 1, 4, 8, 16, 24 and 32 bits uncompressed (32 bits
 // also with bit fields); any other compression sizes the bitmap and draws
 // nothing.  Malformed blocks give 0 x 0 and 0 as above.
-int _PVCopyDIB2Bitmap2(const uint8_t* dib, size_t dibSize, TBitmap& bitmap, const uint8_t* bits = nullptr,
-                       size_t bitsSize = 0);
+int _PVCopyDIB2Bitmap2(const uint8_t* dib, size_t dibSize, TBitmap& bitmap,
+                       const uint8_t* bits = nullptr, size_t bitsSize = 0);
 int _PVCopyDIB2Bitmap2(const HGLOBAL& dib, TBitmap& bitmap, const uint8_t* bits = nullptr,
                        size_t bitsSize = 0, bool alreadyLocked = false);
 

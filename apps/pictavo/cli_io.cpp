@@ -150,109 +150,111 @@ PICTAVO_COMMAND(
 
 // --- convert -----------------------------------------------------------------
 
-int RunConvert(const std::vector<std::string>& args) {
-  std::vector<std::string> files;
+struct ConvertArgs {
+  std::string in, out;
   std::vector<std::pair<std::string, std::string>> params;
   int index = -1;
+};
+
+// Parses IN OUT [--index N] [--param FIELD=VALUE]...; prints the problem and
+// returns false on a usage error.
+bool ParseConvertArgs(const std::vector<std::string>& args, ConvertArgs& c) {
+  std::vector<std::string> files;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--index" || a == "--param") {
-      if (i + 1 >= args.size()) {
-        std::fprintf(stderr, "pictavo convert: %s needs a value\n", a.c_str());
-        return 2;
-      }
-      const std::string& v = args[++i];
-      if (a == "--index") {
-        try {
-          index = PVParseInt(v, "--index");
-        } catch (const std::exception& e) {
-          std::fprintf(stderr, "pictavo convert: %s\n", e.what());
-          return 2;
-        }
-      } else {
-        size_t eq = v.find('=');
-        if (eq == std::string::npos || eq == 0) {
-          std::fprintf(stderr, "pictavo convert: --param wants FIELD=VALUE, got \"%s\"\n",
-                       v.c_str());
-          return 2;
-        }
-        params.emplace_back(v.substr(0, eq), v.substr(eq + 1));
-      }
-    } else {
+    if (a != "--index" && a != "--param") {
       files.push_back(a);
+      continue;
     }
+    if (i + 1 >= args.size()) {
+      std::fprintf(stderr, "pictavo convert: %s needs a value\n", a.c_str());
+      return false;
+    }
+    const std::string& v = args[++i];
+    if (a == "--index") {
+      try {
+        c.index = PVParseInt(v, "--index");
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "pictavo convert: %s\n", e.what());
+        return false;
+      }
+      continue;
+    }
+    size_t eq = v.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      std::fprintf(stderr, "pictavo convert: --param wants FIELD=VALUE, got \"%s\"\n", v.c_str());
+      return false;
+    }
+    c.params.emplace_back(v.substr(0, eq), v.substr(eq + 1));
   }
   if (files.size() != 2) {
     std::fprintf(stderr, "usage: pictavo convert IN OUT [--index N] [--param FIELD=VALUE]...\n");
-    return 2;
+    return false;
   }
-  const std::string& in = files[0];
-  const std::string& out = files[1];
-
-  for (const auto& param : params)
+  c.in = files[0];
+  c.out = files[1];
+  for (const auto& param : c.params)
     if (!PVHasField(PVIOParamsFields(), param.first)) {
       std::fprintf(stderr, "pictavo convert: unknown field \"%s\"\n", param.first.c_str());
-      return 2;
+      return false;
     }
+  return true;
+}
 
-  TBitmap bitmap;
-  TPictavoIO io;
-  io.SetAttachedBitmap(&bitmap);
+// Loads by extension; an extension nobody knows falls back to the content
+// (a listed extension without a reader, such as .pix, too).  Prints the
+// problem and returns false on failure.
+bool LoadForConvert(TPictavoIO& io, const std::string& in) {
   TIOParamsVals& p = io.IOParams();
-  if (index >= 0)
-    p.GIF_ImageIndex = p.TIFF_ImageIndex = p.ICO_ImageIndex = p.CUR_ImageIndex = index;
-
-  {
-    ProgressBar bar("reading");
-    bar.Attach(io);
-    try {
-      // By extension; an extension nobody knows falls back to the content.
-      // (a listed extension without a reader, such as .pix, too).
-      std::string ext = PVLowerExtension(in);
-      bool loaded = false;
-      if (PVFileFormatGetInfo2(ext)) {
-        io.LoadFromFile(in);
-        loaded = !(io.Aborting && p.FileType == 0);
-      }
-      if (!loaded) {
-        TFileStream stream(in, fmOpenRead | fmShareDenyWrite);
-        io.LoadFromStream(stream);
-        if (!io.Aborting) p.FileName = in;
-      }
-    } catch (const std::exception& e) {
-      bar.Done();
-      std::fprintf(stderr, "cannot read %s: %s\n", in.c_str(), e.what());
-      return 1;
+  ProgressBar bar("reading");
+  bar.Attach(io);
+  try {
+    std::string ext = PVLowerExtension(in);
+    bool loaded = false;
+    if (PVFileFormatGetInfo2(ext)) {
+      io.LoadFromFile(in);
+      loaded = !(io.Aborting && p.FileType == 0);
     }
+    if (!loaded) {
+      TFileStream stream(in, fmOpenRead | fmShareDenyWrite);
+      io.LoadFromStream(stream);
+      if (!io.Aborting) p.FileName = in;
+    }
+  } catch (const std::exception& e) {
     bar.Done();
-    if (io.Aborting || bitmap.Empty()) {
-      std::fprintf(stderr, "cannot read %s: %s\n", in.c_str(),
-                   p.FileType == 0 ? "not a recognised image file or no reader for its format"
-                                   : "the file is damaged or its reader failed");
-      return 1;
-    }
+    std::fprintf(stderr, "cannot read %s: %s\n", in.c_str(), e.what());
+    return false;
   }
-
-  // The netpbm extensions name their kind of file: the writer gets the depth
-  // they stand for (explicit --param values still win).
-  {
-    std::string ext = std::filesystem::path(out).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == ".ppm") p.BitsPerSample = 8, p.SamplesPerPixel = 3;
-    if (ext == ".pgm") p.BitsPerSample = 8, p.SamplesPerPixel = 1;
-    if (ext == ".pbm") p.BitsPerSample = 1, p.SamplesPerPixel = 1;
+  bar.Done();
+  if (io.Aborting || io.GetAttachedBitmap()->Empty()) {
+    std::fprintf(stderr, "cannot read %s: %s\n", in.c_str(),
+                 p.FileType == 0 ? "not a recognised image file or no reader for its format"
+                                 : "the file is damaged or its reader failed");
+    return false;
   }
+  return true;
+}
 
-  // Parameters for the writer, applied after the load has filled the rest.
-  for (const auto& [field, value] : params) {
+// The writer's parameters: the depth a netpbm extension stands for, then the
+// --param values (which win).  Returns false on an invalid value.
+bool SetWriterParams(TIOParamsVals& p, const ConvertArgs& c) {
+  std::string ext = std::filesystem::path(c.out).extension().string();
+  for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  if (ext == ".ppm") p.BitsPerSample = 8, p.SamplesPerPixel = 3;
+  if (ext == ".pgm") p.BitsPerSample = 8, p.SamplesPerPixel = 1;
+  if (ext == ".pbm") p.BitsPerSample = 1, p.SamplesPerPixel = 1;
+  for (const auto& [field, value] : c.params) {
     try {
       PVSetFieldText(p, PVIOParamsFields(), field, value);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "pictavo convert: %s\n", e.what());
-      return 2;
+      return false;
     }
   }
+  return true;
+}
 
+bool SaveForConvert(TPictavoIO& io, const std::string& out) {
   ProgressBar bar("writing");
   bar.Attach(io);
   try {
@@ -260,15 +262,30 @@ int RunConvert(const std::vector<std::string>& args) {
   } catch (const std::exception& e) {
     bar.Done();
     std::fprintf(stderr, "cannot write %s: %s\n", out.c_str(), e.what());
-    return 1;
+    return false;
   }
   bar.Done();
   if (io.Aborting) {
     std::fprintf(stderr, "cannot write %s: no writer for this extension or the writer failed\n",
                  out.c_str());
-    return 1;
+    return false;
   }
-  std::printf("%s -> %s (%d x %d)\n", in.c_str(), out.c_str(), bitmap.GetWidth(),
+  return true;
+}
+
+int RunConvert(const std::vector<std::string>& args) {
+  ConvertArgs c;
+  if (!ParseConvertArgs(args, c)) return 2;
+  TBitmap bitmap;
+  TPictavoIO io;
+  io.SetAttachedBitmap(&bitmap);
+  TIOParamsVals& p = io.IOParams();
+  if (c.index >= 0)
+    p.GIF_ImageIndex = p.TIFF_ImageIndex = p.ICO_ImageIndex = p.CUR_ImageIndex = c.index;
+  if (!LoadForConvert(io, c.in)) return 1;
+  if (!SetWriterParams(p, c)) return 2;
+  if (!SaveForConvert(io, c.out)) return 1;
+  std::printf("%s -> %s (%d x %d)\n", c.in.c_str(), c.out.c_str(), bitmap.GetWidth(),
               bitmap.GetHeight());
   return 0;
 }

@@ -281,3 +281,48 @@ TEST(ConversionsCopy, PolygonOnlyInside) {
 
 }  // namespace
 }  // namespace pictavo
+
+namespace pictavo {
+namespace {
+
+TEST(ConversionsOneBit, BilevelReductionForWriters) {
+  const TRGB red = CreateRGB(200, 0, 0), navy = CreateRGB(0, 0, 90);
+  TBitmap two(10, 3, pf24bit);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 10; ++x) Fill(two, x, y, (x * y) % 4 == 1 ? red : navy);
+  TRGB c0, c1;
+  TProgressRec progress;
+  auto bits = PVReduceToBilevel(two, c0, c1, progress);
+  ASSERT_TRUE(bits);
+  ASSERT_EQ(bits->GetPixelFormat(), pf1bit);
+  // Navy (grey 6) is darker than red (grey 42): bit 0 navy, bit 1 red.
+  EXPECT_EQ(c0, navy);
+  EXPECT_EQ(c1, red);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 10; ++x) EXPECT_EQ(Bit(bits->ScanLine(y), x), (x * y) % 4 == 1) << x << "," << y;
+
+  // Three colours: the ordered dither to black and white, row reports included.
+  TBitmap three(9, 4, pf24bit);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 9; ++x) Fill(three, x, y, CreateRGB(uint8_t(x * 28), uint8_t(y * 60), 128));
+  TBitmap expected;
+  expected.Assign(three);
+  TProgressRec quiet;
+  _ConvertToBWOrdered(expected, quiet);
+  std::vector<int> reported;
+  TProgressRec counting;
+  counting.ProgressEvent = [&](TObject*, int per) { reported.push_back(per); };
+  bits = PVReduceToBilevel(three, c0, c1, counting);
+  ASSERT_TRUE(bits);
+  ASSERT_EQ(bits->GetPixelFormat(), pf1bit);
+  EXPECT_EQ(c0, CreateRGB(0, 0, 0));
+  EXPECT_EQ(c1, CreateRGB(255, 255, 255));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 9; ++x) EXPECT_EQ(Bit(bits->ScanLine(y), x), Bit(expected.ScanLine(y), x));
+  EXPECT_EQ(reported.size(), 4u);
+  // The source is left as it was.
+  EXPECT_EQ(three.GetPixelFormat(), pf24bit);
+}
+
+}  // namespace
+}  // namespace pictavo
