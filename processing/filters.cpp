@@ -358,6 +358,10 @@ inline int GreyOf(const uint8_t* p) {
   return (p[2] * 21 + p[1] * 71 + p[0] * 7) / 100;
 }
 
+// Row windows up to this length take the maximum by doubling spans
+// (log2 k vector passes) instead of the block prefix and suffix maxima.
+constexpr int kDoublingWindow = 64;
+
 // Bytes of slack after each ring row: the vector kernels read 32 bytes
 // from the start of the last pixels and gather 4-byte words.
 constexpr int kRingSlack = 32;
@@ -612,6 +616,16 @@ class TMorphPass {
     }
     const int k = 2 * n + 1;
     const int len = cols_ + 2 * n;
+    if (k <= kDoublingWindow) {
+      // Maxima over 2, 4, 8... keys in place, then two overlapping spans of
+      // the largest power of two cover the window: a few vector passes.
+      Key* m = prefix_.data();
+      int span = 1;
+      MaxRows(p, p + 1, m, len - 1);
+      for (span = 2; 2 * span <= k; span *= 2) MaxRows(m, m + span, m, len - 2 * span + 1);
+      MaxRows(m, m + (k - span), out, cols_);
+      return;
+    }
     Key* g = prefix_.data();
     Key* h = suffix_.data();
     for (int start = 0; start < len; start += k) {
