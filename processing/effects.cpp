@@ -22,9 +22,6 @@ constexpr size_t kWaveSlack = 8;
 inline uint8_t Limit(double v) {
   return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
-inline int Limit(int v) {
-  return v < 0 ? 0 : (v > 255 ? 255 : v);
-}
 inline int Limit64(int64_t v) {
   return int(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
