@@ -8,6 +8,7 @@
 
 #include "platform/canvas.h"
 #include "processing/progress.h"
+#include "processing/simd.h"
 
 namespace pictavo {
 
@@ -15,12 +16,11 @@ namespace {
 
 constexpr int kBytesPerPixel = 3;
 constexpr double kPi = std::numbers::pi;
+// Bytes after the wave's copy for 8-byte vector reads at the last pixel.
+constexpr size_t kWaveSlack = 8;
 
 inline uint8_t Limit(double v) {
   return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
-}
-inline int Limit(int v) {
-  return v < 0 ? 0 : (v > 255 ? 255 : v);
 }
 inline int Limit64(int64_t v) {
   return int(v < 0 ? 0 : (v > 255 ? 255 : v));
@@ -92,6 +92,98 @@ inline void WavePixel(const TWaveGeometry& g, const std::vector<const uint8_t*>&
   SampleInto(g, rows, sx, sy, out);
 }
 
+#ifdef PV_AVX2_KERNELS
+// Exact small integers in double lanes: the bits of 2^52 + v, minus 2^52.
+PV_TARGET_AVX2 inline __m256d BytesToDouble(__m256i v, __m256i pick) {
+  const __m256i magic = _mm256_castpd_si256(_mm256_set1_pd(4503599627370496.0));
+  return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(_mm256_shuffle_epi8(v, pick), magic)),
+                       _mm256_set1_pd(4503599627370496.0));
+}
+
+// One output row (bottom-up row `row`), four pixels at a time, with the
+// scalar formulas' operations in the same order on every lane (plain
+// multiplies and adds: no fused multiply-add is enabled for this code).
+// Returns the pixels done; the rest go through WavePixel.
+PV_TARGET_AVX2 int WaveRowAvx2(const TWaveGeometry& g, const uint8_t* copy, size_t stride,
+                               const double* wave, int row, uint8_t* out) {
+  const int w = g.w, h = g.h;
+  const __m256d cx = _mm256_set1_pd(g.cx), cy = _mm256_set1_pd(g.cy);
+  const __m256d xs = _mm256_set1_pd(g.xs), ys = _mm256_set1_pd(g.ys);
+  const __m256d one = _mm256_set1_pd(1), zero = _mm256_setzero_pd();
+  const __m256d xMax = _mm256_set1_pd(double(w - 2)), yMax = _mm256_set1_pd(double(h - 2));
+  const __m256d dy = _mm256_set1_pd((row - g.cy) * g.ys);
+  const __m128i rowsDown = _mm_set1_epi32(h - 1), strideV = _mm_set1_epi32(int32_t(stride));
+  const __m128i three = _mm_set1_epi32(3);
+  // Byte j of each 64-bit lane into the low byte of that lane.
+  __m256i pick[6];
+  for (int j = 0; j < 6; ++j)
+    pick[j] = _mm256_setr_epi8(char(j), -1, -1, -1, -1, -1, -1, -1, char(8 + j), -1, -1, -1, -1, -1,
+                               -1, -1, char(j), -1, -1, -1, -1, -1, -1, -1, char(8 + j), -1, -1, -1,
+                               -1, -1, -1, -1);
+  const __m128i toBlue = _mm_setr_epi8(0, -1, -1, 4, -1, -1, 8, -1, -1, 12, -1, -1, -1, -1, -1, -1);
+  const __m128i toGreen =
+      _mm_setr_epi8(-1, 0, -1, -1, 4, -1, -1, 8, -1, -1, 12, -1, -1, -1, -1, -1);
+  const __m128i toRed = _mm_setr_epi8(-1, -1, 0, -1, -1, 4, -1, -1, 8, -1, -1, 12, -1, -1, -1, -1);
+  int x = 0;
+  // Each step stores 16 bytes for 12: the next step (or the scalar tail,
+  // which always has at least two pixels) rewrites the extra four.
+  for (; x + 6 <= w; x += 4) {
+    const __m128i xi = _mm_setr_epi32(x, x + 1, x + 2, x + 3);
+    const __m128i mirror = _mm_min_epi32(xi, _mm_sub_epi32(_mm_set1_epi32(w - 1), xi));
+    const __m256d a = _mm256_mask_i32gather_pd(zero, wave, mirror,
+                                               _mm256_castsi256_pd(_mm256_set1_epi64x(-1)), 8);
+    const __m256d dx = _mm256_mul_pd(_mm256_sub_pd(_mm256_cvtepi32_pd(xi), cx), xs);
+    __m256d tx, ty;
+    if (g.reflective) {
+      tx = _mm256_mul_pd(a, dx);
+      ty = _mm256_mul_pd(a, dy);
+    } else {
+      tx = _mm256_add_pd(a, dx);
+      ty = _mm256_add_pd(a, dy);
+    }
+    const __m256d sx = _mm256_add_pd(cx, g.xs == 1 ? tx : _mm256_div_pd(tx, xs));
+    const __m256d sy = _mm256_add_pd(cy, g.ys == 1 ? ty : _mm256_div_pd(ty, ys));
+    const __m256d txr = _mm256_round_pd(sx, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    const __m256d tyr = _mm256_round_pd(sy, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    __m256d fx = _mm256_sub_pd(sx, txr), fy = _mm256_sub_pd(sy, tyr);
+    fx = _mm256_blendv_pd(fx, _mm256_add_pd(fx, one), _mm256_cmp_pd(fx, zero, _CMP_LT_OQ));
+    fy = _mm256_blendv_pd(fy, _mm256_add_pd(fy, one), _mm256_cmp_pd(fy, zero, _CMP_LT_OQ));
+    const __m128i x0 = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(txr, zero), xMax));
+    const __m128i y0 = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(tyr, zero), yMax));
+    // Bottom-up row y0 is stored row h - 1 - y0; the row above is one less.
+    const __m128i lowerAt = _mm_add_epi32(_mm_mullo_epi32(_mm_sub_epi32(rowsDown, y0), strideV),
+                                          _mm_mullo_epi32(x0, three));
+    // Eight scalar loads: cheaper than two hardware gathers on many cores.
+    alignas(16) int32_t at[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), lowerAt);
+    auto word = [copy](int32_t offset) {
+      long long v;
+      std::memcpy(&v, copy + offset, sizeof v);
+      return v;
+    };
+    const int32_t up = int32_t(stride);
+    const __m256i lower = _mm256_setr_epi64x(word(at[0]), word(at[1]), word(at[2]), word(at[3]));
+    const __m256i upper =
+        _mm256_setr_epi64x(word(at[0] - up), word(at[1] - up), word(at[2] - up), word(at[3] - up));
+    const __m256d gx = _mm256_sub_pd(one, fx), gy = _mm256_sub_pd(one, fy);
+    __m128i channel[3];
+    for (int ch = 0; ch < 3; ++ch) {
+      const __m256d p00 = BytesToDouble(lower, pick[ch]), p01 = BytesToDouble(lower, pick[ch + 3]);
+      const __m256d p10 = BytesToDouble(upper, pick[ch]), p11 = BytesToDouble(upper, pick[ch + 3]);
+      const __m256d top = _mm256_add_pd(_mm256_mul_pd(gx, p00), _mm256_mul_pd(fx, p01));
+      const __m256d bottom = _mm256_add_pd(_mm256_mul_pd(gx, p10), _mm256_mul_pd(fx, p11));
+      channel[ch] =
+          _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(gy, top), _mm256_mul_pd(fy, bottom)));
+    }
+    const __m128i pixels = _mm_or_si128(
+        _mm_or_si128(_mm_shuffle_epi8(channel[0], toBlue), _mm_shuffle_epi8(channel[1], toGreen)),
+        _mm_shuffle_epi8(channel[2], toRed));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kBytesPerPixel * x), pixels);
+  }
+  return x;
+}
+#endif
+
 }  // namespace
 
 void _wave(TBitmap& bitmap, int amplitude, int wavelength, int phase, bool reflective,
@@ -100,10 +192,15 @@ void _wave(TBitmap& bitmap, int amplitude, int wavelength, int phase, bool refle
   const int w = bitmap.GetWidth(), h = bitmap.GetHeight();
   // The bilinear sample needs two columns and two rows.
   if (w < 2 || h < 2) return;
-  TBitmap copy;
-  copy.Assign(bitmap);
+  // The copy every sample reads, with slack after the last row for the
+  // vector kernel's 8-byte reads.
+  const size_t stride = size_t(w) * kBytesPerPixel;
+  std::vector<uint8_t> copy(stride * size_t(h) + kWaveSlack);
   std::vector<const uint8_t*> rows(static_cast<size_t>(h));
-  for (int y = 0; y < h; ++y) rows[size_t(y)] = copy.ScanLine(y);
+  for (int y = 0; y < h; ++y) {
+    std::memcpy(copy.data() + stride * size_t(y), bitmap.ScanLine(y), stride);
+    rows[size_t(y)] = copy.data() + stride * size_t(y);
+  }
 
   TWaveGeometry g{w, h, (w - 1) / 2.0, (h - 1) / 2.0, 2.0 * wavelength, phase * kPi / 180,
                   1, 1, amplitude,     reflective};
@@ -113,6 +210,9 @@ void _wave(TBitmap& bitmap, int amplitude, int wavelength, int phase, bool refle
   else if (hw < hh)
     g.xs = hh / hw;
 
+#ifdef PV_AVX2_KERNELS
+  const bool vector = PVHasAvx2() && copy.size() < (size_t(1) << 31);
+#endif
   // Wave values of the left half of a row (with the middle column); the
   // right half and the mirrored row reuse them.
   std::vector<double> wave(size_t(w + 1) / 2);
@@ -128,7 +228,11 @@ void _wave(TBitmap& bitmap, int amplitude, int wavelength, int phase, bool refle
     const int mirror = h - 1 - y;
     for (int row : {y, mirror}) {
       uint8_t* out = bitmap.ScanLine(h - 1 - row);
-      for (int x = 0; x < w; ++x)
+      int x = 0;
+#ifdef PV_AVX2_KERNELS
+      if (vector) x = WaveRowAvx2(g, copy.data(), stride, wave.data(), row, out);
+#endif
+      for (; x < w; ++x)
         WavePixel(g, rows, wave[size_t(std::min(x, w - 1 - x))], x, row, out + kBytesPerPixel * x);
       if (mirror == y) break;
     }

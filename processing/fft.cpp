@@ -196,13 +196,18 @@ bool TPVFtImage::BuildFT(const TBitmap& bitmap, TPVFtImageType type) {
   src_height_ = bitmap.GetHeight();
   int n = 1;
   while (n < std::max(src_width_, src_height_) && n <= kFtMaxN) n *= 2;
-  if (bitmap.GetPixelFormat() != pf24bit || bitmap.Empty() || n > kFtMaxN ||
-      !PVImageSizeAllowed(n, n) || (type != pvitRGB && type != pvitGrayscale)) {
+  if (bitmap.GetPixelFormat() != pf24bit || bitmap.Empty() || n > kFtMaxN || !PVImageSizeAllowed(n, n)) {
     type_ = pvitUnknown;
     return false;
   }
   xoff_ = (n - src_width_) / 2;
   yoff_ = (n - src_height_) / 2;
+  // An unknown type makes no plane: the image only knows its sizes.
+  if (type != pvitRGB && type != pvitGrayscale) {
+    type_ = pvitUnknown;
+    if (n != n_) FtInit(n);
+    return true;
+  }
   building_ = true;
   TProgressRec progress;
   progress.ProgressEvent = OnProgress;

@@ -44,9 +44,9 @@ class TPVFtImage : public TObject {
   // Deep copy of the planes, offsets, sizes, type and progress handler.
   void Assign(const TPVFtImage& source);
 
-  // Transforms the bitmap (pf24bit).  Returns false, keeping no planes,
-  // when the bitmap is empty or not pf24bit, when N would exceed kFtMaxN or
-  // N x N the pixel limit.
+  // Transforms the bitmap (pf24bit); an unknown type only records the
+  // sizes.  Returns false, keeping no planes, when the bitmap is empty or
+  // not pf24bit, when N would exceed kFtMaxN or N x N the pixel limit.
   bool BuildFT(const TBitmap& bitmap, TPVFtImageType type);
   // Paints the log-magnitude spectrum into the bitmap (made pf24bit N x N).
   void GetFTImage(TBitmap& bitmap);

@@ -358,6 +358,10 @@ inline int GreyOf(const uint8_t* p) {
   return (p[2] * 21 + p[1] * 71 + p[0] * 7) / 100;
 }
 
+// Row windows up to this length take the maximum by doubling spans
+// (log2 k vector passes) instead of the block prefix and suffix maxima.
+constexpr int kDoublingWindow = 64;
+
 // Bytes of slack after each ring row: the vector kernels read 32 bytes
 // from the start of the last pixels and gather 4-byte words.
 constexpr int kRingSlack = 32;
@@ -484,7 +488,17 @@ PV_TARGET_AVX2 int EmitAvx2(const uint32_t* keysA, const uint32_t* keysB, const 
     const __m256i keep =
         _mm256_cmpeq_epi32(_mm256_srl_epi32(key, fieldShift), _mm256_setzero_si256());
     const __m256i offset = _mm256_blendv_epi8(chosen, own, keep);
-    const __m256i pixels = _mm256_shuffle_epi8(_mm256_i32gather_epi32(base, offset, 1), pack);
+    // Eight scalar loads: cheaper than a hardware gather on many cores.
+    alignas(32) int32_t at[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at), offset);
+    auto word = [base](int32_t o) {
+      int32_t v;
+      std::memcpy(&v, reinterpret_cast<const uint8_t*>(base) + o, sizeof v);
+      return v;
+    };
+    const __m256i gathered = _mm256_setr_epi32(word(at[0]), word(at[1]), word(at[2]), word(at[3]),
+                                               word(at[4]), word(at[5]), word(at[6]), word(at[7]));
+    const __m256i pixels = _mm256_shuffle_epi8(gathered, pack);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * x), _mm256_castsi256_si128(pixels));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * x + 12),
                      _mm256_extracti128_si256(pixels, 1));
@@ -612,6 +626,16 @@ class TMorphPass {
     }
     const int k = 2 * n + 1;
     const int len = cols_ + 2 * n;
+    if (k <= kDoublingWindow) {
+      // Maxima over 2, 4, 8... keys in place, then two overlapping spans of
+      // the largest power of two cover the window: a few vector passes.
+      Key* m = prefix_.data();
+      int span = 1;
+      MaxRows(p, p + 1, m, len - 1);
+      for (span = 2; 2 * span <= k; span *= 2) MaxRows(m, m + span, m, len - 2 * span + 1);
+      MaxRows(m, m + (k - span), out, cols_);
+      return;
+    }
     Key* g = prefix_.data();
     Key* h = suffix_.data();
     for (int start = 0; start < len; start += k) {

@@ -45,8 +45,9 @@ class EFilterInvalid : public Exception {
 // Morphological operations of _MorphFilter.
 enum TPVMorphOp : int { pvmoMaximum = 0, pvmoMinimum = 1, pvmoOpening = 2, pvmoClosing = 3 };
 
-// When set, the workers use their portable loops instead of the AVX2
-// kernels chosen at run time (the results are the same; for tests).
+// When set, the convolution, morphology and automatic equalisation workers
+// use their portable loops instead of the AVX2 kernels chosen at run time
+// (the results are the same; for tests).
 extern bool gPVFiltersGeneric;
 
 // Writes the 43-byte filter file (version 1, 3, 3, nine coefficients, the

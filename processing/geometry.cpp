@@ -34,13 +34,15 @@ void Turn(const TBitmap& source, TBitmap& dest, Map map) {
   dest.SetSize(0, 0);
   dest.SetPixelFormat(pf24bit);
   dest.SetSize(h, w);
+  std::vector<uint8_t*> rows(static_cast<size_t>(w));
+  for (int y = 0; y < w; ++y) rows[y] = dest.ScanLine(y);
   for (int y0 = 0; y0 < h; y0 += kTurnTile)
     for (int x0 = 0; x0 < w; x0 += kTurnTile)
       for (int y = y0; y < std::min(y0 + kTurnTile, h); ++y) {
         const uint8_t* s = source.ScanLine(y);
         for (int x = x0; x < std::min(x0 + kTurnTile, w); ++x) {
           TPoint d = map(x, y, w, h);
-          std::memcpy(dest.ScanLine(d.y) + size_t(d.x) * 3, s + size_t(x) * 3, 3);
+          std::memcpy(rows[d.y] + size_t(d.x) * 3, s + size_t(x) * 3, 3);
         }
       }
 }

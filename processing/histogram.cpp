@@ -6,13 +6,17 @@
 #include <utility>
 #include <vector>
 
+#include "processing/filters.h"
 #include "processing/progress.h"
+#include "processing/simd.h"
 
 namespace pictavo {
 
 namespace {
 
 constexpr int kBytesPerPixel = 3;
+// Slack after row copies for the vector kernels' 32-byte reads.
+constexpr size_t kRowSlack = 32;
 
 inline int GreyOf(int r, int g, int b) {
   return (r * 21 + g * 71 + b * 7) / 100;
@@ -168,16 +172,137 @@ inline void EqualisePixel(const uint8_t* p, const uint16_t* left, const uint16_t
   o[2] = fromTable ? t2 : uint8_t(m2);
 }
 
+#ifdef PV_AVX2_KERNELS
+// Vector parts of one row: column sums, 3x3 means (mulhi by 7282 is the
+// division by 9 for every sum up to 9 * 255) and greys ((sum * 5243) >> 19
+// is the division by 100 up to 255 * 99).  Each returns where it stopped.
+PV_TARGET_AVX2 int ColumnSumsAvx2(const uint8_t* up, const uint8_t* mid, const uint8_t* down,
+                                  uint16_t* cs, int begin, int end) {
+  int i = begin;
+  for (; i + 16 <= end; i += 16) {
+    const __m256i a =
+        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(up + i)));
+    const __m256i b =
+        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(mid + i)));
+    const __m256i c =
+        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(down + i)));
+    const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(a, b), c);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(cs + i), sum);
+  }
+  return i;
+}
+
+PV_TARGET_AVX2 int MeansAvx2(const uint16_t* cs, uint8_t* mean, int begin, int end) {
+  const __m256i ninth = _mm256_set1_epi16(7282);
+  int i = begin;
+  for (; i + 16 <= end; i += 16) {
+    const __m256i left =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cs + i - kBytesPerPixel));
+    const __m256i centre = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cs + i));
+    const __m256i right =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cs + i + kBytesPerPixel));
+    const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(left, centre), right);
+    const __m256i m = _mm256_mulhi_epu16(sum, ninth);
+    const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(m, m), 0x08);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(mean + i), _mm256_castsi256_si128(bytes));
+  }
+  return i;
+}
+
+PV_TARGET_AVX2 int GreysAvx2(const uint8_t* px, int count, uint8_t* grey) {
+  const __m256i redGreen =
+      _mm256_setr_epi8(2, -1, 1, -1, 5, -1, 4, -1, 8, -1, 7, -1, 11, -1, 10, -1, 2, -1, 1, -1, 5,
+                       -1, 4, -1, 8, -1, 7, -1, 11, -1, 10, -1);
+  const __m256i blue = _mm256_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1,
+                                        0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1);
+  const __m256i weightsRG = _mm256_set1_epi32((71 << 16) | 21);
+  const __m256i weightB = _mm256_set1_epi32(7);
+  const __m256i byHundred = _mm256_set1_epi32(5243);
+  int x = 0;
+  for (; x + 8 <= count; x += 8) {
+    const uint8_t* p = px + kBytesPerPixel * x;
+    const __m256i bytes = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 12),
+                                              reinterpret_cast<const __m128i*>(p));
+    const __m256i sum =
+        _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(bytes, redGreen), weightsRG),
+                         _mm256_madd_epi16(_mm256_shuffle_epi8(bytes, blue), weightB));
+    const __m256i g = _mm256_srli_epi32(_mm256_mullo_epi32(sum, byHundred), 19);
+    const __m256i words = _mm256_permute4x64_epi64(_mm256_packus_epi32(g, g), 0x08);
+    const __m128i small = _mm256_castsi256_si128(words);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(grey + x), _mm_packus_epi16(small, small));
+  }
+  return x;
+}
+#endif
+
+// Scratch rows of the equalisation, with slack for 32-byte vector reads.
+struct TEqualiseScratch {
+  std::vector<uint16_t> columnSums;
+  std::vector<uint8_t> mean, greyPixel, greyMean;
+  explicit TEqualiseScratch(int width)
+      : columnSums(size_t(width) * kBytesPerPixel + 16),
+        mean(size_t(width) * kBytesPerPixel + kRowSlack),
+        greyPixel(size_t(width)),
+        greyMean(size_t(width)) {}
+};
+
+// The interior columns first..last of a row with the vector parts: means
+// and greys for the whole run, then the choice per pixel.  Returns false
+// when the vector kernels are not available.
+bool EqualiseInteriorVector(const uint8_t* mid, uint8_t* out, int first, int last,
+                            const uint8_t* low, const uint8_t* high, TEqualiseScratch& s) {
+#ifdef PV_AVX2_KERNELS
+  if (!PVHasAvx2() || gPVFiltersGeneric) return false;
+  const uint16_t* cs = s.columnSums.data();
+  uint8_t* mean = s.mean.data();
+  const int begin = kBytesPerPixel * first, end = kBytesPerPixel * (last + 1);
+  for (int i = MeansAvx2(cs, mean, begin, end); i < end; ++i)
+    mean[i] = uint8_t((unsigned(cs[i - kBytesPerPixel]) + cs[i] + cs[i + kBytesPerPixel]) / 9);
+  const int count = last - first + 1;
+  uint8_t* gp = s.greyPixel.data();
+  uint8_t* gm = s.greyMean.data();
+  for (int x = GreysAvx2(mid + begin, count, gp); x < count; ++x) {
+    const uint8_t* p = mid + begin + kBytesPerPixel * x;
+    gp[x] = uint8_t(GreyOf(p[2], p[1], p[0]));
+  }
+  for (int x = GreysAvx2(mean + begin, count, gm); x < count; ++x) {
+    const uint8_t* p = mean + begin + kBytesPerPixel * x;
+    gm[x] = uint8_t(GreyOf(p[2], p[1], p[0]));
+  }
+  for (int x = 0; x < count; ++x) {
+    const int c = begin + kBytesPerPixel * x;
+    const int g = gp[x], m = gm[x];
+    const int lo = low[g], hi = high[g];
+    const bool takeLow = lo == hi || m < lo;
+    const bool takeHigh = !takeLow && m > hi;
+    const bool fromTable = takeLow || takeHigh;
+    const uint8_t* table = takeHigh ? high : low;
+    const uint8_t t0 = table[mid[c]], t1 = table[mid[c + 1]], t2 = table[mid[c + 2]];
+    out[c] = fromTable ? t0 : mean[c];
+    out[c + 1] = fromTable ? t1 : mean[c + 1];
+    out[c + 2] = fromTable ? t2 : mean[c + 2];
+  }
+  return true;
+#else
+  (void)mid, (void)out, (void)first, (void)last, (void)low, (void)high, (void)s;
+  return false;
+#endif
+}
+
 // One row of the equalisation.  up/mid/down are the original rows y-1, y,
 // y+1 (clamped); columns xFirst..xLast are written to out.
 void EqualiseRow(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uint8_t* out,
                  int width, int xFirst, int xLast, const uint8_t* low, const uint8_t* high,
-                 std::vector<uint16_t>& columnSums) {
+                 TEqualiseScratch& s) {
   // Column sums of the three rows for the columns the 3x3 windows touch.
   const int from = std::max(xFirst - 1, 0), to = std::min(xLast + 1, width - 1);
-  uint16_t* cs = columnSums.data();
-  for (int i = kBytesPerPixel * from; i < kBytesPerPixel * (to + 1); ++i)
-    cs[i] = uint16_t(up[i] + mid[i] + down[i]);
+  uint16_t* cs = s.columnSums.data();
+  int i = kBytesPerPixel * from;
+  const int sumsEnd = kBytesPerPixel * (to + 1);
+#ifdef PV_AVX2_KERNELS
+  if (PVHasAvx2() && !gPVFiltersGeneric) i = ColumnSumsAvx2(up, mid, down, cs, i, sumsEnd);
+#endif
+  for (; i < sumsEnd; ++i) cs[i] = uint16_t(up[i] + mid[i] + down[i]);
   auto pixel = [&](int x) {
     const int left = kBytesPerPixel * std::max(x - 1, 0);
     const int centre = kBytesPerPixel * x;
@@ -190,11 +315,12 @@ void EqualiseRow(const uint8_t* up, const uint8_t* mid, const uint8_t* down, uin
     return;
   }
   for (int x = xFirst; x < innerFirst; ++x) pixel(x);
-  for (int x = innerFirst; x <= innerLast; ++x) {
-    const int c = kBytesPerPixel * x;
-    EqualisePixel(mid + c, cs + c - kBytesPerPixel, cs + c, cs + c + kBytesPerPixel, low, high,
-                  out + c);
-  }
+  if (!EqualiseInteriorVector(mid, out, innerFirst, innerLast, low, high, s))
+    for (int x = innerFirst; x <= innerLast; ++x) {
+      const int c = kBytesPerPixel * x;
+      EqualisePixel(mid + c, cs + c - kBytesPerPixel, cs + c, cs + c + kBytesPerPixel, low, high,
+                    out + c);
+    }
   for (int x = innerLast + 1; x <= xLast; ++x) pixel(x);
 }
 
@@ -211,15 +337,15 @@ void _HistAutoEqualize(TBitmap& bitmap, int x1, int y1, int x2, int y2,
   // Rows are written in place; copies of the original rows y-1 and y keep
   // the 3x3 means reading the image as it was.
   const size_t rowBytes = size_t(width) * kBytesPerPixel;
-  std::vector<uint8_t> above(rowBytes), current(rowBytes);
-  std::vector<uint16_t> columnSums(rowBytes);
+  std::vector<uint8_t> above(rowBytes + kRowSlack), current(rowBytes + kRowSlack);
+  TEqualiseScratch scratch(width);
   std::memcpy(above.data(), bitmap.ScanLine(std::max(y1 - 1, 0)), rowBytes);
   std::memcpy(current.data(), bitmap.ScanLine(y1), rowBytes);
   for (int y = y1; y < y2; ++y) {
     const uint8_t* up = y > 0 ? above.data() : current.data();
     const uint8_t* down = y + 1 < height ? bitmap.ScanLine(y + 1) : current.data();
     EqualiseRow(up, current.data(), down, bitmap.ScanLine(y), width, x1, x2 - 1, low, high,
-                columnSums);
+                scratch);
     if (y + 1 < y2) {
       std::swap(above, current);
       std::memcpy(current.data(), bitmap.ScanLine(y + 1), rowBytes);

@@ -72,9 +72,6 @@ bool TPictavoProc::ViewClientToBitmap(int& /*x*/, int& /*y*/) const {
   return false;
 }
 
-void TPictavoProc::DetachView() {
-  view_ = nullptr;
-  if (image_ == nullptr) return;
-}
+void TPictavoProc::DetachView() { view_ = nullptr; }
 
 }  // namespace pictavo

@@ -212,11 +212,16 @@ TEST(FourierImage, UnknownTypeOnlySizesTheBitmap) {
   ft.GetFTImage(out);
   EXPECT_EQ(out.GetPixelFormat(), pf24bit);
   EXPECT_EQ(out.GetWidth(), 0);
-  auto bm = RandomImage(4, 4, 7);
-  EXPECT_FALSE(ft.BuildFT(*bm, pvitUnknown));
+  auto bm = RandomImage(5, 3, 7);
+  EXPECT_TRUE(ft.BuildFT(*bm, pvitUnknown));
+  EXPECT_EQ(ft.GetN(), 8);
+  EXPECT_EQ(ft.GetComplexImage(1, 1).GrayReal, nullptr);
   ft.BuildBitmap(out);
-  EXPECT_EQ(out.GetWidth(), 4);
-  EXPECT_EQ(out.GetHeight(), 4);
+  EXPECT_EQ(out.GetWidth(), 5);
+  EXPECT_EQ(out.GetHeight(), 3);
+  ft.GetFTImage(out);
+  EXPECT_EQ(out.GetWidth(), 8);
+  EXPECT_EQ(out.GetHeight(), 8);
   ft.HiPass(2);  // no planes: nothing to do
   ft.ClearZone(0, 0, 3, 3);
 }

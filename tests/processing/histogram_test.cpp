@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "processing/filters.h"
 #include "processing/pictavoproc.h"
 #include "tests/processing/ops_test_util.h"
 
@@ -229,44 +230,49 @@ TEST(HistAutoEqualize, RectangleUsesWholeImageHistogram) {
 }
 
 TEST(HistAutoEqualize, MatchesDirectFormulaOnNoise) {
-  // The rules evaluated literally per pixel against the worker.
-  auto bm = RandomImage(23, 17, 5);
-  auto input = Clone(*bm);
-  AutoEqualize(*bm);
-  const int w = 23, h = 17;
-  std::vector<THistogramItem> hist(256);
-  _GetHistogram(*input, hist.data(), 0, 0, w, h);
-  const int share = 1;  // 391 div 256
-  int low[256], high[256], level = 0, sum = 0;
-  for (int j = 0; j < 256; ++j) {
-    low[j] = std::min(level, 255);
-    sum += int(hist[j].Gray);
-    while (sum > share) sum -= share, ++level;
-    high[j] = std::min(level, 255);
-  }
-  auto grey = [](int r, int g, int b) { return (r * 21 + g * 71 + b * 7) / 100; };
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      int mean[3] = {0, 0, 0};
-      for (int yy : {std::max(y - 1, 0), y, std::min(y + 1, h - 1)})
-        for (int xx : {std::max(x - 1, 0), x, std::min(x + 1, w - 1)}) {
-          const TRGB c = Px(*input, xx, yy);
-          mean[0] += c.r, mean[1] += c.g, mean[2] += c.b;
-        }
-      for (int& m : mean) m /= 9;
-      const TRGB p = Px(*input, x, y);
-      const int g = grey(p.r, p.g, p.b), m = grey(mean[0], mean[1], mean[2]);
-      TRGB expect;
-      if (low[g] == high[g])
-        expect = Rgb(low[p.r], low[p.g], low[p.b]);
-      else if (m > high[g])
-        expect = Rgb(high[p.r], high[p.g], high[p.b]);
-      else if (m < low[g])
-        expect = Rgb(low[p.r], low[p.g], low[p.b]);
-      else
-        expect = Rgb(mean[0], mean[1], mean[2]);
-      ASSERT_EQ(Px(*bm, x, y), expect) << x << "," << y;
+  // The rules evaluated literally per pixel against the worker, with the
+  // vector kernels and with the portable loops.
+  for (bool generic : {false, true}) {
+    gPVFiltersGeneric = generic;
+    auto bm = RandomImage(53, 17, 5);
+    auto input = Clone(*bm);
+    AutoEqualize(*bm);
+    gPVFiltersGeneric = false;
+    const int w = 53, h = 17;
+    std::vector<THistogramItem> hist(256);
+    _GetHistogram(*input, hist.data(), 0, 0, w, h);
+    const int share = 3;  // 901 div 256
+    int low[256], high[256], level = 0, sum = 0;
+    for (int j = 0; j < 256; ++j) {
+      low[j] = std::min(level, 255);
+      sum += int(hist[j].Gray);
+      while (sum > share) sum -= share, ++level;
+      high[j] = std::min(level, 255);
     }
+    auto grey = [](int r, int g, int b) { return (r * 21 + g * 71 + b * 7) / 100; };
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        int mean[3] = {0, 0, 0};
+        for (int yy : {std::max(y - 1, 0), y, std::min(y + 1, h - 1)})
+          for (int xx : {std::max(x - 1, 0), x, std::min(x + 1, w - 1)}) {
+            const TRGB c = Px(*input, xx, yy);
+            mean[0] += c.r, mean[1] += c.g, mean[2] += c.b;
+          }
+        for (int& m : mean) m /= 9;
+        const TRGB p = Px(*input, x, y);
+        const int g = grey(p.r, p.g, p.b), m = grey(mean[0], mean[1], mean[2]);
+        TRGB expect;
+        if (low[g] == high[g])
+          expect = Rgb(low[p.r], low[p.g], low[p.b]);
+        else if (m > high[g])
+          expect = Rgb(high[p.r], high[p.g], high[p.b]);
+        else if (m < low[g])
+          expect = Rgb(low[p.r], low[p.g], low[p.b]);
+        else
+          expect = Rgb(mean[0], mean[1], mean[2]);
+        ASSERT_EQ(Px(*bm, x, y), expect) << x << "," << y << " generic " << generic;
+      }
+  }
 }
 
 }  // namespace
