@@ -71,6 +71,7 @@ TPictavoView::TPictavoView(TComponent* owner) : TPVView(owner) {
   outline_timer_ = std::make_unique<TTimer>();
   outline_timer_->SetInterval(kPVOutlineTimerMs);
   outline_timer_->SetOnTimer([this](TObject* sender) { AniPolyFunc(sender); });
+  InitSelection();
 }
 
 TPictavoView::~TPictavoView() {
@@ -111,6 +112,8 @@ void TPictavoView::SetBackgroundStyle(TPVBackgroundStyle style) {
 
 void TPictavoView::SetSelectionOptions(TPVSelectionOptions options) {
   selection_options_ = options;
+  sel_poly_.Animated = options.Contains(pvsoAnimated);
+  sel_poly_.Sizeable = options.Contains(pvsoSizeable);
   Update();
 }
 
@@ -444,56 +447,8 @@ void TPictavoView::AssignSelTo(TObject* dest) {
   }
 }
 
-// --- Selection state ----------------------------------------------------------------
-
-void TPictavoView::Select(int x1, int y1, int x2, int y2, TPVSelOp op) {
-  if (x1 == x2 || y1 == y2) return;
-  if (selection_base_ == pvsbClientArea) {
-    x1 = XScr2Bmp(x1), y1 = YScr2Bmp(y1);
-    x2 = XScr2Bmp(x2) + 1, y2 = YScr2Bmp(y2) + 1;
-  }
-  has_selection_ = true;
-  if (op == pvspAdd && !polygon_.empty())
-    polygon_.push_back(Point(kPVSelBreak, kPVSelBreak));
-  else
-    polygon_.clear();
-  const int w = bitmap_->GetWidth(), h = bitmap_->GetHeight();
-  x1 = std::clamp(x1, 0, w), x2 = std::clamp(x2, 0, w);
-  y1 = std::clamp(y1, 0, h), y2 = std::clamp(y2, 0, h);
-  if (x1 > x2) std::swap(x1, x2);
-  if (y1 > y2) std::swap(y1, y2);
-  polygon_.insert(polygon_.end(), {Point(x1, y1), Point(x2, y1), Point(x2, y2), Point(x1, y2)});
-  selection_visible_ = true;
-  EndSelect();
-  if (paint_lock_ == 0) {
-    BufferDirty = true;
-    Invalidate();
-  }
-}
-
-void TPictavoView::EndSelect() {
-  mask_.DrawPolygon(1, polygon_.data(), static_cast<int32_t>(polygon_.size()));
-}
-
-void TPictavoView::DeSelect() {
-  if (has_selection_ && paint_lock_ == 0) {
-    BufferDirty = true;
-    Invalidate();
-  }
-  polygon_.clear();
-  EndSelect();
-  has_selection_ = false;
-}
-
-void TPictavoView::AniPolyFunc(TObject* sender) {
-  (void)sender;
-  // The delayed zoom filter: the run that brings the counter from 1 to 0
-  // lays out again, which repaints with the filter.
-  if (FilterDelay > 0) {
-    --FilterDelay;
-    if (FilterDelay == 0) Update();
-  }
-}
+// The selection operations and the outline painter are in selection.cpp and
+// anim_polygon.cpp.
 
 // --- Palette ----------------------------------------------------------------------------
 

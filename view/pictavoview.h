@@ -18,6 +18,7 @@
 #include "core/pvdefs.h"
 #include "platform/bitmap.h"
 #include "platform/timer.h"
+#include "view/anim_polygon.h"
 #include "view/background.h"
 #include "view/pvview.h"
 #include "view/view_geometry.h"
@@ -57,6 +58,8 @@ constexpr TCursor kPVDefaultViewCursor = 1785;
 // Initial control size and the outline timer's period.
 constexpr int kPVInitialViewSize = 105;
 constexpr int kPVOutlineTimerMs = 150;
+// Period of the automatic scroll while dragging outside the image.
+constexpr int kPVAutoScrollMs = 40;
 // Ticks of the outline timer between the last scroll or zoom and the
 // filtered repaint.
 constexpr int kPVFilterDelayTicks = 2;
@@ -91,7 +94,8 @@ class TPictavoView : public TPVView {
   TPVBackgroundStyle GetBackgroundStyle() const { return background_style_; }
   void SetBackgroundStyle(TPVBackgroundStyle style);
   TPVMouseInteract GetMouseInteract() const { return mouse_interact_; }
-  virtual void SetMouseInteract(TPVMouseInteract interact) { mouse_interact_ = interact; }
+  // Applies the exclusion rules of the gestures (mouse_interact.cpp).
+  virtual void SetMouseInteract(TPVMouseInteract interact);
   TPVSelectionOptions GetSelectionOptions() const { return selection_options_; }
   void SetSelectionOptions(TPVSelectionOptions options);
   TPVSelectionBase GetSelectionBase() const { return selection_base_; }
@@ -188,9 +192,84 @@ class TPictavoView : public TPVView {
   // Rasterises the selection polygon into the mask.
   virtual void EndSelect();
   void DeSelect();
-  // One run of the outline painter (timer tick or redraw): counts down the
-  // filter delay and lays out again when it runs out.
+  // One run of the outline painter (timer tick or redraw): draws the
+  // outlines, counts down the filter delay and lays out again when it runs
+  // out (anim_polygon.cpp).
   void AniPolyFunc(TObject* sender);
+
+  // --- Selection operations (selection.cpp) ----------------------------------
+  // (SB) coordinates follow SelectionBase.  "Ex" variants leave the mask to
+  // EndSelect.
+  void SelectEx(int x1, int y1, int x2, int y2, TPVSelOp op = pvspReplace);
+  void AddSelPointEx(int x, int y);
+  virtual void AddSelPoint(int x, int y);
+  void AddSelBreakEx();
+  void AddSelBreak();
+  void SelectMagicWand(int x, int y, TPVSelOp op = pvspReplace);
+  // Client coordinates; returns the grip, which flips when the rectangle
+  // turns over.
+  int SelectResizeEx(int grip, int x, int y);
+  // Bitmap units.
+  int SelectMoveEx(int grip, int dx, int dy);
+  void ShowSelectionEx(bool draw);
+  void HideSelectionEx(bool repaint);
+  void SetVisibleSelection(bool visible);
+  TColor GetSelColor1() const { return sel_poly_.SelColor1; }
+  TColor GetSelColor2() const { return sel_poly_.SelColor2; }
+  void SetSelColor1(TColor color) { sel_poly_.SelColor1 = color; }
+  void SetSelColor2(TColor color) { sel_poly_.SelColor2 = color; }
+  int GetSelX1() const { return sel_poly_.X1; }
+  int GetSelY1() const { return sel_poly_.Y1; }
+  int GetSelX2() const { return sel_poly_.X2; }
+  int GetSelY2() const { return sel_poly_.Y2; }
+  int GetPolySelCount() const { return sel_poly_.Count(); }
+  const TPoint* GetPolySelArray() const { return sel_poly_.Points.data(); }
+  TPoint GetPolySel(int i) const;
+  bool IsPointInsideSelection(int x, int y) const;
+  // Client coordinates; -1 for none.
+  int GetResizingGrip(int x, int y) const;
+  int GetMovingGrip(int x, int y) const;
+  // The selection's pixels of the view's bitmap into dest with the box at
+  // point; the opposite way from source into the selection's place.
+  void CopyFromPolygon(TBitmap& dest, TPoint point);
+  void CopyToPolygon(const TBitmap& source, TPoint point);
+  int MagicWandTolerance = 15;
+  bool MagicWandMaxFilter = false;
+
+  // --- Animated polygons (anim_polygon.cpp) -----------------------------------
+  TPVAnimPolygon& SelectionAnimPolygon() { return sel_poly_; }
+  TPVAnimPolygon* AnimPolygonNew(TColor color1, TColor color2, bool animated, bool sizeable);
+  void AnimPolygonDel(TPVAnimPolygon* polygon);
+  void AnimPolygonClear(TPVAnimPolygon* polygon);
+  void AnimPolygonAddPtEx(TPVAnimPolygon* polygon, int x, int y);
+  void AnimPolygonAddPt(TPVAnimPolygon* polygon, int x, int y);
+  void AnimPolygonAddBreak(TPVAnimPolygon* polygon);
+  void AnimPolygonRemoveLast(TPVAnimPolygon* polygon);
+  void AnimPolygonRemoveLastPoint(TPVAnimPolygon* polygon);
+  void AnimPolygonMove(TPVAnimPolygon* polygon, int dx, int dy, int maxX, int maxY);
+  int AnimPolygonCount() const { return static_cast<int>(anim_list_.size()); }
+
+  // --- Mouse interaction (mouse_interact.cpp) ----------------------------------
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseDoubleClick(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  bool WantSpecialKey(uint16_t Key, TShiftState Shift) override;
+  void DoEnter() override;
+  void DoExit() override;
+  // Stores the view's own cursor and shows it.
+  void SetCursor(TCursor cursor) override;
+  TCursor GetOwnCursor() const { return own_cursor_; }
+  // Shifts the stored mouse positions after an automatic scroll.
+  virtual void SubMouseMoveScroll(int dx, int dy);
+  // One step of the automatic scroll while dragging outside the image;
+  // true when the view moved (the step timer then keeps going).
+  bool MouseMoveScroll();
+  bool PolygonDrawing() const { return poly_drawing_; }
+  bool RectangleDragging() const { return rect_dragging_; }
+  bool EllipseDragging() const { return ellipse_dragging_; }
+  int ResizeGrip() const { return resize_grip_; }
+  int MoveGrip() const { return move_grip_; }
 
   // --- Palette (only meaningful on 8-bit screens) ------------------------------------
   // 256 colours chosen by the quantizer for the bitmap.
@@ -224,6 +303,21 @@ class TPictavoView : public TPVView {
   bool PaintFiltered(TCanvas& canvas);
   void PaintGrid(TCanvas& canvas);
   void EnsureBackBuffer();
+  // Selection and mouse helpers (selection.cpp, anim_polygon.cpp,
+  // mouse_interact.cpp).
+  void InitSelection();
+  void RepaintUnlessLocked();
+  void DrawOutline(TPVAnimPolygon& polygon, bool tick);
+  void DrawGripSquares(TCanvas& canvas, const TPVAnimPolygon& polygon);
+  void AppendRectangle(int x1, int y1, int x2, int y2);
+  void DrawRubberBand();
+  void DragMove(TShiftState shift, int x, int y, int rawX, int rawY);
+  void HoverMove(TShiftState shift, int& x, int& y);
+  void DragEllipse(TShiftState shift, int x, int y);
+  bool ZoomClick(TMouseButton button, int x, int y);
+  void ShowCursorShape(TCursor cursor);
+  void AutoScrollTick();
+  void ClampToImage(int& x, int& y) const;
 
   std::unique_ptr<TBitmap> bitmap_;
   std::unique_ptr<TBitmap> back_buffer_;
@@ -242,9 +336,28 @@ class TPictavoView : public TPVView {
   bool in_layout_ = false;
   TPVMask mask_;
   bool has_selection_ = false;
-  bool selection_visible_ = true;
-  std::vector<TPoint> polygon_;
   std::unique_ptr<TTimer> outline_timer_;
+  // --- Selection and mouse state ------------------------------------------------
+  // The selection polygon heads the list of animated polygons and is never
+  // deleted; polygon_ and selection_visible_ name its points and flag.
+  TPVAnimPolygon sel_poly_;
+  std::vector<TPoint>& polygon_ = sel_poly_.Points;
+  bool& selection_visible_ = sel_poly_.Visible;
+  std::vector<TPVAnimPolygon*> anim_list_;
+  std::vector<std::unique_ptr<TPVAnimPolygon>> anim_owned_;
+  bool rect_dragging_ = false;
+  bool poly_drawing_ = false;
+  bool ellipse_dragging_ = false;
+  int resize_grip_ = -1;
+  int move_grip_ = -1;
+  int press_count_ = 0;
+  bool press_active_ = false;
+  TPoint press_, prev_, band_;
+  int press_view_x_ = 0, press_view_y_ = 0;
+  TResampleFilter saved_filter_ = rfNone;
+  TShiftState drag_shift_;
+  TCursor own_cursor_ = kPVDefaultViewCursor;
+  std::unique_ptr<TTimer> scroll_timer_;
 };
 
 }  // namespace pictavo

@@ -41,6 +41,7 @@ void TPictavoView::Paint() {
   } else {
     PaintTo(GetCanvas());
   }
+  if (poly_drawing_) DrawRubberBand();
   TPVView::Paint();  // OnPaint
 }
 

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "apps/viewdemo/gestures.h"
 #include "hosts/qt/host_widget.h"
 #include "hosts/qt/qt_bridge.h"
 #include "io/pictavoio.h"
@@ -98,6 +99,9 @@ int main(int argc, char** argv) {
     view.Assign(picture.get());
   }
   view.OnKeyDown = [&view](TObject*, uint16_t& key, TShiftState) { HandleKey(view, key); };
+  // Selection gestures: S rectangle, P polygon, E ellipse, W wand, Z zoom clicks, R zoom to
+  // a rectangle, N none, D deselect (apps/viewdemo/gestures.h).
+  InstallSelectionGestures(view);
   view.OnViewChange = [&host, &view](TObject*, int) {
     host.setWindowTitle(QString("Pictavo view - %1 %").arg(view.GetZoom(), 0, 'f', 1));
   };
