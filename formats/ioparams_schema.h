@@ -241,31 +241,31 @@ void PVReadValue(TPVParamsReader& r, T& v) {
     static_assert(sizeof(T) == 0, "no file form for this field type");
 }
 
-// Text of a value for printing: one (name, text) line per call of `emit`.
+// Text of a value for printing: one (name, text) line per call of `sink`.
 using TPVFieldEmit = std::function<void(const std::string& name, const std::string& text)>;
 
 template <class T>
-void PVValueLines(const char* name, const T& v, const TPVFieldEmit& emit) {
+void PVValueLines(const char* name, const T& v, const TPVFieldEmit& sink) {
   if constexpr (std::is_same_v<T, bool>) {
-    emit(name, v ? "true" : "false");
+    sink(name, v ? "true" : "false");
   } else if constexpr (std::is_same_v<T, int32_t> || std::is_enum_v<T>) {
-    emit(name, std::to_string(static_cast<long long>(v)));
+    sink(name, std::to_string(static_cast<long long>(v)));
   } else if constexpr (std::is_same_v<T, TRGB>) {
-    emit(name, std::to_string(v.r) + "," + std::to_string(v.g) + "," + std::to_string(v.b));
+    sink(name, std::to_string(v.r) + "," + std::to_string(v.g) + "," + std::to_string(v.b));
   } else if constexpr (std::is_same_v<T, double>) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.6g", v);
-    emit(name, buf);
+    sink(name, buf);
   } else if constexpr (std::is_same_v<T, std::string>) {
-    emit(name, v);
+    sink(name, v);
   } else if constexpr (std::is_same_v<T, TPVMarkerList>) {
-    emit(name, std::to_string(v.GetCount()) + " markers");
+    sink(name, std::to_string(v.GetCount()) + " markers");
   } else if constexpr (std::is_same_v<T, TPVIPTCInfoList>) {
     for (int i = 0; i < v.GetCount(); ++i)
-      emit("IPTC", std::to_string(v.GetRecordNumber(i)) + ":" + std::to_string(v.GetDataSet(i)) +
+      sink("IPTC", std::to_string(v.GetRecordNumber(i)) + ":" + std::to_string(v.GetDataSet(i)) +
                        "=" + v.GetStrings(i));
   } else if constexpr (std::is_same_v<T, TStringList>) {
-    for (int i = 0; i < v.Count(); ++i) emit("PXM_Comment", v.Get(i));
+    for (int i = 0; i < v.Count(); ++i) sink("PXM_Comment", v.Get(i));
   }
   // Function pointers and the colour map's entries are not shown.
 }
@@ -371,10 +371,10 @@ void PVReadField(TPVParamsReader& r, Owner& o, int32_t version, const TPVParamFi
 }
 
 template <class Owner, class T>
-void PVFieldLines(const Owner& o, const TPVParamField<Owner, T>& f, const TPVFieldEmit& emit) {
+void PVFieldLines(const Owner& o, const TPVParamField<Owner, T>& f, const TPVFieldEmit& sink) {
   if (f.Form == pvNotStored) return;
   if constexpr (!kPVIsFunction<T> && !std::is_same_v<T, std::vector<TRGB>>)
-    PVValueLines(f.Name, o.*f.Member, emit);
+    PVValueLines(f.Name, o.*f.Member, sink);
 }
 
 template <class Owner, class T>
@@ -423,8 +423,8 @@ void PVReadFields(TStream& stream, Owner& o, int32_t version, const Fields& fiel
 }
 
 template <class Owner, class Fields>
-void PVFieldsLines(const Owner& o, const Fields& fields, const TPVFieldEmit& emit) {
-  PVForEachField(fields, [&](const auto& f) { PVFieldLines(o, f, emit); });
+void PVFieldsLines(const Owner& o, const Fields& fields, const TPVFieldEmit& sink) {
+  PVForEachField(fields, [&](const auto& f) { PVFieldLines(o, f, sink); });
 }
 
 // Sets the named field from text; false when no field has that name.
