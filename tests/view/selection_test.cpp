@@ -156,6 +156,31 @@ TEST_F(Selection, RightGripDraggedPastTheLeftEdgeBecomesTheLeftGrip) {
   ExpectMaskRect(3, 10, 16, 41);
 }
 
+TEST_F(Selection, ResizingOntoTheOppositeEdgeKeepsOnePixelAndFlipsBeyondIt) {
+  ShowPlain(80, 80, 60, 60);
+  view->SetSelectionBase(pvsbBitmap);
+  view->Select(10, 10, 20, 30);
+  // The left edge dropped on the right edge stays one pixel wide.
+  EXPECT_EQ(view->SelectResizeEx(4, 20, 20), 4);
+  EXPECT_EQ(view->GetSelX1(), 19);
+  EXPECT_EQ(view->GetSelX2(), 20);
+  // Beyond it the grip turns into the right edge.
+  EXPECT_EQ(view->SelectResizeEx(4, 25, 20), 5);
+  EXPECT_TRUE(Polygon() ==
+              (std::vector<std::pair<int, int>>{{20, 10}, {25, 10}, {25, 30}, {20, 30}}));
+  // The bottom edge pulled above the top flips to the top edge; the corner
+  // grips flip both ways.
+  EXPECT_EQ(view->SelectResizeEx(7, 22, 5), 6);
+  EXPECT_EQ(view->GetSelY1(), 6);
+  EXPECT_EQ(view->GetSelY2(), 10);
+  EXPECT_EQ(view->SelectResizeEx(2, 5, 2), 0);
+  // Not a rectangle: nothing happens and the grip comes back.
+  view->AddSelPointEx(40, 40);
+  const int count = view->GetPolySelCount();
+  EXPECT_EQ(view->SelectResizeEx(5, 50, 50), 5);
+  EXPECT_EQ(view->GetPolySelCount(), count);
+}
+
 TEST_F(Selection, MovingAgainstTheLeftEdgeFlattens) {
   ShowPlain(80, 80, 60, 60);
   view->SetSelectionBase(pvsbBitmap);
