@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "apps/pictavo/info_details.h"
+#include "apps/pictavo/info_metafile.h"
 #include "apps/pictavo/registry.h"
 #include "formats/registry.h"
 #include "io/pictavoio.h"
@@ -104,6 +105,7 @@ int RunInfo(const std::vector<std::string>& args) {
     TPictavoIO io;
     io.ParamsFromFile(file);
     TIOParamsVals& p = io.IOParams();
+    if (p.FileType == 0) MetafileParams(file, p);  // metafiles are not found by content
     if (p.FileType == 0) {
       int32_t found = FindFileFormat(file, false);
       if (found == 0)
