@@ -11,8 +11,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation
-  libsqlite3-dev libexif-dev liblcms2-dev
-  qt6-base-dev libgl-dev xvfb xauth
+  libsqlite3-dev
+  qt6-base-dev libgl-dev
   clang libclang-rt-14-dev
   libstb-dev libimagequant-dev
   libtiff-dev
