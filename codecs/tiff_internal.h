@@ -64,6 +64,10 @@ constexpr int kPhotoRGB = 2;
 constexpr int kPhotoPalette = 3;
 constexpr int kPhotoSeparated = 5;
 
+// Sample arrangements.
+constexpr uint32_t kPlanarChunky = 1;
+constexpr uint32_t kPlanarSeparate = 2;
+
 // Predictors.
 constexpr int kPredictorNone = 1;
 constexpr int kPredictorHorizontal = 2;
