@@ -27,6 +27,15 @@ namespace {
 constexpr uint16_t kBM = 0x4D42;
 // Bit fields with a fourth (alpha) mask, beside the BI_* values of platform/dib.h.
 constexpr uint32_t kBiAlphaBitfields = 6;
+// Header sizes: the file header, the OS/2 1.x core header, the smallest
+// information header read, the Windows 3 header, the one holding the
+// bit-field masks and the OS/2 2.x header.
+constexpr int kFileHeaderSize = 14;
+constexpr uint32_t kCoreHeaderSize = 12;
+constexpr uint32_t kMinInfoHeaderSize = 16;
+constexpr uint32_t kInfoHeaderSize = 40;
+constexpr uint32_t kMaskedHeaderSize = 52;
+constexpr uint32_t kOs2V2HeaderSize = 64;
 
 bool HasBitfields(uint32_t compression) {
   return compression == BI_BITFIELDS || compression == kBiAlphaBitfields;
@@ -292,12 +301,157 @@ int DpiFromPelsPerMeter(int32_t ppm, int fallback) {
   return dpi > 0 ? dpi : fallback;
 }
 
+// The OS/2 1.x core header and its 3-byte colour table.
+bool ReadCoreHeader(TStreamReader& rd, TBmpInfo& info, std::vector<TRGB>& colors,
+                    TIOParamsVals& params) {
+  uint8_t ch[kCoreHeaderSize];
+  if (!rd.Read(ch, kCoreHeaderSize)) return false;
+  params.BMP_Version = ioBMP_BMOS2V1;
+  info.width = GetU16LE(ch + 4);
+  info.height = GetU16LE(ch + 6);
+  info.bitCount = GetU16LE(ch + 10);
+  params.DpiX = gSystemDPIX;
+  params.DpiY = gSystemDPIY;
+  if (info.bitCount >= 1 && info.bitCount <= 8) {
+    const int entries = 1 << info.bitCount;
+    colors.resize(entries);
+    if (!rd.Read(colors.data(), int64_t(entries) * 3)) return false;
+  }
+  return true;
+}
+
+// Bit-field masks: inside headers of 52 bytes and more (except the OS/2
+// one), otherwise right after the 40-byte header.
+bool ReadMasks(TStreamReader& rd, uint32_t headerSize, const uint8_t* ih, TBmpInfo& info) {
+  info.hasMasks = true;
+  if (headerSize >= kMaskedHeaderSize && headerSize != kOs2V2HeaderSize) {
+    for (int k = 0; k < 3; ++k) info.masks[k] = GetU32LE(ih + kInfoHeaderSize + 4 * k);
+    return true;
+  }
+  uint8_t m[16];
+  const int bytes = info.compression == kBiAlphaBitfields ? 16 : 12;
+  if (!rd.Read(m, bytes)) return false;
+  for (int k = 0; k < 3; ++k) info.masks[k] = GetU32LE(m + 4 * k);
+  return true;
+}
+
+// A 4-byte colour table of `entries`; at most 256 are kept, and the rest of a
+// longer table is skipped when no pixel offset says where the pixels start.
+bool ReadColorTable(TStreamReader& rd, int64_t entries, uint32_t bfOffBits,
+                    std::vector<TRGB>& colors) {
+  constexpr int kMaxKept = 256;
+  if (entries <= 0) return true;
+  const int keep = static_cast<int>(std::min<int64_t>(entries, kMaxKept));
+  std::vector<uint8_t> raw;
+  if (!rd.ReadBytes(raw, int64_t(keep) * 4)) return false;
+  colors.resize(keep);
+  for (int i = 0; i < keep; ++i) colors[i] = TRGB{raw[4 * i], raw[4 * i + 1], raw[4 * i + 2]};
+  return !(entries > keep && bfOffBits == 0 && !rd.Skip((entries - keep) * 4));
+}
+
+// The Windows and OS/2 2.x information headers, masks and colour table.
+bool ReadInfoHeader(TStreamReader& rd, uint32_t headerSize, uint32_t bfOffBits, TBmpInfo& info,
+                    std::vector<TRGB>& colors, TIOParamsVals& params) {
+  const uint32_t H = headerSize;
+  if (H < kMinInfoHeaderSize) return false;
+  uint8_t ih[kOs2V2HeaderSize] = {};
+  if (!rd.Read(ih, std::min<uint32_t>(H, kOs2V2HeaderSize)) ||
+      (H > kOs2V2HeaderSize && !rd.Skip(H - kOs2V2HeaderSize)))
+    return false;
+  params.BMP_Version =
+      H == kOs2V2HeaderSize ? ioBMP_BMOS2V2 : (H == kInfoHeaderSize ? ioBMP_BM3 : ioBMP_BM);
+  const int32_t w = static_cast<int32_t>(GetU32LE(ih + 4));
+  const int32_t h = static_cast<int32_t>(GetU32LE(ih + 8));
+  info.width = w;
+  if (h < 0 && h != INT32_MIN) {
+    info.height = -h;
+    info.topDown = true;
+  } else {
+    info.height = h == INT32_MIN ? 0 : h;
+  }
+  info.bitCount = GetU16LE(ih + 14);
+  info.compression = GetU32LE(ih + 16);
+  info.sizeImage = GetU32LE(ih + 20);
+  params.DpiX = DpiFromPelsPerMeter(static_cast<int32_t>(GetU32LE(ih + 24)), gSystemDPIX);
+  params.DpiY = DpiFromPelsPerMeter(static_cast<int32_t>(GetU32LE(ih + 28)), gSystemDPIY);
+  const uint32_t clrUsed = GetU32LE(ih + 32);
+  if (HasBitfields(info.compression) && !ReadMasks(rd, H, ih, info)) return false;
+  const int64_t entries = (clrUsed == 0 && info.bitCount <= 8 && info.bitCount > 0)
+                              ? (int64_t(1) << info.bitCount)
+                              : int64_t(clrUsed);
+  return ReadColorTable(rd, entries, bfOffBits, colors);
+}
+
+// The sample layout of a bit depth; false for depths not read.
+bool SetSampleParams(int bitCount, TIOParamsVals& params) {
+  switch (bitCount) {
+    case 1:
+    case 4:
+    case 8:
+      params.BitsPerSample = bitCount;
+      params.SamplesPerPixel = 1;
+      return true;
+    case 16:
+      params.BitsPerSample = 5;
+      params.SamplesPerPixel = 3;
+      return true;
+    case 24:
+    case 32:
+      params.BitsPerSample = 8;
+      params.SamplesPerPixel = 3;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Depth and compression must agree: RLE8 only at 8 bits, RLE4 only at 4,
+// bit fields only at 16 and 32; other compressions cannot be decoded.
+bool Decodable(const TBmpInfo& info) {
+  const uint32_t cm = info.compression;
+  const int bc = info.bitCount;
+  const bool supported = cm == BI_RGB || (cm == BI_RLE8 && bc == 8) || (cm == BI_RLE4 && bc == 4) ||
+                         (HasBitfields(cm) && (bc == 16 || bc == 32));
+  return supported && !(info.topDown && cm != BI_RGB && !HasBitfields(cm)) &&
+         PVImageSizeAllowed(info.width, info.height) &&
+         (int64_t(info.width) * bc + 31) / 32 * 4 <= 0x7FFFFFFF;
+}
+
+void DecodePixels(TBmpReader& reader, const TBmpInfo& info, int64_t encoded) {
+  switch (info.bitCount) {
+    case 1:
+      reader.Read1();
+      break;
+    case 4:
+      if (info.compression == BI_RLE4)
+        reader.ReadRLE(encoded, true);
+      else
+        reader.Read4();
+      break;
+    case 8:
+      if (info.compression == BI_RLE8)
+        reader.ReadRLE(encoded, false);
+      else
+        reader.Read8();
+      break;
+    case 16:
+      reader.Read16();
+      break;
+    case 24:
+      reader.Read24();
+      break;
+    case 32:
+      reader.Read32();
+      break;
+  }
+}
+
 void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals& params,
              TProgressRec& progress, bool preview) {
   const int64_t P = stream.GetPosition();
   TStreamReader rd(stream);
-  uint8_t fh[14];
-  if (!rd.Read(fh, 14) || GetU16LE(fh) != kBM) {
+  uint8_t fh[kFileHeaderSize];
+  if (!rd.Read(fh, kFileHeaderSize) || GetU16LE(fh) != kBM) {
     progress.Abort();
     return;
   }
@@ -316,128 +470,17 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
 
   TBmpInfo info;
   std::vector<TRGB> colors;
-  if (H == 12) {
-    uint8_t ch[12];
-    if (!rd.Read(ch, 12)) {
-      progress.Abort();
-      return;
-    }
-    params.BMP_Version = ioBMP_BMOS2V1;
-    info.width = GetU16LE(ch + 4);
-    info.height = GetU16LE(ch + 6);
-    info.bitCount = GetU16LE(ch + 10);
-    params.DpiX = gSystemDPIX;
-    params.DpiY = gSystemDPIY;
-    if (info.bitCount >= 1 && info.bitCount <= 8) {
-      const int entries = 1 << info.bitCount;
-      colors.resize(entries);
-      if (!rd.Read(colors.data(), int64_t(entries) * 3)) {
-        progress.Abort();
-        return;
-      }
-    }
-  } else {
-    if (H < 16) {
-      progress.Abort();
-      return;
-    }
-    uint8_t ih[64] = {};
-    if (!rd.Read(ih, std::min<uint32_t>(H, 64)) || (H > 64 && !rd.Skip(H - 64))) {
-      progress.Abort();
-      return;
-    }
-    params.BMP_Version = H == 64 ? ioBMP_BMOS2V2 : (H == 40 ? ioBMP_BM3 : ioBMP_BM);
-    const int32_t w = static_cast<int32_t>(GetU32LE(ih + 4));
-    const int32_t h = static_cast<int32_t>(GetU32LE(ih + 8));
-    info.width = w;
-    if (h < 0 && h != INT32_MIN) {
-      info.height = -h;
-      info.topDown = true;
-    } else {
-      info.height = h == INT32_MIN ? 0 : h;
-    }
-    info.bitCount = GetU16LE(ih + 14);
-    info.compression = GetU32LE(ih + 16);
-    info.sizeImage = GetU32LE(ih + 20);
-    params.DpiX = DpiFromPelsPerMeter(static_cast<int32_t>(GetU32LE(ih + 24)), gSystemDPIX);
-    params.DpiY = DpiFromPelsPerMeter(static_cast<int32_t>(GetU32LE(ih + 28)), gSystemDPIY);
-    const uint32_t clrUsed = GetU32LE(ih + 32);
-    // Bit-field masks: inside headers of 52 bytes and more (except the OS/2
-    // one), otherwise right after the 40-byte header.
-    if (HasBitfields(info.compression)) {
-      info.hasMasks = true;
-      if (H >= 52 && H != 64) {
-        for (int k = 0; k < 3; ++k) info.masks[k] = GetU32LE(ih + 40 + 4 * k);
-      } else {
-        uint8_t m[16];
-        const int bytes = info.compression == kBiAlphaBitfields ? 16 : 12;
-        if (!rd.Read(m, bytes)) {
-          progress.Abort();
-          return;
-        }
-        for (int k = 0; k < 3; ++k) info.masks[k] = GetU32LE(m + 4 * k);
-      }
-    }
-    const int64_t entries = (clrUsed == 0 && info.bitCount <= 8 && info.bitCount > 0)
-                                ? (int64_t(1) << info.bitCount)
-                                : int64_t(clrUsed);
-    if (entries > 0) {
-      // At most 256 entries are kept; the rest of a longer table is skipped.
-      const int keep = static_cast<int>(std::min<int64_t>(entries, 256));
-      std::vector<uint8_t> raw;
-      if (!rd.ReadBytes(raw, int64_t(keep) * 4)) {
-        progress.Abort();
-        return;
-      }
-      colors.resize(keep);
-      for (int i = 0; i < keep; ++i) colors[i] = TRGB{raw[4 * i], raw[4 * i + 1], raw[4 * i + 2]};
-      if (entries > keep && bfOffBits == 0 && !rd.Skip((entries - keep) * 4)) {
-        progress.Abort();
-        return;
-      }
-    }
+  if (!(H == kCoreHeaderSize ? ReadCoreHeader(rd, info, colors, params)
+                             : ReadInfoHeader(rd, H, bfOffBits, info, colors, params))) {
+    progress.Abort();
+    return;
   }
   if (!colors.empty()) params.SetColorMap(colors.data(), static_cast<int>(colors.size()));
   params.BMP_Compression =
       (info.compression == BI_RLE8 || info.compression == BI_RLE4) ? ioBMP_RLE : ioBMP_UNCOMPRESSED;
   params.Width = info.width;
   params.Height = info.height;
-
-  const int bc = info.bitCount;
-  switch (bc) {
-    case 1:
-      params.BitsPerSample = 1;
-      params.SamplesPerPixel = 1;
-      break;
-    case 4:
-      params.BitsPerSample = 4;
-      params.SamplesPerPixel = 1;
-      break;
-    case 8:
-      params.BitsPerSample = 8;
-      params.SamplesPerPixel = 1;
-      break;
-    case 16:
-      params.BitsPerSample = 5;
-      params.SamplesPerPixel = 3;
-      break;
-    case 24:
-    case 32:
-      params.BitsPerSample = 8;
-      params.SamplesPerPixel = 3;
-      break;
-    default:
-      progress.Abort();
-      return;
-  }
-  // Depth and compression must agree: RLE8 only at 8 bits, RLE4 only at 4,
-  // bit fields only at 16 and 32; other compressions cannot be decoded.
-  const uint32_t cm = info.compression;
-  const bool supported = cm == BI_RGB || (cm == BI_RLE8 && bc == 8) || (cm == BI_RLE4 && bc == 4) ||
-                         (HasBitfields(cm) && (bc == 16 || bc == 32));
-  if (!supported || (info.topDown && cm != BI_RGB && !HasBitfields(cm)) ||
-      !PVImageSizeAllowed(info.width, info.height) ||
-      (int64_t(info.width) * bc + 31) / 32 * 4 > 0x7FFFFFFF) {
+  if (!SetSampleParams(info.bitCount, params) || !Decodable(info)) {
     progress.Abort();
     return;
   }
@@ -453,40 +496,15 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
   // A 1-bit file is kept as pf1bit only when its two colours are black and
   // white; any other pair is expanded to pf24bit in its own colours.
   auto entry = [&](int i) { return i < params.ColorMapCount ? params.ColorMap[i] : TRGB{}; };
-  const bool bilevel = bc == 1 && ((IsBlack(entry(0)) && IsWhite(entry(1))) ||
-                                   (IsWhite(entry(0)) && IsBlack(entry(1))));
+  const bool bilevel = info.bitCount == 1 && ((IsBlack(entry(0)) && IsWhite(entry(1))) ||
+                                              (IsWhite(entry(0)) && IsBlack(entry(1))));
   bitmap->SetSize(1, 1);
   bitmap->SetPixelFormat(bilevel ? pf1bit : pf24bit);
   bitmap->SetSize(info.width, info.height);
   progress.PerUnit = 100.0 / info.height;
 
   TBmpReader reader(rd, *bitmap, params, progress, info);
-  switch (bc) {
-    case 1:
-      reader.Read1();
-      break;
-    case 4:
-      if (cm == 2)
-        reader.ReadRLE(encoded, true);
-      else
-        reader.Read4();
-      break;
-    case 8:
-      if (cm == 1)
-        reader.ReadRLE(encoded, false);
-      else
-        reader.Read8();
-      break;
-    case 16:
-      reader.Read16();
-      break;
-    case 24:
-      reader.Read24();
-      break;
-    case 32:
-      reader.Read32();
-      break;
-  }
+  DecodePixels(reader, info, encoded);
 }
 
 // ---- writing ---------------------------------------------------------------

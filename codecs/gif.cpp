@@ -303,6 +303,251 @@ bool Encode(TGIFLZWCompFunc enc, const TIOParamsVals& params, const TGifFrame& f
   return ms.Read(out.data() + old, ms.GetSize()) == ms.GetSize();
 }
 
+constexpr int kScreenDescriptorSize = 13;  // signature, version and screen descriptor
+constexpr int kImageDescriptorSize = 9;    // after the separator
+constexpr uint8_t kColorTableFlag = 0x80;
+constexpr uint8_t kColorTableBits = 0x07;
+constexpr uint8_t kInterlaceFlag = 0x40;
+constexpr uint8_t kTransparentFlag = 0x01;
+constexpr int kGraphicControlSize = 4;
+
+// A colour table of 2^bits entries.
+bool ReadColorTable(TStreamReader& r, int bits, std::vector<TRGB>& table) {
+  std::vector<uint8_t> raw;
+  if (!r.ReadBytes(raw, 3 << bits)) return false;
+  FileToTRGB(raw.data(), 1 << bits, table);
+  return true;
+}
+
+// Reads the frame GIF_ImageIndex of a stream and counts the frames.
+class GifReader {
+ public:
+  GifReader(TStream& stream, TBitmap* bitmap, bool paramsOnly, TProgressRec& progress,
+            TIOParamsVals& params)
+      : stream_(stream),
+        r_(stream),
+        bitmap_(bitmap),
+        paramsOnly_(paramsOnly),
+        progress_(progress),
+        params_(params) {}
+
+  int Counter() const { return counter_; }
+
+  void Run() {
+    if (!ReadScreen()) {
+      progress_.Abort();
+      return;
+    }
+    while (!progress_.Aborted()) {
+      uint8_t b = r_.U8();
+      if (r_.Failed() || b == kTrailer) break;
+      if (b == kExtensionIntroducer) {
+        if (!ReadExtension()) break;
+      } else if (b == kImageSeparator) {
+        if (!ReadImage()) break;
+      }
+      // Any other byte is ignored.
+    }
+    if (!found_ && !paramsOnly_) progress_.Abort();
+  }
+
+ private:
+  // The header, the logical screen and the global colour table; false when
+  // the stream is no GIF or holds nothing after them.
+  bool ReadScreen() {
+    uint8_t hdr[kScreenDescriptorSize];
+    if (!r_.Read(hdr, kScreenDescriptorSize) || std::memcmp(hdr, "GIF", 3) != 0) return false;
+    params_.GIF_Version.assign(reinterpret_cast<const char*>(hdr), 6);
+    params_.GIF_WinWidth = GetU16LE(hdr + 6);
+    params_.GIF_WinHeight = GetU16LE(hdr + 8);
+    params_.GIF_Ratio = hdr[12];
+    params_.DpiX = gSystemDPIX;
+    params_.DpiY = gSystemDPIY;
+    params_.SamplesPerPixel = 1;
+    if (hdr[10] & kColorTableFlag) {
+      globalBits_ = (hdr[10] & kColorTableBits) + 1;
+      if (!ReadColorTable(r_, globalBits_, global_)) return false;
+      params_.GIF_Background = hdr[11] < global_.size() ? global_[hdr[11]] : TRGB{};
+    }
+    return r_.Remaining() != 0;
+  }
+
+  void SkipChain() {
+    for (;;) {
+      uint8_t len = r_.U8();
+      if (r_.Failed() || len == 0) return;
+      if (!r_.Skip(len)) {
+        r_.SeekTo(r_.End());
+        return;
+      }
+    }
+  }
+
+  // An extension block; the graphic control before the wanted frame is kept.
+  bool ReadExtension() {
+    uint8_t label = r_.U8();
+    if (r_.Failed()) return false;
+    if (label == kGraphicControlLabel && counter_ == params_.GIF_ImageIndex) {
+      int64_t at = r_.Position();
+      uint8_t len = r_.U8();
+      if (!r_.Failed() && len >= kGraphicControlSize) {
+        uint8_t g[kGraphicControlSize];
+        if (r_.Read(g, kGraphicControlSize)) {
+          gcePacked_ = g[0];
+          gceDelay_ = GetU16LE(g + 1);
+          gceTransp_ = g[3];
+        }
+      }
+      r_.SeekTo(at);
+    }
+    SkipChain();
+    return true;
+  }
+
+  // An image: skipped, or read when it is the wanted one.  False stops reading.
+  bool ReadImage() {
+    uint8_t d[kImageDescriptorSize];
+    if (!r_.Read(d, kImageDescriptorSize)) return false;
+    std::vector<TRGB> local;
+    int localBits = 0;
+    if (d[8] & kColorTableFlag) {
+      localBits = (d[8] & kColorTableBits) + 1;
+      if (!ReadColorTable(r_, localBits, local)) return false;
+    }
+    if (counter_ != params_.GIF_ImageIndex) {
+      if (!r_.Skip(1)) return false;
+      SkipChain();
+      ++counter_;
+      return true;
+    }
+    found_ = true;
+    if (progress_.Report(30)) return false;
+    if (!ReadWantedImage(d, local, localBits)) return false;
+    ++counter_;
+    return true;
+  }
+
+  void StoreFrameParams(const uint8_t* d, const std::vector<TRGB>& table) {
+    params_.GIF_TranspColor = gceTransp_ < table.size() ? table[gceTransp_] : TRGB{};
+    params_.GIF_XPos = GetU16LE(d);
+    params_.GIF_YPos = GetU16LE(d + 2);
+    params_.Width = GetU16LE(d + 4);
+    params_.Height = GetU16LE(d + 6);
+    params_.GIF_DelayTime = gceDelay_;
+    params_.GIF_Transparent = (gcePacked_ & kTransparentFlag) != 0;
+    params_.GIF_Interlaced = (d[8] & kInterlaceFlag) != 0;
+  }
+
+  // Decodes the image data into idx; false stops reading (the decoder is
+  // missing, the size is not allowed or the stream did not advance).
+  bool DecodeIndices(std::vector<uint8_t>& idx, bool& decodeOk) {
+    const int w = params_.Width, h = params_.Height;
+    if (!bitmap_ || !PVImageSizeAllowed(w, h)) {
+      progress_.Abort();
+      return false;
+    }
+    TGIFLZWDecompFunc dec =
+        params_.GIF_LZWDecompFunc ? params_.GIF_LZWDecompFunc : DefGIF_LZWDECOMPFUNC;
+    if (!dec) {
+      progress_.Abort();
+      return false;
+    }
+    idx.resize(size_t(w) * size_t(h));
+    int64_t before = stream_.GetPosition();
+    decodeOk = dec(stream_, h, w, params_.GIF_Interlaced, idx.data());
+    int64_t after = stream_.GetPosition();
+    if (after == before || !r_.SeekTo(after)) {
+      progress_.Abort();
+      return false;
+    }
+    return !progress_.Report(70);
+  }
+
+  // The frame's colours, or without any colour table a grey ramp over the
+  // code size; returns the bits per sample.
+  static int FrameColorMap(const std::vector<TRGB>& table, int tableBits, uint8_t minCode,
+                           std::vector<TRGB>& map) {
+    map = table;
+    if (!map.empty()) return tableBits;
+    constexpr int kMaxBits = 8;
+    const int bps = std::clamp<int>(minCode, 1, kMaxBits);
+    const int n = 1 << bps;
+    map.resize(size_t(n));
+    for (int i = 0; i < n; ++i) {
+      uint8_t v = uint8_t(i * 255 / (n - 1));
+      map[size_t(i)] = TRGB{v, v, v};
+    }
+    return bps;
+  }
+
+  // Paints the indices: pf1bit for a black and white two-colour map, else pf24bit.
+  void Paint(const std::vector<uint8_t>& idx, const std::vector<TRGB>& map, int bps) {
+    const int w = params_.Width, h = params_.Height;
+    const bool oneBit =
+        bps == 1 && map.size() == 2 && map[0] == TRGB{0, 0, 0} && map[1] == TRGB{255, 255, 255};
+    bitmap_->SetPixelFormat(oneBit ? pf1bit : pf24bit);
+    bitmap_->SetSize(w, h);
+    if (oneBit) {
+      for (int y = 0; y < h; ++y) {
+        uint8_t* row = bitmap_->ScanLine(y);
+        std::memset(row, 0, size_t(bitmap_->RowBytes()));
+        const uint8_t* s = idx.data() + size_t(y) * size_t(w);
+        for (int x = 0; x < w; ++x)
+          if (s[x] == 1) row[x >> 3] |= uint8_t(0x80 >> (x & 7));
+      }
+      return;
+    }
+    TRGB lut[256];
+    for (int i = 0; i < 256; ++i) lut[i] = size_t(i) < map.size() ? map[size_t(i)] : TRGB{};
+    for (int y = 0; y < h; ++y) {
+      TRGB* row = reinterpret_cast<TRGB*>(bitmap_->ScanLine(y));
+      const uint8_t* s = idx.data() + size_t(y) * size_t(w);
+      for (int x = 0; x < w; ++x) row[x] = lut[s[x]];
+    }
+  }
+
+  bool ReadWantedImage(const uint8_t* d, const std::vector<TRGB>& local, int localBits) {
+    const std::vector<TRGB>& table = !local.empty() ? local : global_;
+    StoreFrameParams(d, table);
+    // The code size byte, for a frame that has no colour table at all.
+    int64_t dataPos = r_.Position();
+    uint8_t minCode = r_.U8();
+    r_.SeekTo(dataPos);
+    std::vector<uint8_t> idx;
+    bool decodeOk = true;
+    if (!paramsOnly_) {
+      if (!DecodeIndices(idx, decodeOk)) return false;
+    } else {
+      // Parameters only: step over the image data to count the frames after it.
+      if (!r_.Skip(1)) return false;
+      SkipChain();
+    }
+    std::vector<TRGB> map;
+    const int bps = FrameColorMap(table, !local.empty() ? localBits : globalBits_, minCode, map);
+    params_.BitsPerSample = bps;
+    params_.ColorMapCount = int(map.size());
+    params_.SetColorMap(map.data(), int(map.size()));
+    if (!paramsOnly_) {
+      Paint(idx, map, bps);
+      if (!decodeOk) progress_.Abort();
+    }
+    return true;
+  }
+
+  TStream& stream_;
+  TStreamReader r_;
+  TBitmap* bitmap_;
+  const bool paramsOnly_;
+  TProgressRec& progress_;
+  TIOParamsVals& params_;
+  int counter_ = 0;
+  bool found_ = false;
+  uint8_t gcePacked_ = 0, gceTransp_ = 0;
+  uint16_t gceDelay_ = 0;
+  std::vector<TRGB> global_;
+  int globalBits_ = 0;
+};
+
 }  // namespace
 
 void ReadGifStream(TStream& stream, TBitmap* bitmap, int& imageCount, bool paramsOnly,
@@ -311,174 +556,14 @@ void ReadGifStream(TStream& stream, TBitmap* bitmap, int& imageCount, bool param
   if (progress.Report(0)) return;
   int counter = 0;
   try {
-    TStreamReader r(stream);
-    uint8_t gcePacked = 0, gceTransp = 0;
-    uint16_t gceDelay = 0;
-    uint8_t hdr[13];
-    if (!r.Read(hdr, 13) || std::memcmp(hdr, "GIF", 3) != 0) {
-      progress.Abort();
-      return;
+    GifReader reader(stream, bitmap, paramsOnly, progress, params);
+    try {
+      reader.Run();
+    } catch (const std::exception&) {
+      counter = reader.Counter();
+      throw;
     }
-    params.GIF_Version.assign(reinterpret_cast<const char*>(hdr), 6);
-    params.GIF_WinWidth = GetU16LE(hdr + 6);
-    params.GIF_WinHeight = GetU16LE(hdr + 8);
-    params.GIF_Ratio = hdr[12];
-    params.DpiX = gSystemDPIX;
-    params.DpiY = gSystemDPIY;
-    params.SamplesPerPixel = 1;
-    std::vector<TRGB> global;
-    int globalBits = 0;
-    if (hdr[10] & 0x80) {
-      globalBits = (hdr[10] & 7) + 1;
-      std::vector<uint8_t> raw;
-      if (!r.ReadBytes(raw, 3 << globalBits)) {
-        progress.Abort();
-        return;
-      }
-      FileToTRGB(raw.data(), 1 << globalBits, global);
-      params.GIF_Background = hdr[11] < global.size() ? global[hdr[11]] : TRGB{};
-    }
-    if (r.Remaining() == 0) {
-      progress.Abort();
-      return;
-    }
-    bool found = false;
-    auto skipChain = [&r]() {
-      for (;;) {
-        uint8_t len = r.U8();
-        if (r.Failed() || len == 0) return;
-        if (!r.Skip(len)) {
-          r.SeekTo(r.End());
-          return;
-        }
-      }
-    };
-    while (!progress.Aborted()) {
-      uint8_t b = r.U8();
-      if (r.Failed() || b == kTrailer) break;
-      if (b == kExtensionIntroducer) {
-        uint8_t label = r.U8();
-        if (r.Failed()) break;
-        if (label == kGraphicControlLabel && counter == params.GIF_ImageIndex) {
-          int64_t at = r.Position();
-          uint8_t len = r.U8();
-          if (!r.Failed() && len >= 4) {
-            uint8_t g[4];
-            if (r.Read(g, 4)) {
-              gcePacked = g[0];
-              gceDelay = GetU16LE(g + 1);
-              gceTransp = g[3];
-            }
-          }
-          r.SeekTo(at);
-        }
-        skipChain();
-      } else if (b == kImageSeparator) {
-        uint8_t d[9];
-        if (!r.Read(d, 9)) break;
-        std::vector<TRGB> local;
-        int localBits = 0;
-        if (d[8] & 0x80) {
-          localBits = (d[8] & 7) + 1;
-          std::vector<uint8_t> raw;
-          if (!r.ReadBytes(raw, 3 << localBits)) break;
-          FileToTRGB(raw.data(), 1 << localBits, local);
-        }
-        if (counter != params.GIF_ImageIndex) {
-          if (!r.Skip(1)) break;
-          skipChain();
-          ++counter;
-          continue;
-        }
-        found = true;
-        if (progress.Report(30)) break;
-        const std::vector<TRGB>& table = !local.empty() ? local : global;
-        params.GIF_TranspColor = gceTransp < table.size() ? table[gceTransp] : TRGB{};
-        params.GIF_XPos = GetU16LE(d);
-        params.GIF_YPos = GetU16LE(d + 2);
-        params.Width = GetU16LE(d + 4);
-        params.Height = GetU16LE(d + 6);
-        params.GIF_DelayTime = gceDelay;
-        params.GIF_Transparent = (gcePacked & 1) != 0;
-        params.GIF_Interlaced = (d[8] & 0x40) != 0;
-        // The code size byte, for a frame that has no colour table at all.
-        int64_t dataPos = r.Position();
-        uint8_t minCode = r.U8();
-        r.SeekTo(dataPos);
-        const int w = params.Width, h = params.Height;
-        std::vector<uint8_t> idx;
-        bool decodeOk = true;
-        if (!paramsOnly) {
-          if (!bitmap || !PVImageSizeAllowed(w, h)) {
-            progress.Abort();
-            break;
-          }
-          TGIFLZWDecompFunc dec =
-              params.GIF_LZWDecompFunc ? params.GIF_LZWDecompFunc : DefGIF_LZWDECOMPFUNC;
-          if (!dec) {
-            progress.Abort();
-            break;
-          }
-          idx.resize(size_t(w) * size_t(h));
-          int64_t before = stream.GetPosition();
-          decodeOk = dec(stream, h, w, params.GIF_Interlaced, idx.data());
-          int64_t after = stream.GetPosition();
-          if (after == before || !r.SeekTo(after)) {
-            progress.Abort();
-            break;
-          }
-          if (progress.Report(70)) break;
-        } else {
-          // Parameters only: step over the image data to count the frames after it.
-          if (!r.Skip(1)) break;
-          skipChain();
-        }
-        std::vector<TRGB> map = table;
-        int bps;
-        if (!map.empty()) {
-          bps = !local.empty() ? localBits : globalBits;
-        } else {
-          // No colour table: a grey ramp over the code size.
-          bps = std::clamp<int>(minCode, 1, 8);
-          int n = 1 << bps;
-          map.resize(size_t(n));
-          for (int i = 0; i < n; ++i) {
-            uint8_t v = uint8_t(i * 255 / (n - 1));
-            map[size_t(i)] = TRGB{v, v, v};
-          }
-        }
-        params.BitsPerSample = bps;
-        params.ColorMapCount = int(map.size());
-        params.SetColorMap(map.data(), int(map.size()));
-        if (!paramsOnly) {
-          bool oneBit = bps == 1 && map.size() == 2 && map[0] == TRGB{0, 0, 0} &&
-                        map[1] == TRGB{255, 255, 255};
-          bitmap->SetPixelFormat(oneBit ? pf1bit : pf24bit);
-          bitmap->SetSize(w, h);
-          if (oneBit) {
-            for (int y = 0; y < h; ++y) {
-              uint8_t* row = bitmap->ScanLine(y);
-              std::memset(row, 0, size_t(bitmap->RowBytes()));
-              const uint8_t* s = idx.data() + size_t(y) * size_t(w);
-              for (int x = 0; x < w; ++x)
-                if (s[x] == 1) row[x >> 3] |= uint8_t(0x80 >> (x & 7));
-            }
-          } else {
-            TRGB lut[256];
-            for (int i = 0; i < 256; ++i) lut[i] = size_t(i) < map.size() ? map[size_t(i)] : TRGB{};
-            for (int y = 0; y < h; ++y) {
-              TRGB* row = reinterpret_cast<TRGB*>(bitmap->ScanLine(y));
-              const uint8_t* s = idx.data() + size_t(y) * size_t(w);
-              for (int x = 0; x < w; ++x) row[x] = lut[s[x]];
-            }
-          }
-          if (!decodeOk) progress.Abort();
-        }
-        ++counter;
-      }
-      // Any other byte is ignored.
-    }
-    if (!found && !paramsOnly) progress.Abort();
+    counter = reader.Counter();
   } catch (const std::exception&) {
     progress.Abort();
   }

@@ -75,51 +75,28 @@ class TBlockPacker {
   uint8_t block_[256];
 };
 
-}  // namespace
+constexpr int kMinRootBits = 2, kMaxRootBits = 9;  // the code size byte's accepted range
+constexpr int kMaxCodeWidth = 12;
 
-bool GIFLZWDecompress(TStream& stream, int height, int width, bool interlaced, uint8_t* dest) {
-  int64_t startPos = stream.GetPosition();
-  if (height <= 0 || width <= 0 || dest == nullptr) return false;
-  const int64_t total = int64_t(width) * height;
-  std::memset(dest, 0, static_cast<size_t>(total));
-
-  TStreamReader reader(stream);
-  uint8_t m = reader.U8();
-  if (reader.Failed() || m < 2 || m > 9) {
-    stream.Seek(startPos, soBeginning);
-    return false;
-  }
-
-  // Gather the data sub-blocks; a chain cut short keeps what arrived.
-  std::vector<uint8_t> data;
-  bool chainComplete = false;
+// Gathers the data sub-blocks; a chain cut short keeps what arrived.
+void GatherSubBlocks(TStreamReader& reader, std::vector<uint8_t>& data) {
   for (;;) {
     uint8_t len = reader.U8();
-    if (reader.Failed()) break;
-    if (len == 0) {
-      chainComplete = true;
-      break;
-    }
+    if (reader.Failed() || len == 0) return;
     size_t old = data.size();
     data.resize(old + len);
     int64_t got = reader.ReadSome(data.data() + old, len);
     if (got < len) {
       data.resize(old + static_cast<size_t>(got));
-      break;
+      return;
     }
   }
-  (void)chainComplete;
-  if (data.empty()) return false;
+}
 
-  // Decode into a linear buffer: the frame itself, or a scratch buffer that is
-  // distributed to the interlaced rows afterwards.
-  std::vector<uint8_t> scratch;
-  uint8_t* out = dest;
-  if (interlaced && height > 1) {
-    scratch.assign(static_cast<size_t>(total), 0);
-    out = scratch.data();
-  }
-
+// Decodes the codes of `data` (root size m) into `total` bytes at out.  True
+// when the frame was filled; false on a bad code or when the codes ran out
+// early (what was decoded stays).
+bool DecodeCodes(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total) {
   // Table entries are strings already in the output: their offset and length.
   static thread_local int64_t entOff[kMaxCodes];
   static thread_local int32_t entLen[kMaxCodes];
@@ -139,17 +116,13 @@ bool GIFLZWDecompress(TStream& stream, int height, int width, bool interlaced, u
   size_t srcPos = 0;
   uint64_t acc = 0;
   int accBits = 0;
-  bool ok = false;
 
   for (;;) {
     while (accBits < codeWidth && srcPos < srcLen) {
       acc |= uint64_t(src[srcPos++]) << accBits;
       accBits += 8;
     }
-    if (accBits < codeWidth) {
-      ok = p >= total;  // the codes ran out: fine only when the frame is full
-      break;
-    }
+    if (accBits < codeWidth) return p >= total;  // the codes ran out: fine only when full
     int code = int(acc & ((1u << codeWidth) - 1));
     acc >>= codeWidth;
     accBits -= codeWidth;
@@ -161,21 +134,18 @@ bool GIFLZWDecompress(TStream& stream, int height, int width, bool interlaced, u
       prev = -1;
       continue;
     }
-    if (code == endCode) {
-      ok = p >= total;
-      break;
-    }
+    if (code == endCode) return p >= total;
 
     int64_t curOff = p;
     int32_t curLen;
     if (prev < 0) {
       if (code >= freeCode) code = 0;
-      if (code >= 256) break;  // a root that does not fit an index byte
+      if (code >= 256) return false;  // a root that does not fit an index byte
       out[p++] = uint8_t(code);
       curLen = 1;
     } else {
       if (code < clearCode) {
-        if (code >= 256) break;
+        if (code >= 256) return false;
         out[p++] = uint8_t(code);
         curLen = 1;
       } else if (code < freeCode) {
@@ -193,35 +163,59 @@ bool GIFLZWDecompress(TStream& stream, int height, int width, bool interlaced, u
         for (int64_t i = 0; i < n; ++i) d[i] = s[i];
         p += n;
       } else {
-        break;  // a code beyond the table
+        return false;  // a code beyond the table
       }
       if (freeCode < kMaxCodes) {
         entOff[freeCode] = prevOff;
         entLen[freeCode] = prevLen + 1;
         ++freeCode;
-        if (freeCode == limit && codeWidth < 12) {
+        if (freeCode == limit && codeWidth < kMaxCodeWidth) {
           ++codeWidth;
           limit <<= 1;
         }
       }
       // With a full table codes are decoded without new entries until a clear.
     }
-    if (p >= total) {
-      ok = true;  // bytes beyond the last row are dropped
-      break;
-    }
+    if (p >= total) return true;  // bytes beyond the last row are dropped
     prev = code;
     prevOff = curOff;
     prevLen = curLen;
   }
+}
 
-  if (out != dest) {
-    std::vector<int> rows;
-    InterlacedRowOrder(height, rows);
-    for (int i = 0; i < height; ++i)
-      std::memcpy(dest + int64_t(rows[size_t(i)]) * width, out + int64_t(i) * width,
-                  static_cast<size_t>(width));
+// Moves the rows of an interlaced frame from stored order to their places.
+void ScatterInterlaced(const uint8_t* stored, uint8_t* dest, int width, int height) {
+  std::vector<int> rows;
+  InterlacedRowOrder(height, rows);
+  for (int i = 0; i < height; ++i)
+    std::memcpy(dest + int64_t(rows[size_t(i)]) * width, stored + int64_t(i) * width,
+                static_cast<size_t>(width));
+}
+
+}  // namespace
+
+bool GIFLZWDecompress(TStream& stream, int height, int width, bool interlaced, uint8_t* dest) {
+  int64_t startPos = stream.GetPosition();
+  if (height <= 0 || width <= 0 || dest == nullptr) return false;
+  const int64_t total = int64_t(width) * height;
+  std::memset(dest, 0, static_cast<size_t>(total));
+
+  TStreamReader reader(stream);
+  uint8_t m = reader.U8();
+  if (reader.Failed() || m < kMinRootBits || m > kMaxRootBits) {
+    stream.Seek(startPos, soBeginning);
+    return false;
   }
+  std::vector<uint8_t> data;
+  GatherSubBlocks(reader, data);
+  if (data.empty()) return false;
+
+  // An interlaced frame is decoded into a scratch buffer and distributed to
+  // its rows afterwards.
+  if (!interlaced || height <= 1) return DecodeCodes(m, data, dest, total);
+  std::vector<uint8_t> scratch(static_cast<size_t>(total), 0);
+  const bool ok = DecodeCodes(m, data, scratch.data(), total);
+  ScatterInterlaced(scratch.data(), dest, width, height);
   return ok;
 }
 

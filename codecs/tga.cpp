@@ -189,177 +189,234 @@ bool TryTGA(TStream& stream) {
   return ok;
 }
 
+namespace {
+
+constexpr int kHeaderSize = 18;
+constexpr int kFirstRleType = 9;  // types 9 to 11 are run-length coded
+constexpr int kDescTopDown = 0x20, kDescRightToLeft = 0x10;
+
+struct TgaHeader {
+  int idLength, cmType, type, cmFirst, cmLength, cmBits, width, height, depth, descriptor;
+};
+
+TgaHeader ParseHeader(const uint8_t* h) {
+  return TgaHeader{
+      h[0],  h[1], h[2], GetU16LE(h + 3), GetU16LE(h + 5), h[7], GetU16LE(h + 12), GetU16LE(h + 14),
+      h[16], h[17]};
+}
+
+// The colour table: the file's colour map, a grey ramp for 8-bit images
+// without one, black and white for 1-bit images, else a 3-3-2 colour cube.
+// False when the colour map is cut short.
+bool ReadColorTable(TStreamReader& reader, const TgaHeader& hd, TRGB* table,
+                    TIOParamsVals& params) {
+  constexpr int kTableSize = 256;
+  for (int i = 0; i < kTableSize; ++i)
+    table[i] = raster::Rgb((i / 32) * 32 + 28, ((i / 4) % 8) * 32 + 28, (i % 4) * 64 + 60);
+  if (hd.cmType == 1) {
+    const int entryBytes = (hd.cmBits + 7) / 8;
+    std::vector<uint8_t> map;
+    if (!reader.ReadBytes(map, int64_t(entryBytes) * hd.cmLength)) return false;
+    // Entries are placed from the first index on; those beyond 256 are skipped.
+    for (int i = 0; i < hd.cmLength && hd.cmFirst + i < kTableSize; ++i) {
+      const uint8_t* e = map.data() + size_t(i) * entryBytes;
+      if (hd.cmBits == 15 || hd.cmBits == 16)
+        table[hd.cmFirst + i] = raster::Rgb555(uint32_t(GetU16LE(e)));
+      else if (hd.cmBits == 24 || hd.cmBits == 32)
+        table[hd.cmFirst + i] = raster::Rgb(e[2], e[1], e[0]);
+    }
+    params.SetColorMap(table, std::min(kTableSize, hd.cmFirst + hd.cmLength));
+    params.TGA_GrayLevel = false;
+    return true;
+  }
+  params.FreeColorMap();
+  if (hd.depth == 8) {
+    for (int i = 0; i < kTableSize; ++i) table[i] = raster::Rgb(i, i, i);
+    params.TGA_GrayLevel = true;
+  } else if (hd.depth == 1) {
+    table[0] = raster::Rgb(0, 0, 0);
+    table[1] = raster::Rgb(255, 255, 255);
+  }
+  return true;
+}
+
+void SetSampleParams(int depth, TIOParamsVals& params) {
+  switch (depth) {
+    case 24:
+      params.BitsPerSample = 8;
+      params.SamplesPerPixel = 3;
+      break;
+    case 32:
+      params.BitsPerSample = 8;
+      params.SamplesPerPixel = 4;
+      break;
+    case 16:
+      params.BitsPerSample = 5;
+      params.SamplesPerPixel = 3;
+      break;
+    case 1:
+    case 4:
+      params.BitsPerSample = depth;
+      params.SamplesPerPixel = 1;
+      break;
+    default:
+      params.BitsPerSample = 8;
+      params.SamplesPerPixel = 1;
+      break;
+  }
+}
+
+// Decodes rows of one image into a bitmap.
+struct TgaRowDecoder {
+  int width, depth, units;
+  bool bw, invert, rightToLeft;
+  const TRGB* table;
+  std::vector<uint8_t> line;
+
+  // Packed bits, inverted when set bits are white, mirrored when stored right to left.
+  void Bilevel(const uint8_t* s, uint8_t* row) const {
+    std::vector<uint8_t> bits(s, s + units);
+    if (invert) raster::InvertBytes(bits.data(), units);
+    if (rightToLeft) {
+      std::vector<uint8_t> rev(units, 0);
+      for (int x = 0; x < width; ++x)
+        if (bits[x >> 3] & (0x80 >> (x & 7)))
+          rev[(width - 1 - x) >> 3] |= 0x80 >> ((width - 1 - x) & 7);
+      bits.swap(rev);
+    }
+    std::memcpy(row, bits.data(), units);
+  }
+
+  void Colour(const uint8_t* s, uint8_t* row) {
+    uint8_t* d = line.data();
+    switch (depth) {
+      case 1:
+        raster::BitsToBGR(s, d, width, table[0], table[1]);
+        break;
+      case 4:
+        for (int x = 0; x < width; ++x)
+          StoreRGB(d + 3 * x, table[(x & 1) ? (s[x >> 1] & 15) : (s[x >> 1] >> 4)]);
+        break;
+      case 8:
+        for (int x = 0; x < width; ++x) StoreRGB(d + 3 * x, table[s[x]]);
+        break;
+      case 16:
+        for (int x = 0; x < width; ++x) {
+          const TRGB c = raster::Rgb555(GetU16LE(s + 2 * x));
+          std::memcpy(d + 3 * x, &c, 3);
+        }
+        break;
+      case 24:
+        std::memcpy(d, s, size_t(width) * 3);
+        break;
+      case 32:
+        for (int x = 0; x < width; ++x) std::memcpy(d + 3 * x, s + 4 * x, 3);
+        break;
+    }
+    if (rightToLeft)
+      for (int a = 0, b = width - 1; a < b; ++a, --b)
+        std::swap_ranges(d + 3 * a, d + 3 * a + 3, d + 3 * b);
+    std::memcpy(row, d, size_t(width) * 3);
+  }
+};
+
+// Decodes the pixel data into the sized bitmap; stops when aborted and
+// aborts when the data is cut short.
+void DecodePixels(TStreamReader& reader, const TgaHeader& hd, const TRGB* table, bool bw,
+                  TBitmap& bitmap, TProgressRec& progress) {
+  const int width = hd.width, height = hd.height, depth = hd.depth;
+  const int unitBytes = depth <= 8 ? 1 : depth / 8;
+  const int units = depth == 1 ? (width + 7) / 8 : depth == 4 ? (width + 1) / 2 : width;
+  raster::TByteSource source(reader);
+  TTgaRowReader rows(source, unitBytes, hd.type >= kFirstRleType);
+  std::vector<uint8_t> raw(size_t(units) * unitBytes);
+  TgaRowDecoder dec{width,
+                    depth,
+                    units,
+                    bw,
+                    bw && raster::IsWhite(table[0]),
+                    (hd.descriptor & kDescRightToLeft) != 0,
+                    table,
+                    std::vector<uint8_t>(size_t(width) * 3)};
+  const bool topDown = hd.descriptor & kDescTopDown;
+  progress.PerUnit = 100.0 / height;
+  progress.Current = 0;
+  for (int i = 0; i < height; ++i) {
+    const int y = topDown ? i : height - 1 - i;
+    const bool complete = rows.Read(raw.data(), units);
+    if (bw)
+      dec.Bilevel(raw.data(), bitmap.ScanLine(y));
+    else
+      dec.Colour(raw.data(), bitmap.ScanLine(y));
+    ++progress.Current;
+    if (progress.Report(static_cast<int>(progress.Current * progress.PerUnit))) return;
+    if (!complete) {
+      progress.Abort();
+      return;
+    }
+  }
+}
+
+void ResetExtensionParams(TIOParamsVals& params) {
+  constexpr double kDefaultGamma = 2.2;
+  params.TGA_Author.clear();
+  params.TGA_ImageName.clear();
+  params.TGA_Date = PVDateToday();
+  params.TGA_Background = TRGB{};
+  params.TGA_AspectRatio = 1.0;
+  params.TGA_Gamma = kDefaultGamma;
+}
+
+}  // namespace
+
 void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress,
                    bool preview) {
   try {
     TStreamReader reader(stream);
     const int64_t start = reader.Start();
-    params.TGA_Author.clear();
-    params.TGA_ImageName.clear();
-    params.TGA_Date = PVDateToday();
-    params.TGA_Background = TRGB{};
-    params.TGA_AspectRatio = 1.0;
-    params.TGA_Gamma = 2.2;
+    ResetExtensionParams(params);
     ReadExtensionArea(reader, start, params);
 
-    uint8_t h[18];
-    if (!reader.SeekTo(start) || !reader.Read(h, 18)) {
+    uint8_t h[kHeaderSize];
+    if (!reader.SeekTo(start) || !reader.Read(h, kHeaderSize)) {
       progress.Abort();
       return;
     }
-    const int idLength = h[0], cmType = h[1], type = h[2];
-    const int cmFirst = GetU16LE(h + 3), cmLength = GetU16LE(h + 5), cmBits = h[7];
-    const int width = GetU16LE(h + 12), height = GetU16LE(h + 14), depth = h[16],
-              descriptor = h[17];
+    const TgaHeader hd = ParseHeader(h);
     params.TGA_XPos = GetU16LE(h + 8);
     params.TGA_YPos = GetU16LE(h + 10);
-    if (!ValidType(type) || !ValidDepth(depth)) {
+    if (!ValidType(hd.type) || !ValidDepth(hd.depth)) {
       progress.Abort();
       return;
     }
     uint8_t id[256];
-    if (!reader.Read(id, idLength)) {
+    if (!reader.Read(id, hd.idLength)) {
       progress.Abort();
       return;
     }
-    params.TGA_Descriptor = FixedString(id, idLength);
+    params.TGA_Descriptor = FixedString(id, hd.idLength);
 
     TRGB table[256];
-    for (int i = 0; i < 256; ++i)
-      table[i] = raster::Rgb((i / 32) * 32 + 28, ((i / 4) % 8) * 32 + 28, (i % 4) * 64 + 60);
-    if (cmType == 1) {
-      const int entryBytes = (cmBits + 7) / 8;
-      std::vector<uint8_t> map;
-      if (!reader.ReadBytes(map, int64_t(entryBytes) * cmLength)) {
-        progress.Abort();
-        return;
-      }
-      // Entries are placed from the first index on; those beyond 256 are skipped.
-      for (int i = 0; i < cmLength && cmFirst + i < 256; ++i) {
-        const uint8_t* e = map.data() + size_t(i) * entryBytes;
-        if (cmBits == 15 || cmBits == 16) {
-          const int w = GetU16LE(e);
-          table[cmFirst + i] = raster::Rgb555(uint32_t(w));
-        } else if (cmBits == 24 || cmBits == 32) {
-          table[cmFirst + i] = raster::Rgb(e[2], e[1], e[0]);
-        }
-      }
-      params.SetColorMap(table, std::min(256, cmFirst + cmLength));
-      params.TGA_GrayLevel = false;
-    } else {
-      params.FreeColorMap();
-      if (depth == 8) {
-        for (int i = 0; i < 256; ++i) table[i] = raster::Rgb(i, i, i);
-        params.TGA_GrayLevel = true;
-      } else if (depth == 1) {
-        table[0] = raster::Rgb(0, 0, 0);
-        table[1] = raster::Rgb(255, 255, 255);
-      }
+    if (!ReadColorTable(reader, hd, table, params)) {
+      progress.Abort();
+      return;
     }
-    params.TGA_Compressed = type >= 9;
-    params.Width = width;
-    params.Height = height;
+    params.TGA_Compressed = hd.type >= kFirstRleType;
+    params.Width = hd.width;
+    params.Height = hd.height;
     params.DpiX = gSystemDPIX;
     params.DpiY = gSystemDPIY;
-    switch (depth) {
-      case 24:
-        params.BitsPerSample = 8;
-        params.SamplesPerPixel = 3;
-        break;
-      case 32:
-        params.BitsPerSample = 8;
-        params.SamplesPerPixel = 4;
-        break;
-      case 16:
-        params.BitsPerSample = 5;
-        params.SamplesPerPixel = 3;
-        break;
-      case 1:
-        params.BitsPerSample = 1;
-        params.SamplesPerPixel = 1;
-        break;
-      case 4:
-        params.BitsPerSample = 4;
-        params.SamplesPerPixel = 1;
-        break;
-      default:
-        params.BitsPerSample = 8;
-        params.SamplesPerPixel = 1;
-        break;
-    }
+    SetSampleParams(hd.depth, params);
     if (preview) return;
-    if (!PVImageSizeAllowed(width, height)) {
+    if (!PVImageSizeAllowed(hd.width, hd.height)) {
       progress.Abort();
       return;
     }
     // Two colours that are black and white load as pf1bit, others as pf24bit.
-    const bool bw = depth == 1 && ((raster::IsBlack(table[0]) && raster::IsWhite(table[1])) ||
-                                   (raster::IsWhite(table[0]) && raster::IsBlack(table[1])));
-    const bool invert = bw && raster::IsWhite(table[0]);
-    raster::SizeBitmap(bitmap, bw ? pf1bit : pf24bit, width, height);
-
-    const int unitBytes = depth <= 8 ? 1 : depth / 8;
-    const int units = depth == 1 ? (width + 7) / 8 : depth == 4 ? (width + 1) / 2 : width;
-    raster::TByteSource source(reader);
-    TTgaRowReader rows(source, unitBytes, type >= 9);
-    std::vector<uint8_t> raw(size_t(units) * unitBytes), line(size_t(width) * 3);
-    const bool topDown = descriptor & 0x20, rightToLeft = descriptor & 0x10;
-    progress.PerUnit = 100.0 / height;
-    progress.Current = 0;
-    for (int i = 0; i < height; ++i) {
-      const int y = topDown ? i : height - 1 - i;
-      const bool complete = rows.Read(raw.data(), units);
-      uint8_t* row = bitmap.ScanLine(y);
-      const uint8_t* s = raw.data();
-      if (bw) {
-        std::vector<uint8_t> bits(s, s + units);
-        if (invert) raster::InvertBytes(bits.data(), units);
-        if (rightToLeft) {
-          std::vector<uint8_t> rev(units, 0);
-          for (int x = 0; x < width; ++x)
-            if (bits[x >> 3] & (0x80 >> (x & 7)))
-              rev[(width - 1 - x) >> 3] |= 0x80 >> ((width - 1 - x) & 7);
-          bits.swap(rev);
-        }
-        std::memcpy(row, bits.data(), units);
-      } else {
-        uint8_t* d = line.data();
-        switch (depth) {
-          case 1:
-            raster::BitsToBGR(s, d, width, table[0], table[1]);
-            break;
-          case 4:
-            for (int x = 0; x < width; ++x)
-              StoreRGB(d + 3 * x, table[(x & 1) ? (s[x >> 1] & 15) : (s[x >> 1] >> 4)]);
-            break;
-          case 8:
-            for (int x = 0; x < width; ++x) StoreRGB(d + 3 * x, table[s[x]]);
-            break;
-          case 16:
-            for (int x = 0; x < width; ++x) {
-              const TRGB c = raster::Rgb555(GetU16LE(s + 2 * x));
-              std::memcpy(d + 3 * x, &c, 3);
-            }
-            break;
-          case 24:
-            std::memcpy(d, s, size_t(width) * 3);
-            break;
-          case 32:
-            for (int x = 0; x < width; ++x) std::memcpy(d + 3 * x, s + 4 * x, 3);
-            break;
-        }
-        if (rightToLeft)
-          for (int a = 0, b = width - 1; a < b; ++a, --b)
-            std::swap_ranges(d + 3 * a, d + 3 * a + 3, d + 3 * b);
-        std::memcpy(row, d, size_t(width) * 3);
-      }
-      ++progress.Current;
-      if (progress.Report(static_cast<int>(progress.Current * progress.PerUnit))) return;
-      if (!complete) {
-        progress.Abort();
-        return;
-      }
-    }
+    const bool bw = hd.depth == 1 && ((raster::IsBlack(table[0]) && raster::IsWhite(table[1])) ||
+                                      (raster::IsWhite(table[0]) && raster::IsBlack(table[1])));
+    raster::SizeBitmap(bitmap, bw ? pf1bit : pf24bit, hd.width, hd.height);
+    DecodePixels(reader, hd, table, bw, bitmap, progress);
   } catch (const std::exception&) {
     progress.Abort();
   }

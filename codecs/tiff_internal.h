@@ -43,6 +43,35 @@ constexpr uint16_t kTagExifIFD = 34665;
 constexpr uint16_t kTagGPSIFD = 34853;
 constexpr uint16_t kTagInteropIFD = 40965;
 
+// Field types.
+constexpr uint16_t kTypeAscii = 2;
+constexpr uint16_t kTypeShort = 3;
+constexpr uint16_t kTypeLong = 4;
+constexpr uint16_t kTypeRational = 5;
+
+// Compression schemes.
+constexpr int kCompressNone = 1;
+constexpr int kCompressCCITT1D = 2;
+constexpr int kCompressG3 = 3;
+constexpr int kCompressG4 = 4;
+constexpr int kCompressLZW = 5;
+constexpr int kCompressPackBits = 32773;
+
+// Photometric interpretations.
+constexpr int kPhotoWhiteIsZero = 0;
+constexpr int kPhotoBlackIsZero = 1;
+constexpr int kPhotoRGB = 2;
+constexpr int kPhotoPalette = 3;
+constexpr int kPhotoSeparated = 5;
+
+// Sample arrangements.
+constexpr uint32_t kPlanarChunky = 1;
+constexpr uint32_t kPlanarSeparate = 2;
+
+// Predictors.
+constexpr int kPredictorNone = 1;
+constexpr int kPredictorHorizontal = 2;
+
 // TIFFReadStream over at most `limit` bytes from the stream position (all
 // of the rest when limit < 0).
 void TIFFReadStreamLimited(TBitmap* bitmap, TStream& stream, int& imageCount, TIOParamsVals* params,

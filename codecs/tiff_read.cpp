@@ -459,20 +459,19 @@ bool ReadChunk(TiffFile& f, uint32_t off, uint32_t count, std::vector<uint8_t>& 
   return count == 0 || n == count;
 }
 
-void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
-              bool paramsOnly) {
-  Vars v;
+// Reads the page's fields into v; false when its samples differ in size.
+bool ParseFields(TiffFile& f, Page& pg, Vars& v) {
+  constexpr uint32_t kMaxSamples = 1024;
+  constexpr uint32_t kMaxChunks = 1u << 24;
+  constexpr uint32_t kMaxColorMap = 3 * 65536;
   v.width = GetScalar(f, pg, kTagImageWidth, 0);
   v.height = GetScalar(f, pg, kTagImageLength, 0);
   v.spp = GetScalar(f, pg, kTagSamplesPerPixel, 1);
   std::vector<uint32_t> vals;
   if (const Entry* e = pg.Find(kTagBitsPerSample)) {
-    if (GetValues(f, *e, vals, 1024) && !vals.empty()) {
+    if (GetValues(f, *e, vals, kMaxSamples) && !vals.empty()) {
       for (uint32_t b : vals)
-        if (b != vals[0]) {
-          progress.Abort();
-          return;
-        }
+        if (b != vals[0]) return false;
       v.bps = vals[0];
     }
   }
@@ -480,21 +479,20 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TPr
   if (v.rowsPerStrip == 0 || v.rowsPerStrip > v.height) v.rowsPerStrip = v.height;
   if (pg.Find(kTagTileWidth)) v.tileW = GetScalar(f, pg, kTagTileWidth, 0);
   if (pg.Find(kTagTileLength)) v.tileL = GetScalar(f, pg, kTagTileLength, 0);
-  v.photometric = GetScalar(f, pg, kTagPhotometric, 2);
-  v.planar = GetScalar(f, pg, kTagPlanarConfig, 1);
-  v.compression = GetScalar(f, pg, kTagCompression, 1);
-  v.predictor = GetScalar(f, pg, kTagPredictor, 1);
+  v.photometric = GetScalar(f, pg, kTagPhotometric, kPhotoRGB);
+  v.planar = GetScalar(f, pg, kTagPlanarConfig, kPlanarChunky);
+  v.compression = GetScalar(f, pg, kTagCompression, kCompressNone);
+  v.predictor = GetScalar(f, pg, kTagPredictor, kPredictorNone);
   v.t4 = GetScalar(f, pg, kTagT4Options, 0);
   v.fillOrder = GetScalar(f, pg, kTagFillOrder, 1);
   v.software = GetString(f, pg, kTagSoftware);
-  constexpr uint32_t kMaxChunks = 1u << 24;
   if (const Entry* e = pg.Find(kTagStripOffsets)) GetValues(f, *e, v.stripOffsets, kMaxChunks);
   if (const Entry* e = pg.Find(kTagStripByteCounts)) GetValues(f, *e, v.stripCounts, kMaxChunks);
   if (const Entry* e = pg.Find(kTagTileOffsets)) GetValues(f, *e, v.tileOffsets, kMaxChunks);
   if (const Entry* e = pg.Find(kTagTileByteCounts)) GetValues(f, *e, v.tileCounts, kMaxChunks);
   if (const Entry* e = pg.Find(kTagColorMap); e && v.bps <= 8) {
     uint32_t n = 1u << v.bps;
-    if (GetValues(f, *e, vals, 3 * 65536) && vals.size() >= 3 * n) {
+    if (GetValues(f, *e, vals, kMaxColorMap) && vals.size() >= 3 * n) {
       v.colorMap.resize(n);
       for (uint32_t i = 0; i < n; ++i) {
         v.colorMap[i].r = uint8_t(vals[i] >> 8);
@@ -503,9 +501,16 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TPr
       }
     }
   }
-  if (v.spp == 1 && v.bps == 1 && v.compression >= 1 && v.compression <= 4 && v.photometric == 2)
-    v.photometric = 0;
+  // A bilevel page marked RGB is read as white-is-zero.
+  if (v.spp == 1 && v.bps == 1 && v.compression >= kCompressNone && v.compression <= kCompressG4 &&
+      v.photometric == kPhotoRGB)
+    v.photometric = kPhotoWhiteIsZero;
+  return true;
+}
 
+void StoreParams(TiffFile& f, Page& pg, const Vars& v, TIOParamsVals& params) {
+  constexpr uint32_t kResolutionCm = 3;
+  constexpr double kCmPerInch = 2.54;
   params.BitsPerSample = int32_t(v.bps);
   params.SamplesPerPixel = int32_t(v.spp);
   params.Width = int32_t(v.width);
@@ -519,15 +524,230 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TPr
   GetPageNumber(f, pg, params.TIFF_PageNumber, params.TIFF_PageCount);
   params.FreeColorMap();
   if (!v.colorMap.empty()) params.SetColorMap(v.colorMap.data(), int(v.colorMap.size()));
-  double factor = GetScalar(f, pg, kTagResolutionUnit, 2) == 3 ? 2.54 : 1.0;
+  double factor = GetScalar(f, pg, kTagResolutionUnit, 2) == kResolutionCm ? kCmPerInch : 1.0;
   params.DpiX = int32_t(std::trunc(GetRational(f, pg, kTagXResolution) * factor));
   params.DpiY = int32_t(std::trunc(GetRational(f, pg, kTagYResolution) * factor));
   if (params.DpiX == 0) params.DpiX = gSystemDPIX;
   if (params.DpiY == 0) params.DpiY = gSystemDPIY;
   params.TIFF_XPos = int32_t(std::trunc(GetRational(f, pg, kTagXPosition) * factor));
   params.TIFF_YPos = int32_t(std::trunc(GetRational(f, pg, kTagYPosition) * factor));
+}
 
-  if (v.compression == 5) {
+bool IsTiled(const Vars& v) {
+  return v.tileW > 0 || v.tileL > 0;
+}
+
+// Whether the page's layout is one this reader decodes.
+bool Decodable(const Vars& v) {
+  constexpr uint32_t kMaxSamplesPerPixel = 16;
+  // JPEG pages (6 and 7) are reported but not decoded.
+  static const uint32_t kKnown[] = {kCompressNone, kCompressCCITT1D, kCompressG3,
+                                    kCompressG4,   kCompressLZW,     kCompressPackBits};
+  if (std::find(std::begin(kKnown), std::end(kKnown), v.compression) == std::end(kKnown) ||
+      v.spp == 0 || v.spp > kMaxSamplesPerPixel || v.bps == 0 || (v.bps > 8 && v.bps != 16))
+    return false;
+  const bool fax = v.compression >= kCompressCCITT1D && v.compression <= kCompressG4;
+  if (fax && (v.bps != 1 || v.spp != 1)) return false;
+  if (!PVImageSizeAllowed(v.width, v.height)) return false;
+  // Separate planes are interleaved sample by sample: whole bytes only.
+  if (v.planar == kPlanarSeparate && v.spp > 1 && v.bps != 8 && v.bps != 16) return false;
+  if (IsTiled(v) && (v.tileW <= 0 || v.tileL <= 0 || !PVImageSizeAllowed(v.tileW, v.tileL) ||
+                     v.planar == kPlanarSeparate))
+    return false;
+  return true;
+}
+
+// Bilevel pages, and palette pages whose two colours are black and white,
+// become pf1bit; `invert` when their set bits are white.
+void ChooseBilevel(const Vars& v, bool& bilevel, bool& invert) {
+  bilevel = invert = false;
+  if (v.spp != 1 || v.bps != 1) return;
+  if (v.photometric <= kPhotoBlackIsZero) {
+    bilevel = true;
+    bool fax = v.compression >= kCompressCCITT1D && v.compression <= kCompressG4;
+    invert =
+        (v.photometric == kPhotoWhiteIsZero && !fax) || (v.photometric == kPhotoBlackIsZero && fax);
+  } else if (v.photometric == kPhotoPalette && v.colorMap.size() == 2) {
+    const TRGB black{0, 0, 0}, white{255, 255, 255};
+    if (v.colorMap[0] == black && v.colorMap[1] == white) bilevel = true;
+    if (v.colorMap[0] == white && v.colorMap[1] == black) bilevel = invert = true;
+  }
+}
+
+// Decodes the strips or tiles of one page into the bitmap.
+class PageDecoder {
+ public:
+  PageDecoder(TiffFile& f, Vars& v, TBitmap& bitmap, TProgressRec& progress, bool bilevel,
+              bool invert)
+      : f_(f), v_(v), bitmap_(bitmap), progress_(progress), bilevel_(bilevel), invert_(invert) {}
+
+  // False when a row of the page is too large to hold.
+  bool Setup() {
+    constexpr int64_t kMaxRowBytes = 1 << 28;
+    chunkW_ = IsTiled(v_) ? int(v_.tileW) : int(v_.width);
+    planes_ = v_.planar == kPlanarSeparate ? int(v_.spp) : 1;
+    sppPlane_ = v_.planar == kPlanarSeparate ? 1 : int(v_.spp);
+    const int64_t rowBytes64 = (int64_t(chunkW_) * sppPlane_ * v_.bps + 7) / 8;
+    if (rowBytes64 > kMaxRowBytes) return false;
+    rowBytes_ = int(rowBytes64);
+    bytesPerSample_ = v_.bps == 16 ? 2 : 1;
+    conv_ =
+        std::make_unique<Converter>(Converter{&v_, bilevel_, invert_, rowBytes_, chunkW_, {}, {}});
+    conv_->Setup();
+    planeRows_.resize(size_t(rowBytes_) * planes_ + 8);
+    if (planes_ > 1) chunky_.resize(size_t(chunkW_) * v_.spp * bytesPerSample_ + 8);
+    outRow_.resize(size_t(chunkW_) * 3 + 8);
+    predict_ =
+        v_.predictor == kPredictorHorizontal && v_.compression == kCompressLZW && v_.bps >= 8;
+    step_ = 100.0 / v_.height;
+    data_.resize(size_t(planes_));
+    return true;
+  }
+
+  // False when the page is cut short or a row fails to convert.
+  bool Run() {
+    if (!(IsTiled(v_) ? DecodeTiles() : DecodeStrips())) return false;
+    return !failed_ && !truncated_;
+  }
+
+ private:
+  void ReportRow() {
+    ++rowsDone_;
+    if (progress_.ProgressEvent)
+      progress_.ProgressEvent(progress_.Sender, int(std::trunc(rowsDone_ * step_)));
+  }
+
+  // The planes of one decoded row, interleaved into one pixel row.
+  const uint8_t* Interleave() {
+    for (int x = 0; x < chunkW_; ++x)
+      for (int p = 0; p < planes_; ++p)
+        std::memcpy(&chunky_[(size_t(x) * planes_ + p) * bytesPerSample_],
+                    &planeRows_[size_t(p) * rowBytes_ + size_t(x) * bytesPerSample_],
+                    size_t(bytesPerSample_));
+    return chunky_.data();
+  }
+
+  // Decodes `rows` rows of the chunk in data_ (all planes) and hands each to
+  // put(r, row); target(r) names where row r goes, or null for a scratch row.
+  template <class Target, class Put>
+  void DecodeChunk(int rows, Target&& target, Put&& put) {
+    std::vector<std::unique_ptr<ChunkDecoder>> dec;
+    for (int p = 0; p < planes_; ++p)
+      dec.push_back(
+          std::make_unique<ChunkDecoder>(v_, data_[p].data(), int64_t(data_[p].size()), chunkW_));
+    for (int r = 0; r < rows; ++r) {
+      bool ok = true;
+      const uint8_t* direct = planes_ == 1 ? dec[0]->Direct(rowBytes_) : nullptr;
+      if (!direct) {
+        for (int p = 0; p < planes_; ++p) {
+          uint8_t* pr = planeRows_.data() + size_t(p) * rowBytes_;
+          if (!dec[p]->Next(pr, rowBytes_)) ok = false;
+          if (predict_) UndoPredictor(pr, sppPlane_, chunkW_, int(v_.bps), f_.le);
+        }
+      }
+      const uint8_t* src = direct ? direct : planeRows_.data();
+      if (planes_ > 1) src = Interleave();
+      uint8_t* dst = target(r);
+      if (!dst) dst = outRow_.data();
+      if (!conv_->Convert(src, dst, chunkW_, f_.le)) {
+        failed_ = true;
+        return;
+      }
+      put(r, dst);
+      if (!ok) {
+        truncated_ = true;
+        if (v_.compression == kCompressLZW) return;
+      }
+      if (progress_.Aborted()) return;
+    }
+  }
+
+  bool DecodeStrips() {
+    if (v_.stripOffsets.empty()) return false;
+    uint32_t strips = uint32_t(v_.stripOffsets.size()) / planes_;
+    for (uint32_t i = 0; i < strips && !failed_ && !progress_.Aborted(); ++i) {
+      int64_t y0 = int64_t(i) * v_.rowsPerStrip;
+      if (y0 >= v_.height) break;
+      int rows = int(std::min<int64_t>(v_.rowsPerStrip, v_.height - y0));
+      for (int p = 0; p < planes_; ++p) {
+        size_t k = i + size_t(p) * strips;
+        uint32_t count = k < v_.stripCounts.size() ? v_.stripCounts[k] : 0;
+        if (!ReadChunk(f_, v_.stripOffsets[k], count, data_[p])) truncated_ = true;
+      }
+      DecodeChunk(
+          rows, [&](int r) { return bitmap_.ScanLine(int(y0) + r); },
+          [&](int, const uint8_t*) { ReportRow(); });
+    }
+    if (int64_t(strips) * v_.rowsPerStrip < v_.height) truncated_ = true;
+    return true;
+  }
+
+  // Copies the visible part of a decoded tile row to the bitmap at (tx, y).
+  void PlaceTileRow(const uint8_t* row, int64_t tx, int64_t y, int visible) {
+    uint8_t* d = bitmap_.ScanLine(int(y));
+    if (!bilevel_) {
+      std::memcpy(d + tx * 3, row, size_t(visible) * 3);
+      return;
+    }
+    // Tile widths are multiples of 8 in practice; any other offset is placed
+    // bit by bit.
+    for (int x = 0; x < visible; ++x) {
+      int64_t dx = tx + x;
+      bool bit = (row[x >> 3] >> (7 - (x & 7))) & 1;
+      if (bit)
+        d[dx >> 3] |= uint8_t(0x80 >> (dx & 7));
+      else
+        d[dx >> 3] &= uint8_t(~(0x80 >> (dx & 7)));
+    }
+  }
+
+  bool DecodeTiles() {
+    if (v_.tileOffsets.empty()) return false;
+    int64_t across = (v_.width + v_.tileW - 1) / v_.tileW;
+    int64_t down = (v_.height + v_.tileL - 1) / v_.tileL;
+    int64_t tiles = std::min<int64_t>(across * down, int64_t(v_.tileOffsets.size()));
+    if (tiles < across * down) truncated_ = true;
+    for (int64_t t = 0; t < tiles && !failed_ && !progress_.Aborted(); ++t) {
+      int64_t tx = (t % across) * v_.tileW, ty = (t / across) * v_.tileL;
+      uint32_t count = size_t(t) < v_.tileCounts.size() ? v_.tileCounts[size_t(t)] : 0;
+      if (!ReadChunk(f_, v_.tileOffsets[size_t(t)], count, data_[0])) truncated_ = true;
+      int visible = int(std::min<int64_t>(v_.tileW, v_.width - tx));
+      DecodeChunk(
+          int(v_.tileL), [](int) -> uint8_t* { return nullptr; },
+          [&](int r, const uint8_t* row) {
+            int64_t y = ty + r;
+            if (y >= v_.height) return;
+            PlaceTileRow(row, tx, y, visible);
+            if (tx == 0) ReportRow();
+          });
+    }
+    return true;
+  }
+
+  TiffFile& f_;
+  Vars& v_;
+  TBitmap& bitmap_;
+  TProgressRec& progress_;
+  const bool bilevel_, invert_;
+  int chunkW_ = 0, planes_ = 1, sppPlane_ = 1, rowBytes_ = 0, bytesPerSample_ = 1;
+  std::unique_ptr<Converter> conv_;
+  std::vector<uint8_t> planeRows_, chunky_, outRow_;
+  std::vector<std::vector<uint8_t>> data_;
+  bool predict_ = false;
+  double step_ = 0;
+  int rowsDone_ = 0;
+  bool truncated_ = false, failed_ = false;
+};
+
+void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
+              bool paramsOnly) {
+  Vars v;
+  if (!ParseFields(f, pg, v)) {
+    progress.Abort();
+    return;
+  }
+  StoreParams(f, pg, v, params);
+  if (v.compression == kCompressLZW) {
     v.lzw = params.TIFF_LZWDecompFunc ? params.TIFF_LZWDecompFunc : DefTIFF_LZWDECOMPFUNC;
     if (!v.lzw) {
       progress.Abort();
@@ -535,184 +755,17 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TPr
     }
   }
   if (paramsOnly || !bitmap) return;
-  // JPEG pages are reported but not decoded.
-  if (v.compression == 6 || v.compression == 7) {
+  if (!Decodable(v)) {
     progress.Abort();
     return;
   }
-  static const uint32_t kKnown[] = {1, 2, 3, 4, 5, 32773};
-  if (std::find(std::begin(kKnown), std::end(kKnown), v.compression) == std::end(kKnown) ||
-      v.spp == 0 || v.spp > 16 || v.bps == 0 || (v.bps > 8 && v.bps != 16)) {
-    progress.Abort();
-    return;
-  }
-  if (v.compression >= 2 && v.compression <= 4 && (v.bps != 1 || v.spp != 1)) {
-    progress.Abort();
-    return;
-  }
-  if (!PVImageSizeAllowed(v.width, v.height)) {
-    progress.Abort();
-    return;
-  }
-  // Separate planes are interleaved sample by sample: whole bytes only.
-  if (v.planar == 2 && v.spp > 1 && v.bps != 8 && v.bps != 16) {
-    progress.Abort();
-    return;
-  }
-  bool tiled = v.tileW > 0 || v.tileL > 0;
-  if (tiled &&
-      (v.tileW <= 0 || v.tileL <= 0 || !PVImageSizeAllowed(v.tileW, v.tileL) || v.planar == 2)) {
-    progress.Abort();
-    return;
-  }
-
-  // Bilevel pages, and palette pages whose two colours are black and white,
-  // become pf1bit.
   bool bilevel = false, invert = false;
-  if (v.spp == 1 && v.bps == 1) {
-    if (v.photometric <= 1) {
-      bilevel = true;
-      bool ccitt = v.compression >= 2 && v.compression <= 4;
-      invert = (v.photometric == 0 && !ccitt) || (v.photometric == 1 && ccitt);
-    } else if (v.photometric == 3 && v.colorMap.size() == 2) {
-      const TRGB black{0, 0, 0}, white{255, 255, 255};
-      if (v.colorMap[0] == black && v.colorMap[1] == white) bilevel = true;
-      if (v.colorMap[0] == white && v.colorMap[1] == black) bilevel = invert = true;
-    }
-  }
+  ChooseBilevel(v, bilevel, invert);
   bitmap->SetSize(1, 1);
   bitmap->SetPixelFormat(bilevel ? pf1bit : pf24bit);
   bitmap->SetSize(int(v.width), int(v.height));
-
-  bool le = f.le;
-  const int chunkW = tiled ? int(v.tileW) : int(v.width);
-  const int planes = v.planar == 2 ? int(v.spp) : 1;
-  const int sppPlane = v.planar == 2 ? 1 : int(v.spp);
-  const int64_t rowBytes64 = (int64_t(chunkW) * sppPlane * v.bps + 7) / 8;
-  if (rowBytes64 > (1 << 28)) {
-    progress.Abort();
-    return;
-  }
-  const int rowBytes = int(rowBytes64);
-  const int bytesPerSample = v.bps == 16 ? 2 : 1;
-  Converter conv{&v, bilevel, invert, rowBytes, chunkW, {}, {}};
-  conv.Setup();
-  std::vector<uint8_t> planeRows(size_t(rowBytes) * planes + 8), chunky;
-  if (planes > 1) chunky.resize(size_t(chunkW) * v.spp * bytesPerSample + 8);
-  std::vector<uint8_t> outRow(size_t(chunkW) * 3 + 8);
-  const bool predict = v.predictor == 2 && v.compression == 5 && v.bps >= 8;
-
-  double step = 100.0 / v.height;
-  int rowsDone = 0;
-  bool truncated = false, failed = false;
-
-  // Decodes `rows` rows of one chunk (all planes) and hands each to put(y, row).
-  auto decodeChunk = [&](std::vector<std::vector<uint8_t>>& data, int rows, auto&& target,
-                         auto&& put) {
-    std::vector<std::unique_ptr<ChunkDecoder>> dec;
-    for (int p = 0; p < planes; ++p)
-      dec.push_back(
-          std::make_unique<ChunkDecoder>(v, data[p].data(), int64_t(data[p].size()), chunkW));
-    for (int r = 0; r < rows; ++r) {
-      bool ok = true;
-      const uint8_t* direct = planes == 1 ? dec[0]->Direct(rowBytes) : nullptr;
-      if (!direct) {
-        for (int p = 0; p < planes; ++p) {
-          uint8_t* pr = planeRows.data() + size_t(p) * rowBytes;
-          if (!dec[p]->Next(pr, rowBytes)) ok = false;
-          if (predict) UndoPredictor(pr, sppPlane, chunkW, int(v.bps), le);
-        }
-      }
-      const uint8_t* src = direct ? direct : planeRows.data();
-      if (planes > 1) {
-        for (int x = 0; x < chunkW; ++x)
-          for (int p = 0; p < planes; ++p)
-            std::memcpy(&chunky[(size_t(x) * planes + p) * bytesPerSample],
-                        &planeRows[size_t(p) * rowBytes + size_t(x) * bytesPerSample],
-                        size_t(bytesPerSample));
-        src = chunky.data();
-      }
-      uint8_t* dst = target(r);
-      if (!dst) dst = outRow.data();
-      if (!conv.Convert(src, dst, chunkW, le)) {
-        failed = true;
-        return;
-      }
-      put(r, dst);
-      if (!ok) {
-        truncated = true;
-        if (v.compression == 5) return;
-      }
-      if (progress.Aborted()) return;
-    }
-  };
-
-  std::vector<std::vector<uint8_t>> data(static_cast<size_t>(planes));
-  auto reportRow = [&]() {
-    ++rowsDone;
-    if (progress.ProgressEvent)
-      progress.ProgressEvent(progress.Sender, int(std::trunc(rowsDone * step)));
-  };
-  if (!tiled) {
-    if (v.stripOffsets.empty()) {
-      progress.Abort();
-      return;
-    }
-    uint32_t strips = uint32_t(v.stripOffsets.size()) / planes;
-    for (uint32_t i = 0; i < strips && !failed && !progress.Aborted(); ++i) {
-      int64_t y0 = int64_t(i) * v.rowsPerStrip;
-      if (y0 >= v.height) break;
-      int rows = int(std::min<int64_t>(v.rowsPerStrip, v.height - y0));
-      for (int p = 0; p < planes; ++p) {
-        size_t k = i + size_t(p) * strips;
-        uint32_t count = k < v.stripCounts.size() ? v.stripCounts[k] : 0;
-        if (!ReadChunk(f, v.stripOffsets[k], count, data[p])) truncated = true;
-      }
-      decodeChunk(
-          data, rows, [&](int r) { return bitmap->ScanLine(int(y0) + r); },
-          [&](int, const uint8_t*) { reportRow(); });
-    }
-    if (int64_t(strips) * v.rowsPerStrip < v.height) truncated = true;
-  } else {
-    if (v.tileOffsets.empty()) {
-      progress.Abort();
-      return;
-    }
-    int64_t across = (v.width + v.tileW - 1) / v.tileW;
-    int64_t down = (v.height + v.tileL - 1) / v.tileL;
-    int64_t tiles = std::min<int64_t>(across * down, int64_t(v.tileOffsets.size()));
-    if (tiles < across * down) truncated = true;
-    for (int64_t t = 0; t < tiles && !failed && !progress.Aborted(); ++t) {
-      int64_t tx = (t % across) * v.tileW, ty = (t / across) * v.tileL;
-      uint32_t count = size_t(t) < v.tileCounts.size() ? v.tileCounts[size_t(t)] : 0;
-      if (!ReadChunk(f, v.tileOffsets[size_t(t)], count, data[0])) truncated = true;
-      int rows = int(v.tileL);
-      int visible = int(std::min<int64_t>(v.tileW, v.width - tx));
-      decodeChunk(
-          data, rows, [](int) -> uint8_t* { return nullptr; },
-          [&](int r, const uint8_t* row) {
-            int64_t y = ty + r;
-            if (y >= v.height) return;
-            uint8_t* d = bitmap->ScanLine(int(y));
-            if (bilevel) {
-              // Tile widths are multiples of 8 in practice; any other offset is
-              // placed bit by bit.
-              for (int x = 0; x < visible; ++x) {
-                int64_t dx = tx + x;
-                bool bit = (row[x >> 3] >> (7 - (x & 7))) & 1;
-                if (bit)
-                  d[dx >> 3] |= uint8_t(0x80 >> (dx & 7));
-                else
-                  d[dx >> 3] &= uint8_t(~(0x80 >> (dx & 7)));
-              }
-            } else {
-              std::memcpy(d + tx * 3, row, size_t(visible) * 3);
-            }
-            if (tx == 0) reportRow();
-          });
-    }
-  }
-  if (failed || truncated) progress.Abort();
+  PageDecoder decoder(f, v, *bitmap, progress, bilevel, invert);
+  if (!decoder.Setup() || !decoder.Run()) progress.Abort();
 }
 
 }  // namespace

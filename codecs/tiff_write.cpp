@@ -60,283 +60,380 @@ class Writer {
   bool failed_ = false;
 };
 
-}  // namespace
+// The bitmap as it is written: 1 bit per pixel or 24-bit RGB.
+struct SourceImage {
+  std::unique_ptr<TBitmap> owned;
+  TBitmap* bmp = nullptr;
+  bool palette2 = false;  // two colours other than black and white
+  TRGB c0{}, c1{};
+};
 
-int TIFFWriteStream(TStream& stream, bool append, TBitmap& bitmap, TIOParamsVals& params,
-                    TProgressRec& progress) {
-  try {
-    Writer w(stream, progress);
-    w.start_ = stream.GetPosition();
+SourceImage PrepareSource(TBitmap& bitmap, const TIOParamsVals& params, TProgressRec& progress) {
+  SourceImage out;
+  out.bmp = &bitmap;
+  if (params.BitsPerSample == 1 && params.SamplesPerPixel == 1 &&
+      bitmap.GetPixelFormat() != pf1bit) {
+    TBitmap source;
+    const TBitmap* from = &bitmap;
+    if (bitmap.GetPixelFormat() != pf24bit) {
+      source.Assign(bitmap);
+      source.SetPixelFormat(pf24bit);
+      from = &source;
+    }
+    out.owned = PVReduceToBilevel(*from, out.c0, out.c1, progress);
+    const TRGB black{0, 0, 0}, white{255, 255, 255};
+    out.palette2 = !(out.c0 == black && out.c1 == white);
+    out.bmp = out.owned.get();
+  } else if (bitmap.GetPixelFormat() != pf24bit &&
+             !(bitmap.GetPixelFormat() == pf1bit && params.BitsPerSample == 1)) {
+    out.owned = std::make_unique<TBitmap>();
+    out.owned->Assign(bitmap);
+    out.owned->SetPixelFormat(pf24bit);
+    out.bmp = out.owned.get();
+  }
+  return out;
+}
 
-    // The bitmap to write.
-    std::unique_ptr<TBitmap> owned;
-    TBitmap* bmp = &bitmap;
-    bool palette2 = false;
-    TRGB c0{}, c1{};
-    if (params.BitsPerSample == 1 && params.SamplesPerPixel == 1 &&
-        bitmap.GetPixelFormat() != pf1bit) {
-      TBitmap source;
-      const TBitmap* from = &bitmap;
-      if (bitmap.GetPixelFormat() != pf24bit) {
-        source.Assign(bitmap);
-        source.SetPixelFormat(pf24bit);
-        from = &source;
+// How the page is stored.
+struct Layout {
+  bool bilevel = false;
+  int photometric = kPhotoRGB;
+  int compression = kCompressNone;
+  int predictor = kPredictorNone;
+  bool twoD = false;    // G3 with 2-D coding
+  bool invert = false;  // fax codes take 0 as white
+  int spp = 3;
+  TTIFFLZWCompFunc lzw = nullptr;
+
+  bool Fax() const { return compression >= kCompressCCITT1D && compression <= kCompressG4; }
+};
+
+// The compression the parameters ask for, before the image's own limits.
+void RequestedCompression(const TIOParamsVals& params, Layout& l) {
+  switch (params.TIFF_Compression) {
+    case ioTIFF_CCITT1D:
+      l.compression = kCompressCCITT1D;
+      break;
+    case ioTIFF_G3FAX1D:
+      l.compression = kCompressG3;
+      break;
+    case ioTIFF_G3FAX2D:
+      l.compression = kCompressG3;
+      l.twoD = true;
+      break;
+    case ioTIFF_G4FAX:
+      l.compression = kCompressG4;
+      break;
+    case ioTIFF_LZW:
+      l.lzw = params.TIFF_LZWCompFunc ? params.TIFF_LZWCompFunc : DefTIFF_LZWCOMPFUNC;
+      if (l.lzw) {
+        l.compression = kCompressLZW;
+        l.predictor = kPredictorHorizontal;
       }
-      owned = PVReduceToBilevel(*from, c0, c1, progress);
-      const TRGB black{0, 0, 0}, white{255, 255, 255};
-      palette2 = !(c0 == black && c1 == white);
-      bmp = owned.get();
-    } else if (bitmap.GetPixelFormat() != pf24bit &&
-               !(bitmap.GetPixelFormat() == pf1bit && params.BitsPerSample == 1)) {
-      owned = std::make_unique<TBitmap>();
-      owned->Assign(bitmap);
-      owned->SetPixelFormat(pf24bit);
-      bmp = owned.get();
-    }
-    const bool bilevel = bmp->GetPixelFormat() == pf1bit;
-    const int width = bmp->GetWidth(), height = bmp->GetHeight();
-    if (width <= 0 || height <= 0) {
-      progress.Abort();
-      return 0;
-    }
+      break;
+    case ioTIFF_PACKBITS:
+      l.compression = kCompressPackBits;
+      break;
+    default:
+      break;
+  }
+}
 
-    int photometric = params.TIFF_PhotometInterpret == ioTIFF_CMYK ? 5 : 2;
-    int compression = 1, predictor = 1;
-    bool twoD = false, invert = false;
-    TTIFFLZWCompFunc lzw = nullptr;
-    switch (params.TIFF_Compression) {
-      case ioTIFF_CCITT1D:
-        compression = 2;
+Layout ChooseLayout(const TIOParamsVals& params, const SourceImage& src) {
+  Layout l;
+  l.bilevel = src.bmp->GetPixelFormat() == pf1bit;
+  l.photometric = params.TIFF_PhotometInterpret == ioTIFF_CMYK ? kPhotoSeparated : kPhotoRGB;
+  RequestedCompression(params, l);
+  if (l.Fax()) {
+    // Fax codes carry one bit per pixel only; two arbitrary colours need a colour map.
+    if (!l.bilevel || src.palette2)
+      l.compression = kCompressNone;
+    else
+      l.invert = true;
+  }
+  if (l.bilevel || l.photometric == kPhotoSeparated) l.predictor = kPredictorNone;
+  if (l.bilevel)
+    l.photometric =
+        src.palette2 ? kPhotoPalette : (l.Fax() ? kPhotoWhiteIsZero : kPhotoBlackIsZero);
+  l.spp = l.bilevel ? 1 : (l.photometric == kPhotoSeparated ? 4 : 3);
+  return l;
+}
+
+// Where an appended page's IFD offset is stored, and what that place held.
+struct ChainLink {
+  int64_t pos = -1;
+  uint32_t held = 0;
+  int pageIndex = 1;  // the new page's 1-based position
+};
+
+// Walks the page chain of the file at `start` to the place where page `index`
+// is to be linked in. False when the file is not a little-endian TIFF.
+bool FindChainLink(TStream& stream, int64_t start, int index, ChainLink& out) {
+  constexpr int kMaxPages = 65536;
+  constexpr int kHeaderSize = 8, kEntrySize = 12;
+  TStreamReader r(stream);
+  uint8_t hdr[kHeaderSize];
+  if (!r.Read(hdr, kHeaderSize) || hdr[0] != 'I' || hdr[1] != 'I') return false;
+  const int64_t size = r.End() - start;
+  int64_t link = 4;
+  uint32_t off = GetU32LE(hdr + 4);
+  int counter = 0;
+  std::set<uint32_t> visited;
+  for (;;) {
+    if (out.pos < 0 && (counter == index || (off == 0 && counter < index))) {
+      out.pos = link;
+      out.held = off;
+    }
+    if (off == 0 || counter >= kMaxPages || !visited.insert(off).second) break;
+    uint8_t b[2];
+    if (off + int64_t(2) > size || !r.SeekTo(start + off) || !r.Read(b, 2)) break;
+    int64_t next = int64_t(off) + 2 + int64_t(GetU16LE(b)) * kEntrySize;
+    if (next + 4 > size) break;
+    ++counter;
+    link = next;
+    uint8_t nb[4];
+    if (!r.SeekTo(start + next) || !r.Read(nb, 4)) break;
+    off = GetU32LE(nb);
+  }
+  if (out.pos < 0) {
+    // A chain cut short: insert after its last complete IFD.
+    out.pos = link;
+    out.held = 0;
+  }
+  out.pageIndex = counter + 1;
+  return true;
+}
+
+// One scan line in the stored sample layout.
+void PackRow(const uint8_t* src, const Layout& l, int width, int rowLen, uint8_t* row) {
+  if (l.bilevel) {
+    for (int i = 0; i < rowLen; ++i) row[i] = l.invert ? uint8_t(~src[i]) : src[i];
+    return;
+  }
+  const TRGB* p = reinterpret_cast<const TRGB*>(src);
+  if (l.photometric == kPhotoSeparated) {
+    for (int x = 0; x < width; ++x) {
+      int m = std::max({p[x].r, p[x].g, p[x].b});
+      if (m == 0) m = 1;
+      uint8_t* o = &row[size_t(x) * 4];
+      o[0] = uint8_t(255 - p[x].r * 255 / m);
+      o[1] = uint8_t(255 - p[x].g * 255 / m);
+      o[2] = uint8_t(255 - p[x].b * 255 / m);
+      o[3] = uint8_t(255 - m);
+    }
+    return;
+  }
+  for (int x = 0; x < width; ++x) {
+    row[size_t(x) * 3] = p[x].r;
+    row[size_t(x) * 3 + 1] = p[x].g;
+    row[size_t(x) * 3 + 2] = p[x].b;
+  }
+  if (l.predictor == kPredictorHorizontal)
+    for (int i = rowLen - 1; i >= 3; --i) row[i] = uint8_t(row[i] - row[i - 3]);
+}
+
+std::unique_ptr<TCCITTEncoder> MakeFaxEncoder(const Layout& l, int width) {
+  if (!l.Fax()) return nullptr;
+  return std::make_unique<TCCITTEncoder>(l.compression == kCompressCCITT1D ? ccMH
+                                         : l.compression == kCompressG4    ? ccG4
+                                         : l.twoD                          ? ccG3_2D
+                                                                           : ccG3_1D,
+                                         width);
+}
+
+// Writes the image as one strip; false when writing failed or was aborted.
+bool WriteStrip(Writer& w, TStream& stream, const TBitmap& bmp, const Layout& l,
+                TProgressRec& progress) {
+  const int width = bmp.GetWidth(), height = bmp.GetHeight();
+  const int rowLen = l.bilevel ? (width + 7) / 8 : width * l.spp;
+  std::vector<uint8_t> row(size_t(rowLen) + 8), packed;
+  std::unique_ptr<TCCITTEncoder> fax = MakeFaxEncoder(l, width);
+  void* lzwState = nullptr;
+  for (int y = 0; y < height && !w.failed_; ++y) {
+    if (progress.Report(int(int64_t(y) * 100 / height))) break;
+    PackRow(bmp.ScanLine(y), l, width, rowLen, row.data());
+    switch (l.compression) {
+      case kCompressNone:
+        w.Put(row.data(), rowLen);
         break;
-      case ioTIFF_G3FAX1D:
-        compression = 3;
-        break;
-      case ioTIFF_G3FAX2D:
-        compression = 3;
-        twoD = true;
-        break;
-      case ioTIFF_G4FAX:
-        compression = 4;
-        break;
-      case ioTIFF_LZW:
-        lzw = params.TIFF_LZWCompFunc ? params.TIFF_LZWCompFunc : DefTIFF_LZWCOMPFUNC;
-        if (lzw) {
-          compression = 5;
-          predictor = 2;
+      case kCompressLZW:
+        if (!l.lzw(row.data(), rowLen, stream, lzwState)) {
+          w.failed_ = true;
+          progress.Abort();
         }
         break;
-      case ioTIFF_PACKBITS:
-        compression = 32773;
+      case kCompressPackBits:
+        packed.clear();
+        PackBitsEncodeRow(row.data(), rowLen, packed);
+        w.Put(packed.data(), int64_t(packed.size()));
         break;
       default:
+        fax->EncodeRow(row.data());
+        w.Put(fax->Bytes().data(), int64_t(fax->Bytes().size()));
+        fax->Bytes().clear();
         break;
     }
-    const bool ccitt = compression >= 2 && compression <= 4;
-    if (ccitt) {
-      if (!bilevel)
-        compression = 1;
-      else
-        invert = true;
-    }
-    if (ccitt && palette2) compression = 1, invert = false;  // colours need a colour map
-    if (bilevel || photometric == 5) predictor = 1;
-    if (bilevel) photometric = palette2 ? 3 : (compression >= 2 && compression <= 4 ? 0 : 1);
-    const int spp = bilevel ? 1 : (photometric == 5 ? 4 : 3);
+  }
+  if (l.compression == kCompressLZW && lzwState && !l.lzw(nullptr, 0, stream, lzwState) &&
+      !w.failed_) {
+    w.failed_ = true;
+    progress.Abort();
+  }
+  if (fax && !w.failed_ && !progress.Aborted()) {
+    fax->Finish();
+    w.Put(fax->Bytes().data(), int64_t(fax->Bytes().size()));
+  }
+  return !w.failed_ && !progress.Aborted();
+}
 
-    // Where the new IFD is linked in.
-    int result = 1;
-    int64_t linkPos = -1;
-    uint32_t linkHeld = 0;
-    if (append) {
-      TStreamReader r(stream);
-      uint8_t hdr[8];
-      if (!r.Read(hdr, 8) || hdr[0] != 'I' || hdr[1] != 'I') {
-        progress.Abort();
-        return 0;
-      }
-      int64_t size = r.End() - w.start_;
-      int64_t link = 4;
-      uint32_t off = GetU32LE(hdr + 4);
-      int counter = 0;
-      std::set<uint32_t> visited;
-      for (;;) {
-        if (counter == params.TIFF_ImageIndex || (off == 0 && counter < params.TIFF_ImageIndex)) {
-          if (linkPos < 0) {
-            linkPos = link;
-            linkHeld = off;
-          }
-        }
-        if (off == 0 || counter >= 65536 || !visited.insert(off).second) break;
-        uint8_t b[2];
-        if (off + int64_t(2) > size || !r.SeekTo(w.start_ + off) || !r.Read(b, 2)) break;
-        int64_t next = int64_t(off) + 2 + int64_t(GetU16LE(b)) * 12;
-        if (next + 4 > size) break;
-        ++counter;
-        link = next;
-        uint8_t nb[4];
-        if (!r.SeekTo(w.start_ + next) || !r.Read(nb, 4)) break;
-        off = GetU32LE(nb);
-      }
-      if (linkPos < 0) {
-        // A chain cut short: insert after its last complete IFD.
-        linkPos = link;
-        linkHeld = 0;
-      }
-      result = counter + 1;
-      stream.Seek(0, soEnd);
-    } else {
-      uint8_t zero[8] = {};
-      w.Put(zero, 8);
-    }
-
-    std::vector<OutEntry> entries;
-    auto add = [&](uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
-      entries.push_back({tag, type, count, value});
-    };
-    add(kTagImageWidth, 4, 1, uint32_t(width));
-    add(kTagImageLength, 4, 1, uint32_t(height));
-    if (bilevel) {
-      add(kTagBitsPerSample, 3, 1, 1);
-    } else {
-      uint32_t at = uint32_t(w.Pos());
-      for (int i = 0; i < spp; ++i) w.Put16(8);
-      add(kTagBitsPerSample, 3, uint32_t(spp), at);
-    }
-    add(kTagCompression, 3, 1, uint32_t(compression));
-    add(kTagPhotometric, 3, 1, uint32_t(photometric));
-    if (!params.TIFF_DocumentName.empty())
-      add(kTagDocumentName, 2, uint32_t(params.TIFF_DocumentName.size() + 1),
-          w.Text(params.TIFF_DocumentName));
-    if (!params.TIFF_ImageDescription.empty())
-      add(kTagImageDescription, 2, uint32_t(params.TIFF_ImageDescription.size() + 1),
-          w.Text(params.TIFF_ImageDescription));
-
-    // The image, one strip.
-    const uint32_t stripStart = uint32_t(w.Pos());
-    const int rowLen = bilevel ? (width + 7) / 8 : width * spp;
-    std::vector<uint8_t> row(size_t(rowLen) + 8), packed;
-    std::unique_ptr<TCCITTEncoder> fax;
-    if (compression >= 2 && compression <= 4)
-      fax = std::make_unique<TCCITTEncoder>(compression == 2   ? ccMH
-                                            : compression == 4 ? ccG4
-                                            : twoD             ? ccG3_2D
-                                                               : ccG3_1D,
-                                            width);
-    void* lzwState = nullptr;
-    bool lzwFailed = false;
-    for (int y = 0; y < height && !w.failed_; ++y) {
-      if (progress.Report(int(int64_t(y) * 100 / height))) break;
-      const uint8_t* src = bmp->ScanLine(y);
-      if (bilevel) {
-        for (int i = 0; i < rowLen; ++i) row[i] = invert ? uint8_t(~src[i]) : src[i];
-      } else if (photometric == 5) {
-        const TRGB* p = reinterpret_cast<const TRGB*>(src);
-        for (int x = 0; x < width; ++x) {
-          int m = std::max({p[x].r, p[x].g, p[x].b});
-          if (m == 0) m = 1;
-          uint8_t* o = &row[size_t(x) * 4];
-          o[0] = uint8_t(255 - p[x].r * 255 / m);
-          o[1] = uint8_t(255 - p[x].g * 255 / m);
-          o[2] = uint8_t(255 - p[x].b * 255 / m);
-          o[3] = uint8_t(255 - m);
-        }
-      } else {
-        const TRGB* p = reinterpret_cast<const TRGB*>(src);
-        for (int x = 0; x < width; ++x) {
-          row[size_t(x) * 3] = p[x].r;
-          row[size_t(x) * 3 + 1] = p[x].g;
-          row[size_t(x) * 3 + 2] = p[x].b;
-        }
-        if (predictor == 2)
-          for (int i = rowLen - 1; i >= 3; --i) row[i] = uint8_t(row[i] - row[i - 3]);
-      }
-      switch (compression) {
-        case 1:
-          w.Put(row.data(), rowLen);
-          break;
-        case 5:
-          if (!lzw(row.data(), rowLen, stream, lzwState)) lzwFailed = true;
-          break;
-        case 32773:
-          packed.clear();
-          PackBitsEncodeRow(row.data(), rowLen, packed);
-          w.Put(packed.data(), int64_t(packed.size()));
-          break;
-        default:
-          fax->EncodeRow(row.data());
-          w.Put(fax->Bytes().data(), int64_t(fax->Bytes().size()));
-          fax->Bytes().clear();
-          break;
-      }
-      if (lzwFailed) {
-        w.failed_ = true;
-        progress.Abort();
-      }
-    }
-    if (compression == 5 && lzwState && !lzw(nullptr, 0, stream, lzwState) && !w.failed_) {
-      w.failed_ = true;
-      progress.Abort();
-    }
-    if (fax && !w.failed_ && !progress.Aborted()) {
-      fax->Finish();
-      w.Put(fax->Bytes().data(), int64_t(fax->Bytes().size()));
-    }
-    if (w.failed_ || progress.Aborted()) return 0;
-    const uint32_t stripBytes = uint32_t(w.Pos() - stripStart);
-
-    add(kTagStripOffsets, 4, 1, stripStart);
-    add(kTagSamplesPerPixel, 3, 1, uint32_t(spp));
-    add(kTagRowsPerStrip, 4, 1, uint32_t(height));
-    add(kTagStripByteCounts, 4, 1, stripBytes);
-    add(kTagXResolution, 5, 1, w.Rational(uint32_t(std::max(params.DpiX, 0)), 1));
-    add(kTagYResolution, 5, 1, w.Rational(uint32_t(std::max(params.DpiY, 0)), 1));
-    if (!params.TIFF_PageName.empty())
-      add(kTagPageName, 2, uint32_t(params.TIFF_PageName.size() + 1), w.Text(params.TIFF_PageName));
-    add(kTagXPosition, 5, 1, w.Rational(uint32_t(std::max(params.TIFF_XPos, 0)) * 10000u, 10000));
-    add(kTagYPosition, 5, 1, w.Rational(uint32_t(std::max(params.TIFF_YPos, 0)) * 10000u, 10000));
-    if (compression == 3) add(kTagT4Options, 4, 1, twoD ? 1 : 0);
-    add(kTagResolutionUnit, 3, 1, 2);
-    if (params.TIFF_PageNumber != 0 || params.TIFF_PageCount != 0)
-      add(kTagPageNumber, 3, 2,
-          (uint32_t(params.TIFF_PageNumber) & 0xFFFF) | (uint32_t(params.TIFF_PageCount) << 16));
-    if (predictor == 2) add(kTagPredictor, 3, 1, 2);
-    if (palette2) {
-      uint32_t at = uint32_t(w.Pos());
-      w.Put16(uint16_t(c0.r * 257));
-      w.Put16(uint16_t(c1.r * 257));
-      w.Put16(uint16_t(c0.g * 257));
-      w.Put16(uint16_t(c1.g * 257));
-      w.Put16(uint16_t(c0.b * 257));
-      w.Put16(uint16_t(c1.b * 257));
-      add(kTagColorMap, 3, 6, at);
-    }
+class EntryList {
+ public:
+  void Add(uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+    entries_.push_back({tag, type, count, value});
+  }
+  void AddText(Writer& w, uint16_t tag, const std::string& text) {
+    if (!text.empty()) Add(tag, kTypeAscii, uint32_t(text.size() + 1), w.Text(text));
+  }
+  // Writes the IFD at the next even offset and returns that offset.
+  uint32_t WriteIfd(Writer& w, uint32_t nextIfd) const {
     if (w.Pos() & 1) {
       uint8_t z = 0;
       w.Put(&z, 1);
     }
     const uint32_t ifd = uint32_t(w.Pos());
-    w.Put16(uint16_t(entries.size()));
-    for (const OutEntry& e : entries) {
+    w.Put16(uint16_t(entries_.size()));
+    for (const OutEntry& e : entries_) {
       w.Put16(e.tag);
       w.Put16(e.type);
       w.Put32(e.count);
       // A SHORT single value sits in the low half of the value field.
       w.Put32(e.value);
     }
-    w.Put32(append ? linkHeld : 0);
-    if (w.failed_) return 0;
-    int64_t end = stream.GetPosition();
-    if (append) {
-      stream.Seek(w.start_ + linkPos, soBeginning);
-      w.Put32(ifd);
-    } else {
-      stream.Seek(w.start_, soBeginning);
-      uint8_t hdr[8] = {'I', 'I', 42, 0};
-      PutU32LE(hdr + 4, ifd);
-      w.Put(hdr, 8);
+    w.Put32(nextIfd);
+    return ifd;
+  }
+
+ private:
+  std::vector<OutEntry> entries_;
+};
+
+// The fields before the image data, with their out-of-line values.
+void AddLeadingFields(Writer& w, EntryList& e, const TBitmap& bmp, const Layout& l,
+                      const TIOParamsVals& params) {
+  e.Add(kTagImageWidth, kTypeLong, 1, uint32_t(bmp.GetWidth()));
+  e.Add(kTagImageLength, kTypeLong, 1, uint32_t(bmp.GetHeight()));
+  if (l.bilevel) {
+    e.Add(kTagBitsPerSample, kTypeShort, 1, 1);
+  } else {
+    constexpr uint16_t kBitsPerSample = 8;
+    uint32_t at = uint32_t(w.Pos());
+    for (int i = 0; i < l.spp; ++i) w.Put16(kBitsPerSample);
+    e.Add(kTagBitsPerSample, kTypeShort, uint32_t(l.spp), at);
+  }
+  e.Add(kTagCompression, kTypeShort, 1, uint32_t(l.compression));
+  e.Add(kTagPhotometric, kTypeShort, 1, uint32_t(l.photometric));
+  e.AddText(w, kTagDocumentName, params.TIFF_DocumentName);
+  e.AddText(w, kTagImageDescription, params.TIFF_ImageDescription);
+}
+
+// The fields after the image data, with their out-of-line values.
+void AddTrailingFields(Writer& w, EntryList& e, uint32_t stripStart, uint32_t stripBytes,
+                       const TBitmap& bmp, const Layout& l, const SourceImage& src,
+                       const TIOParamsVals& params) {
+  constexpr uint32_t kPositionScale = 10000;
+  constexpr uint32_t kResolutionInch = 2;
+  constexpr int kColorScale = 257;  // 8-bit to 16-bit colour map entries
+  e.Add(kTagStripOffsets, kTypeLong, 1, stripStart);
+  e.Add(kTagSamplesPerPixel, kTypeShort, 1, uint32_t(l.spp));
+  e.Add(kTagRowsPerStrip, kTypeLong, 1, uint32_t(bmp.GetHeight()));
+  e.Add(kTagStripByteCounts, kTypeLong, 1, stripBytes);
+  e.Add(kTagXResolution, kTypeRational, 1, w.Rational(uint32_t(std::max(params.DpiX, 0)), 1));
+  e.Add(kTagYResolution, kTypeRational, 1, w.Rational(uint32_t(std::max(params.DpiY, 0)), 1));
+  e.AddText(w, kTagPageName, params.TIFF_PageName);
+  e.Add(kTagXPosition, kTypeRational, 1,
+        w.Rational(uint32_t(std::max(params.TIFF_XPos, 0)) * kPositionScale, kPositionScale));
+  e.Add(kTagYPosition, kTypeRational, 1,
+        w.Rational(uint32_t(std::max(params.TIFF_YPos, 0)) * kPositionScale, kPositionScale));
+  if (l.compression == kCompressG3) e.Add(kTagT4Options, kTypeLong, 1, l.twoD ? 1 : 0);
+  e.Add(kTagResolutionUnit, kTypeShort, 1, kResolutionInch);
+  if (params.TIFF_PageNumber != 0 || params.TIFF_PageCount != 0)
+    e.Add(kTagPageNumber, kTypeShort, 2,
+          (uint32_t(params.TIFF_PageNumber) & 0xFFFF) | (uint32_t(params.TIFF_PageCount) << 16));
+  if (l.predictor == kPredictorHorizontal)
+    e.Add(kTagPredictor, kTypeShort, 1, kPredictorHorizontal);
+  if (src.palette2) {
+    uint32_t at = uint32_t(w.Pos());
+    const TRGB& c0 = src.c0;
+    const TRGB& c1 = src.c1;
+    w.Put16(uint16_t(c0.r * kColorScale));
+    w.Put16(uint16_t(c1.r * kColorScale));
+    w.Put16(uint16_t(c0.g * kColorScale));
+    w.Put16(uint16_t(c1.g * kColorScale));
+    w.Put16(uint16_t(c0.b * kColorScale));
+    w.Put16(uint16_t(c1.b * kColorScale));
+    e.Add(kTagColorMap, kTypeShort, 6, at);
+  }
+}
+
+// Points the header (new file) or the chain link (appended page) at the IFD.
+void LinkIfd(Writer& w, TStream& stream, bool append, const ChainLink& link, uint32_t ifd) {
+  const int64_t end = stream.GetPosition();
+  if (append) {
+    stream.Seek(w.start_ + link.pos, soBeginning);
+    w.Put32(ifd);
+  } else {
+    constexpr uint16_t kMagic = 42;
+    stream.Seek(w.start_, soBeginning);
+    uint8_t hdr[8] = {'I', 'I', 0, 0};
+    PutU16LE(hdr + 2, kMagic);
+    PutU32LE(hdr + 4, ifd);
+    w.Put(hdr, 8);
+  }
+  stream.Seek(end, soBeginning);
+}
+
+int WritePage(TStream& stream, bool append, TBitmap& bitmap, TIOParamsVals& params,
+              TProgressRec& progress) {
+  Writer w(stream, progress);
+  w.start_ = stream.GetPosition();
+  const SourceImage src = PrepareSource(bitmap, params, progress);
+  const TBitmap& bmp = *src.bmp;
+  if (bmp.GetWidth() <= 0 || bmp.GetHeight() <= 0) {
+    progress.Abort();
+    return 0;
+  }
+  const Layout layout = ChooseLayout(params, src);
+
+  ChainLink link;
+  if (append) {
+    if (!FindChainLink(stream, w.start_, params.TIFF_ImageIndex, link)) {
+      progress.Abort();
+      return 0;
     }
-    stream.Seek(end, soBeginning);
-    return w.failed_ ? 0 : result;
+    stream.Seek(0, soEnd);
+  } else {
+    uint8_t zero[8] = {};  // the header, filled in last
+    w.Put(zero, 8);
+  }
+
+  EntryList entries;
+  AddLeadingFields(w, entries, bmp, layout, params);
+  const uint32_t stripStart = uint32_t(w.Pos());
+  if (!WriteStrip(w, stream, bmp, layout, progress)) return 0;
+  const uint32_t stripBytes = uint32_t(w.Pos() - stripStart);
+  AddTrailingFields(w, entries, stripStart, stripBytes, bmp, layout, src, params);
+  const uint32_t ifd = entries.WriteIfd(w, append ? link.held : 0);
+  if (w.failed_) return 0;
+  LinkIfd(w, stream, append, link, ifd);
+  return w.failed_ ? 0 : link.pageIndex;
+}
+
+}  // namespace
+
+int TIFFWriteStream(TStream& stream, bool append, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress) {
+  try {
+    return WritePage(stream, append, bitmap, params, progress);
   } catch (...) {
     progress.Abort();
     return 0;

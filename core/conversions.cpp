@@ -9,13 +9,16 @@
 #include "core/mask.h"
 #include "core/pvutils.h"
 #include "platform/colors.h"
+#include "platform/region.h"
 
 namespace pictavo {
 
 // ---------------------------------------------------------------------------
 // Colour values
 
-int _RGBToGray(const TRGB& rgb) { return (rgb.r * 21 + rgb.g * 71 + rgb.b * 7) / 100; }
+int _RGBToGray(const TRGB& rgb) {
+  return (rgb.r * 21 + rgb.g * 71 + rgb.b * 7) / 100;
+}
 
 TRGB CreateRGB(uint8_t r, uint8_t g, uint8_t b) {
   TRGB c;
@@ -25,7 +28,9 @@ TRGB CreateRGB(uint8_t r, uint8_t g, uint8_t b) {
   return c;
 }
 
-TColor TRGB2TColor(const TRGB& rgb) { return TColor(rgb.r) | (TColor(rgb.g) << 8) | (TColor(rgb.b) << 16); }
+TColor TRGB2TColor(const TRGB& rgb) {
+  return TColor(rgb.r) | (TColor(rgb.g) << 8) | (TColor(rgb.b) << 16);
+}
 
 TColor RGB2TColor(int r, int g, int b) {
   return TColor(uint32_t(r)) | (TColor(uint32_t(g)) << 8) | (TColor(uint32_t(b)) << 16);
@@ -36,15 +41,33 @@ TRGB TColor2TRGB(TColor color) {
   return CreateRGB(GetRValue(c), GetGValue(c), GetBValue(c));
 }
 
-bool EqualRGB(const TRGB& a, const TRGB& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
-int blimit(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
-int ilimit(int v, int lo, int hi) { return std::min(std::max(v, lo), hi); }
-int imin(int a, int b) { return a < b ? a : b; }
-int imax(int a, int b) { return a > b ? a : b; }
-double dmin(double a, double b) { return a < b ? a : b; }
-double dmax(double a, double b) { return a > b ? a : b; }
-void iswap(int& a, int& b) { std::swap(a, b); }
-void bswap(uint8_t& a, uint8_t& b) { std::swap(a, b); }
+bool EqualRGB(const TRGB& a, const TRGB& b) {
+  return a.r == b.r && a.g == b.g && a.b == b.b;
+}
+int blimit(int v) {
+  return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+int ilimit(int v, int lo, int hi) {
+  return std::min(std::max(v, lo), hi);
+}
+int imin(int a, int b) {
+  return a < b ? a : b;
+}
+int imax(int a, int b) {
+  return a > b ? a : b;
+}
+double dmin(double a, double b) {
+  return a < b ? a : b;
+}
+double dmax(double a, double b) {
+  return a > b ? a : b;
+}
+void iswap(int& a, int& b) {
+  std::swap(a, b);
+}
+void bswap(uint8_t& a, uint8_t& b) {
+  std::swap(a, b);
+}
 
 void OrdCor(int& x1, int& y1, int& x2, int& y2) {
   if (x1 > x2) std::swap(x1, x2);
@@ -54,7 +77,8 @@ void OrdCor(int& x1, int& y1, int& x2, int& y2) {
 void YUV2RGB(int Y, int U, int V, TRGB& out) {
   double y = 1.164 * (Y - 16);
   out.b = uint8_t(blimit(static_cast<int>(std::nearbyint(y + 2.018 * (U - 128)))));
-  out.g = uint8_t(blimit(static_cast<int>(std::nearbyint(y - 0.813 * (V - 128) - 0.391 * (U - 128)))));
+  out.g =
+      uint8_t(blimit(static_cast<int>(std::nearbyint(y - 0.813 * (V - 128) - 0.391 * (U - 128)))));
   out.r = uint8_t(blimit(static_cast<int>(std::nearbyint(y + 1.596 * (V - 128)))));
 }
 
@@ -69,7 +93,9 @@ THash1::THash1(int bits) : bits_(std::clamp(bits, 0, 30)), size_(uint32_t(1) << 
 THash1::~THash1() = default;
 
 namespace {
-inline size_t MixKey(uint32_t key) { return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 32); }
+inline size_t MixKey(uint32_t key) {
+  return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 32);
+}
 }  // namespace
 
 bool THash1::OverflowFind(uint32_t key) const {
@@ -133,9 +159,12 @@ bool THash1::Insert(uint32_t key) {
 bool THash1::KeyPresent(uint32_t key) const {
   uint32_t slot = HashFunc(key);
   switch (states_[slot]) {
-    case 0: return false;
-    case 1: return slots_[slot] == key;
-    default: return slots_[slot] == key || OverflowFind(key);
+    case 0:
+      return false;
+    case 1:
+      return slots_[slot] == key;
+    default:
+      return slots_[slot] == key || OverflowFind(key);
   }
 }
 
@@ -220,7 +249,8 @@ void _CopyBitmapRect(const TBitmap& source, TBitmap& dest, int x1, int y1, int x
 }
 
 bool _BitmapCompareX(const TBitmap& a, const TBitmap& b) {
-  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() || a.RowBytes() != b.RowBytes())
+  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() ||
+      a.RowBytes() != b.RowBytes())
     return false;
   for (int y = 0; y < a.GetHeight(); ++y)
     if (std::memcmp(a.ScanLine(y), b.ScanLine(y), size_t(a.RowBytes())) != 0) return false;
@@ -231,35 +261,13 @@ namespace {
 
 // Half-open spans of one polygon under the alternate rule: a pixel is inside
 // when its centre is; the right and bottom edges are excluded, as GDI does.
-void PolygonSpans(const TPoint* p, int n, int height,
+// These are the region's rules, so the region's scan converter serves.
+void PolygonSpans(const TPoint* p, int n, int width, int height,
                   const std::function<void(int y, int x0, int x1)>& span) {
-  if (n < 3) return;
-  int ymin = p[0].y, ymax = p[0].y;
-  for (int i = 1; i < n; ++i) {
-    ymin = std::min(ymin, p[i].y);
-    ymax = std::max(ymax, p[i].y);
-  }
-  ymin = std::max(ymin, 0);
-  ymax = std::min(ymax, height);
-  std::vector<double> xs;
-  for (int y = ymin; y < ymax; ++y) {
-    double yc = y + 0.5;
-    xs.clear();
-    for (int i = 0; i < n; ++i) {
-      const TPoint& a = p[i];
-      const TPoint& b = p[(i + 1) % n];
-      if (a.y == b.y) continue;
-      double ya = a.y, yb = b.y;
-      if ((yc >= ya && yc < yb) || (yc >= yb && yc < ya))
-        xs.push_back(a.x + (yc - ya) * double(b.x - a.x) / (yb - ya));
-    }
-    std::sort(xs.begin(), xs.end());
-    for (size_t i = 0; i + 1 < xs.size(); i += 2) {
-      int x0 = static_cast<int>(std::ceil(xs[i] - 0.5));
-      int x1 = static_cast<int>(std::ceil(xs[i + 1] - 0.5));
-      if (x1 > x0) span(y, x0, x1);
-    }
-  }
+  const TRect bounds(0, 0, width, height);
+  TRegion::FromPolygon(p, n, ALTERNATE, &bounds)
+      .ForEachSpan(0, height, 0, width,
+                   [&](int32_t y, int32_t x0, int32_t x1) { span(y, x0, x1); });
 }
 
 }  // namespace
@@ -290,7 +298,7 @@ void _CopyPolygonBitmap(TBitmap& dest, const TBitmap& source, int x, int y, cons
   int start = 0;
   for (int i = 0; i <= count; ++i) {
     if (i == count || polygon[i].x == kPVPolygonBreak) {
-      PolygonSpans(polygon + start, i - start, dh, span);
+      PolygonSpans(polygon + start, i - start, dw, dh, span);
       start = i + 1;
     }
   }
@@ -300,11 +308,11 @@ void _CopyPolygonBitmap(TBitmap& dest, const TBitmap& source, int x, int y, cons
 // One-bit conversions
 
 constexpr TC1to24Table::TC1to24Table() : t{} {
-    for (int b = 0; b < 256; ++b)
-      for (int i = 0; i < 8; ++i) {
-        uint8_t v = (b & (0x80 >> i)) ? 255 : 0;
-        t[b][i * 3] = t[b][i * 3 + 1] = t[b][i * 3 + 2] = v;
-      }
+  for (int b = 0; b < 256; ++b)
+    for (int i = 0; i < 8; ++i) {
+      uint8_t v = (b & (0x80 >> i)) ? 255 : 0;
+      t[b][i * 3] = t[b][i * 3 + 1] = t[b][i * 3 + 2] = v;
+    }
 }
 constexpr TC1to24Table C1TO24{};
 
@@ -385,7 +393,8 @@ void _ConvertToBWOrdered(TBitmap& bitmap, TProgressRec& progress) {
       }
       *d = v;
     }
-    if (progress.ProgressEvent) progress.ProgressEvent(progress.Sender, int((y + 1) * 100 / (h + 0.5)));
+    if (progress.ProgressEvent)
+      progress.ProgressEvent(progress.Sender, int((y + 1) * 100 / (h + 0.5)));
   }
   bitmap.SetSize(0, 0);
   bitmap.SetPixelFormat(pf1bit);
@@ -414,7 +423,9 @@ std::unique_ptr<TBitmap> _ConvertTo1bit(const TBitmap& bitmap, TRGB& c0, TRGB& c
   out->SetSize(w, h);
   THash1 hash(13);
   uint32_t k0 = 0, k1 = 0;
-  auto key = [](const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16); };
+  auto key = [](const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
+  };
   for (int y = 0; y < h && hash.Count() <= 2; ++y) {
     const uint8_t* s = bitmap.ScanLine(y);
     uint8_t* d = out->ScanLine(y);
@@ -454,7 +465,8 @@ std::unique_ptr<TBitmap> _ConvertTo1bit(const TBitmap& bitmap, TRGB& c0, TRGB& c
 int _GetSimilColor(const TRGB* palette, int count, const TRGB& color) {
   int best = 1000, index = 0;
   for (int i = 0; i < count; ++i) {
-    int d = std::abs(palette[i].r - color.r) + std::abs(palette[i].g - color.g) + std::abs(palette[i].b - color.b);
+    int d = std::abs(palette[i].r - color.r) + std::abs(palette[i].g - color.g) +
+            std::abs(palette[i].b - color.b);
     if (d < best) {
       best = d;
       index = i;

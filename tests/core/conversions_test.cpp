@@ -279,6 +279,54 @@ TEST(ConversionsCopy, PolygonOnlyInside) {
     }
 }
 
+// Even-odd rule on the pixel centre, in exact integers: the centre
+// (x + 1/2, y + 1/2) is inside when an odd number of edges, each spanning the
+// centre's row half-open from its upper end, cross that row at or left of it.
+bool CentreInside(const std::vector<TPoint>& poly, int x, int y) {
+  int crossings = 0;
+  for (size_t i = 0; i < poly.size(); ++i) {
+    TPoint a = poly[i], b = poly[(i + 1) % poly.size()];
+    if (a.y == b.y) continue;
+    if (a.y > b.y) std::swap(a, b);
+    const int64_t yc2 = 2 * int64_t(y) + 1;
+    if (yc2 < 2 * int64_t(a.y) || yc2 >= 2 * int64_t(b.y)) continue;
+    const int64_t dy = b.y - a.y, dx = b.x - a.x;
+    // crossing x = a.x + (yc - a.y) dx / dy  <=  x + 1/2
+    if (2 * dy * a.x + (yc2 - 2 * int64_t(a.y)) * dx <= (2 * int64_t(x) + 1) * dy) ++crossings;
+  }
+  return crossings % 2 == 1;
+}
+
+TEST(ConversionsCopy, PolygonPixelsFollowTheCentreRule) {
+  const int w = 24, h = 20;
+  TBitmap src(w, h, pf24bit);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      Fill(src, x, y, CreateRGB(uint8_t(x * 10 + 3), uint8_t(y * 10 + 3), 200));
+  const std::vector<std::vector<TPoint>> shapes = {
+      {{12, 1}, {17, 18}, {2, 7}, {22, 7}, {6, 18}},  // a star: its centre is outside
+      {{-30, -5}, {40, 3}, {5, 60}},                  // vertices far outside the bitmap
+      {{3, 3}, {10, 4}, {9, 11}, {4, 9}, {6, 6}},     // slanted sides with half-pixel ties
+  };
+  for (const auto& shape : shapes) {
+    TBitmap dest(w, h, pf24bit);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) Fill(dest, x, y, CreateRGB(1, 2, 3));
+    _CopyPolygonBitmap(dest, src, 0, 0, shape.data(), int(shape.size()));
+    int inside = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const bool want = CentreInside(shape, x, y);
+        inside += want;
+        const uint8_t* p = dest.ScanLine(y) + x * 3;
+        EXPECT_EQ(p[2], want ? x * 10 + 3 : 1) << shape[0].x << ": " << x << "," << y;
+        EXPECT_EQ(p[1], want ? y * 10 + 3 : 2) << shape[0].x << ": " << x << "," << y;
+      }
+    EXPECT_GT(inside, 10);
+    EXPECT_LT(inside, w * h);
+  }
+}
+
 }  // namespace
 }  // namespace pictavo
 
@@ -299,7 +347,8 @@ TEST(ConversionsOneBit, BilevelReductionForWriters) {
   EXPECT_EQ(c0, navy);
   EXPECT_EQ(c1, red);
   for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 10; ++x) EXPECT_EQ(Bit(bits->ScanLine(y), x), (x * y) % 4 == 1) << x << "," << y;
+    for (int x = 0; x < 10; ++x)
+      EXPECT_EQ(Bit(bits->ScanLine(y), x), (x * y) % 4 == 1) << x << "," << y;
 
   // Three colours: the ordered dither to black and white, row reports included.
   TBitmap three(9, 4, pf24bit);
