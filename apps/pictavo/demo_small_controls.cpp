@@ -1,7 +1,7 @@
 // Demo section: the small controls.  The gradient bar in both directions,
 // the HSV box with a picked colour, and the histogram box of a generated
-// picture as bars and as lines; each shown by the headless desktop and
-// written as a PNG file.
+// picture as bars and as lines, and ruler boxes with every grip kind; each shown by the headless
+// desktop and written as a PNG file.
 #include <stdexcept>
 #include <string>
 
@@ -10,6 +10,7 @@
 #include "controls/gradientbar.h"
 #include "controls/histogrambox.h"
 #include "controls/hsvbox.h"
+#include "controls/rulerbox.h"
 #include "platform/desktop.h"
 #include "platform/stream.h"
 #include "processing/pictavoproc.h"
@@ -91,6 +92,27 @@ void Run(DemoContext& demo) {
     lines.SetHistogramStyle(hsLines);
     lines.SetHistogramKind({hkRed, hkGreen, hkBlue, hkGray});
     return out + ", " + Shoot(demo, lines, "small_histogram_lines.png");
+  });
+  demo.Run("small controls", "ruler boxes", [&] {
+    TRulerBox horizontal;
+    horizontal.SetBounds(0, 0, 400, 44);
+    horizontal.SetViewPos(-15);
+    horizontal.SetGripsCount(5);
+    const TGripKind kinds[] = {gkTriangle, gkLeftTriangle, gkRightTriangle, gkArrow, gkArrow2};
+    const TColor colours[] = {0x0000FF, 0x00A000, 0xFF0000, 0x00C0C0, 0xC000C0};
+    for (int i = 0; i < 5; ++i) {
+      horizontal.SetGripsKind(i, kinds[i]);
+      horizontal.SetGripsCol(i, colours[i]);
+      horizontal.SetGripsPos(i, 20 + 70 * i);
+    }
+    std::string out = Shoot(demo, horizontal, "small_ruler_horizontal.png");
+    TRulerBox vertical;
+    vertical.SetRulerDir(rdVertical);
+    vertical.SetGripsDir(gdDown);
+    vertical.SetHexLabels(true);
+    vertical.SetBounds(0, 0, 44, 300);
+    vertical.SetGripsPos(0, 128);
+    return out + ", " + Shoot(demo, vertical, "small_ruler_vertical_hex.png");
   });
   Desktop().Reset();
 }
