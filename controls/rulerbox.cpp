@@ -334,12 +334,16 @@ void TRulerBox::DrawTicks(double freq, int len, bool labels) {
   int w = bitmap_.GetWidth(), h = bitmap_.GetHeight(), r = GetRulerHeight();
   int fh = std::abs(GetFont().GetHeight());
   bool up = grips_dir_ == gdUp, horz = ruler_dir_ == rdHorizontal;
-  int n = int(std::trunc(Extent() / dot_per_unit_ / freq));
+  double count = std::trunc(Extent() / dot_per_unit_ / freq);
+  // Ticks closer than a pixel light every pixel: walk the pixels instead
+  // of the (possibly billions of) ticks, and leave out unreadable labels.
+  bool dense = !(count <= Extent());
+  int n = dense ? Extent() : int(count);
   double ratio = view_pos_ / freq;
   double first = view_pos_ - freq * (ratio - std::trunc(ratio));
   for (int k = 0; k <= n + 1; ++k) {
     double value = k * freq + first;
-    int p = RoundInt((value - view_pos_) * dot_per_unit_);
+    int p = dense ? k : RoundInt((value - view_pos_) * dot_per_unit_);
     if (horz) {
       int y0 = up ? r : h - r;
       c.MoveTo(p, y0);
@@ -349,7 +353,7 @@ void TRulerBox::DrawTicks(double freq, int len, bool labels) {
       c.MoveTo(x0, p);
       c.LineTo(up ? x0 - len : x0 + len, p);
     }
-    if (!labels) continue;
+    if (!labels || dense) continue;
     std::string text = LabelText(value);
     int tw = c.TextWidth(text);
     if (horz)

@@ -107,6 +107,18 @@ TEST_F(DesktopTest, RulerTicksStartAtTheFirstMultipleAndLabelInHex) {
   EXPECT_EQ(box.LabelText(1e20), "1E+020");
 }
 
+TEST_F(DesktopTest, RulerTicksDenserThanPixelsFillTheBandQuickly) {
+  TRulerBox box;
+  box.SetGripsCount(0);
+  box.SetRulerColor(0xFFFFFF);
+  box.SetFrequency(1e-9);  // three hundred billion ticks on 300 pixels
+  box.SetLabelFreq(1e-9);
+  int r = box.GetRulerHeight();
+  TColor ink = ColorToRGB(box.GetFont().GetColor());
+  for (int x = 0; x < 300; x += 37) EXPECT_EQ(Px(box, x, r), ink) << x;
+  EXPECT_EQ(Px(box, 100, 1), TColor(0xFFFFFF));  // no labels
+}
+
 TEST_F(DesktopTest, RulerClicksAndGripDrags) {
   TRulerBox box;
   box.SetBounds(20, 10, 300, 40);
