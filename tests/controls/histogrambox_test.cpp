@@ -117,6 +117,17 @@ TEST_F(DesktopTest, HistogramFollowsTheAttachedComponentAndForgetsIt) {
   EXPECT_EQ(Px(box, 10, 10), kWhite);
 }
 
+TEST_F(DesktopTest, HistogramShowsASampleInDesignModeOnly) {
+  THistogramBox box;
+  box.SetLabels({});
+  box.SetCompBar(false);
+  EXPECT_EQ(Px(box, 10, 104), kWhite);
+  box.SetDesigning(true);
+  box.Update();
+  // Every bar lights at least its bottom pixel in grey's black.
+  for (int x = 0; x < 256; x += 31) EXPECT_EQ(Px(box, x, 104), TColor(0)) << x;
+}
+
 TEST_F(DesktopTest, HistogramAxesAndRampBarFollowTheLayout) {
   Fixture f;
   f.box.SetLabels({hlVertical, hlHorizontal});
