@@ -52,15 +52,16 @@ void TPictavoProc::SetTImage(TImage* image) {
 }
 
 void TPictavoProc::OnBitmapChange(TObject* Sender, bool destroying) {
-  if (!view_ || Sender != static_cast<TObject*>(view_)) return;
+  // Only the attached view holds this callback (detaching unregisters it).
   if (destroying) {
-    // The view is going away: forget it without calling back into it.
-    RemoveFreeNotification(view_);
+    // The view is going away with its bitmap: forget both without calling
+    // back into it.
+    if (view_) RemoveFreeNotification(view_);
     view_ = nullptr;
     bitmap_ = nullptr;
     return;
   }
-  bitmap_ = ViewBitmap();
+  if (view_ && Sender == static_cast<TObject*>(view_)) bitmap_ = ViewBitmap();
 }
 
 void TPictavoProc::Notification(TComponent* component, TOperation operation) {
