@@ -36,11 +36,11 @@
 //
 // Attachment points
 // -----------------
-// Everything the component needs from a view or a TImage goes through five
+// Everything the component needs from a view or a TImage goes through the
 // small private functions in processing/pictavoproc_attach.cpp
-// (ViewBitmap, ViewSelection, ViewChanged, ViewBackground, ViewSelect).
-// Until the view and the platform TImage exist, no view or image can be
-// attached and those functions report "no view".  Without a view the
+// (ViewBitmap, ViewSelection, ViewChanged, ViewBackground, ViewSelect);
+// the image view's selection and mapping come through IPVProcTarget
+// (processing/proc_target.h).  Without an image view the
 // component keeps its own selection: a rectangle (Select) and, as an
 // extension for programs without a view, a polygon (SelectPolygon).
 #pragma once

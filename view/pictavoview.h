@@ -18,6 +18,7 @@
 #include "core/pvdefs.h"
 #include "platform/bitmap.h"
 #include "platform/timer.h"
+#include "processing/proc_target.h"
 #include "view/anim_polygon.h"
 #include "view/background.h"
 #include "view/pvview.h"
@@ -68,7 +69,7 @@ constexpr double kPVGridMinZoom = 400;
 // The point that separates the sub-polygons of a selection.
 constexpr int32_t kPVSelBreak = 0xFFFFF;
 
-class TPictavoView : public TPVView {
+class TPictavoView : public TPVView, public IPVProcTarget {
  public:
   explicit TPictavoView(TComponent* owner = nullptr);
   ~TPictavoView() override;
@@ -283,6 +284,13 @@ class TPictavoView : public TPVView {
   void WMHScroll(int ScrollCode, int Pos) override;
   void WMVScroll(int ScrollCode, int Pos) override;
   void MouseWheel(TShiftState Shift, int WheelDelta, int X, int Y) override;
+
+  // --- The processing component's access (pictavoview_proc.cpp) ---------------
+  bool ProcGetSelection(int& x1, int& y1, int& x2, int& y2, const TPoint*& polygon,
+                        int& polygonCount, const TPVMask*& mask) override;
+  void ProcSelectBitmapRect(int x1, int y1, int x2, int y2, TPVSelOp op) override;
+  void ProcDeSelect() override { DeSelect(); }
+  bool ProcClientToBitmap(int& x, int& y) const override;
 
  private:
   class LayoutHost;
