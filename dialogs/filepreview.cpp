@@ -112,7 +112,8 @@ std::unique_ptr<TBitmap> PVShrinkToBox(const TBitmap& source, int boxWidth, int 
     src = &converted;
   }
   const int sw = src->GetWidth(), sh = src->GetHeight();
-  auto [dw, dh] = PVFitInBox(sw, sh, boxWidth, boxHeight);
+  const auto box = PVFitInBox(sw, sh, boxWidth, boxHeight);
+  const int dw = box.first, dh = box.second;  // plain names: lambdas below capture them
   if (dw == 0 || dh == 0) return std::make_unique<TBitmap>();
   auto out = std::make_unique<TBitmap>(dw, dh, pf24bit);
   // Source column sx falls in output column sx * dw / sw (and rows alike), so
