@@ -3,7 +3,10 @@
 // the wheel zooms by 8 % per notch, Ctrl+wheel scrolls, keys: F fits, 1 shows
 // 100 %, G toggles the pixel grid, C toggles centring, B steps through the
 // background styles, L toggles the Lanczos3 zoom filter.
-// --shot FILE.png zooms in twice with the wheel, scrolls with the vertical
+// Beside the view: a histogram following the image and the selection, an HSV
+// box and gradient bar picking the background colour, and a ruler
+// (apps/viewdemo/panel.h).
+// --shot FILE.png shows the view alone, zooms in twice with the wheel, scrolls with the vertical
 // bar, saves the window as FILE.png and quits (a check without a display,
 // QT_QPA_PLATFORM=offscreen).
 #include <QApplication>
@@ -17,6 +20,7 @@
 #include <memory>
 
 #include "apps/viewdemo/gestures.h"
+#include "apps/viewdemo/panel.h"
 #include "hosts/qt/host_widget.h"
 #include "hosts/qt/qt_bridge.h"
 #include "io/pictavoio.h"
@@ -81,8 +85,6 @@ int main(int argc, char** argv) {
   view.SetZoomFilter(rfTriangle);
   view.SetDlgCode(DLGC_WANTARROWS);
 
-  qt::PictavoHostWidget host(&view);
-  host.setWindowTitle("Pictavo view");
   TPictavoIO io;
   io.SetAttachedPictavo(&view);
   QString shot;
@@ -102,13 +104,19 @@ int main(int argc, char** argv) {
   // Selection gestures: S rectangle, P polygon, E ellipse, W wand, Z zoom clicks, R zoom to
   // a rectangle, N none, D deselect (apps/viewdemo/gestures.h).
   InstallSelectionGestures(view);
-  view.OnViewChange = [&host, &view](TObject*, int) {
-    host.setWindowTitle(QString("Pictavo view - %1 %").arg(view.GetZoom(), 0, 'f', 1));
-  };
+  if (shot.isEmpty()) {
+    std::unique_ptr<QWidget> window(BuildViewWindow(view));
+    window->setWindowTitle("Pictavo view");
+    window->resize(1200, 700);
+    window->show();
+    view.Update();
+    return app.exec();
+  }
+  qt::PictavoHostWidget host(&view);
   host.resize(900, 650);
   host.show();
   view.Update();
-  if (!shot.isEmpty()) {
+  {
     QTimer::singleShot(200, [&] {
       QWidget* surface = host.Surface();
       const QPointF centre(surface->width() / 2.0, surface->height() / 2.0);
