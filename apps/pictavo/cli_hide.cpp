@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/pictavo/load_image.h"
 #include "apps/pictavo/registry.h"
 #include "io/pictavoio.h"
 #include "io/registry.h"
@@ -20,22 +21,9 @@ namespace {
 bool LoadImage(const std::string& path, TBitmap& bitmap) {
   TPictavoIO io;
   io.SetAttachedBitmap(&bitmap);
-  try {
-    if (PVFileFormatGetInfo2(PVLowerExtension(path))) io.LoadFromFile(path);
-    if (io.Aborting || bitmap.Empty()) {
-      TFileStream stream(path, fmOpenRead | fmShareDenyWrite);
-      io.LoadFromStream(stream);
-    }
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "cannot read %s: %s\n", path.c_str(), e.what());
-    return false;
-  }
-  if (io.Aborting || bitmap.Empty()) {
-    std::fprintf(stderr, "cannot read %s: not a recognised image file or the file is damaged\n",
-                 path.c_str());
-    return false;
-  }
-  return true;
+  const auto failure = LoadImageFile(io, path);
+  if (failure) std::fprintf(stderr, "cannot read %s: %s\n", path.c_str(), failure->c_str());
+  return !failure;
 }
 
 bool LossyExtension(const std::string& path) {

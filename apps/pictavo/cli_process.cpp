@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/pictavo/load_image.h"
 #include "apps/pictavo/process_ops.h"
 #include "apps/pictavo/registry.h"
 #include "io/pictavoio.h"
@@ -186,22 +187,9 @@ class OpProgress {
 };
 
 bool Load(TPictavoIO& io, const std::string& in) {
-  try {
-    if (PVFileFormatGetInfo2(PVLowerExtension(in))) io.LoadFromFile(in);
-    if (io.Aborting || io.IOParams().FileType == 0 || io.GetAttachedBitmap()->Empty()) {
-      TFileStream stream(in, fmOpenRead | fmShareDenyWrite);
-      io.LoadFromStream(stream);
-    }
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "cannot read %s: %s\n", in.c_str(), e.what());
-    return false;
-  }
-  if (io.Aborting || io.GetAttachedBitmap()->Empty()) {
-    std::fprintf(stderr, "cannot read %s: not a recognised image file or the file is damaged\n",
-                 in.c_str());
-    return false;
-  }
-  return true;
+  const auto failure = LoadImageFile(io, in);
+  if (failure) std::fprintf(stderr, "cannot read %s: %s\n", in.c_str(), failure->c_str());
+  return !failure;
 }
 
 bool Save(TPictavoIO& io, const std::string& out) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/pictavo/load_image.h"
 #include "apps/pictavo/process_ops.h"
 #include "io/pictavoio.h"
 #include "io/registry.h"
@@ -39,16 +40,10 @@ TGraphFilter FilterArgument(const ProcessArgs& a) {
 void LoadOther(const ProcessArgs& a, const std::string& path, TBitmap& other) {
   TPictavoIO io;
   io.SetAttachedBitmap(&other);
-  try {
-    if (PVFileFormatGetInfo2(PVLowerExtension(path))) io.LoadFromFile(path);
-    if (io.Aborting || other.Empty()) {
-      TFileStream stream(path, fmOpenRead | fmShareDenyWrite);
-      io.LoadFromStream(stream);
-    }
-  } catch (const std::exception& e) {
-    a.Fail("cannot read \"" + path + "\": " + e.what());
-  }
-  if (io.Aborting || other.Empty()) a.Fail("cannot read \"" + path + "\" as an image");
+  const auto failure = LoadImageFile(io, path);
+  if (!failure) return;
+  if (*failure == kNotAnImage) a.Fail("cannot read \"" + path + "\" as an image");
+  a.Fail("cannot read \"" + path + "\": " + *failure);
 }
 
 // The operations here work on 24-bit pixels: a black-and-white image is
