@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/bitmap.h"
 #include "platform/object.h"
@@ -21,6 +23,53 @@ struct TRGB {
 #pragma pack(pop)
 static_assert(sizeof(TRGB) == 3, "TRGB must be three packed bytes");
 
+// Why an operation failed.  Aborting stays the failure signal; the code and
+// message say why (see TPVDiagnostics).
+enum class TPVErrorCode : uint8_t {
+  None,
+  FileNotFound,      // the named file does not exist
+  NotAFile,          // a folder or other non-regular file
+  PermissionDenied,  // the file cannot be read or replaced
+  ReadError,         // the system reported an error while reading
+  WriteError,        // the system reported an error while writing
+  NoSpace,           // the disk is full
+  UnknownFormat,     // not an image of any known format
+  Unsupported,       // a known format with a feature the reader lacks
+  Corrupt,           // the data contradicts itself
+  Truncated,         // the data ends early
+  PixelLimit,        // more pixels than PVGetMaxImagePixels
+  DecodeRatio,       // the image claims far more memory than its data can fill
+  Cancelled,         // stopped through the progress handler
+  OutOfMemory,
+  Internal,          // anything else (an exception from a registered codec)
+};
+
+struct TPVError {
+  TPVErrorCode Code = TPVErrorCode::None;
+  std::string Message;
+  explicit operator bool() const { return Code != TPVErrorCode::None; }
+};
+
+// The reason of a failure and the warnings of one operation.  The first
+// failure recorded wins (later ones are its consequences); warnings are
+// damage a reader recovered from, kept up to a bound.
+struct TPVDiagnostics {
+  static constexpr size_t kMaxWarnings = 64;
+  TPVError Error;
+  std::vector<std::string> Warnings;
+
+  void Fail(TPVErrorCode code, std::string message) {
+    if (!Error) Error = TPVError{code, std::move(message)};
+  }
+  void Warn(std::string message) {
+    if (Warnings.size() < kMaxWarnings) Warnings.push_back(std::move(message));
+  }
+  void Clear() {
+    Error = TPVError{};
+    Warnings.clear();
+  }
+};
+
 // Progress handler: `per` is a percentage 0..100.
 using TPVProgressEvent = std::function<void(TObject* Sender, int per)>;
 
@@ -31,6 +80,8 @@ struct TProgressRec {
   int32_t Total = 0;
   double PerUnit = 0;
   bool* Aborting = nullptr;
+  // Where failures and warnings are recorded (null: nowhere).
+  TPVDiagnostics* Diagnostics = nullptr;
 
   // Calls the handler (when assigned) with `per`, then tells whether the
   // work must stop.
@@ -41,6 +92,15 @@ struct TProgressRec {
   bool Aborted() const { return Aborting && *Aborting; }
   void Abort() {
     if (Aborting) *Aborting = true;
+  }
+  // Sets the abort flag and records why (the first reason is kept).
+  void Fail(TPVErrorCode code, std::string message) {
+    Abort();
+    if (Diagnostics) Diagnostics->Fail(code, std::move(message));
+  }
+  // Records damage that was recovered from; the operation still succeeds.
+  void Warn(std::string message) {
+    if (Diagnostics) Diagnostics->Warn(std::move(message));
   }
 };
 

@@ -92,11 +92,13 @@ TProgressRec TPictavoIO::MakeProgress() {
   progress.ProgressEvent = OnProgress;
   progress.Sender = this;
   progress.Aborting = &Aborting;
+  progress.Diagnostics = &diagnostics_;
   return progress;
 }
 
 bool TPictavoIO::BeginOperation(TProgressRec& progress) {
   Aborting = false;
+  diagnostics_.Clear();
   progress = MakeProgress();
   return bitmap_ != nullptr;
 }
@@ -134,27 +136,31 @@ void TPictavoIO::CodecRead(int32_t key, TStream& stream, TBitmap* bitmap, TProgr
                            bool preview, int64_t blockSize) {
   const TBuiltinCodec* codec = PVBuiltinCodec(key);
   if (!codec || !codec->Read) {
-    Aborting = true;
+    progress.Fail(TPVErrorCode::Unsupported, "no reader for this format");
     return;
   }
   try {
     codec->Read(stream, bitmap, *params_, progress, preview, blockSize);
-  } catch (const std::exception&) {
+  } catch (const std::bad_alloc&) {
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
+  } catch (const std::exception& e) {
     // A codec reports through the abort flag; anything escaping it is a failure.
-    Aborting = true;
+    progress.Fail(TPVErrorCode::Corrupt, e.what());
   }
 }
 
 void TPictavoIO::CodecWrite(int32_t key, TStream& stream, TProgressRec& progress) {
   const TBuiltinCodec* codec = PVBuiltinCodec(key);
   if (!codec || !codec->Write) {
-    Aborting = true;
+    progress.Fail(TPVErrorCode::Unsupported, "no writer for this format");
     return;
   }
   try {
     codec->Write(stream, *bitmap_, *params_, progress);
-  } catch (const std::exception&) {
-    Aborting = true;
+  } catch (const std::bad_alloc&) {
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::WriteError, e.what());
   }
 }
 

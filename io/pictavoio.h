@@ -7,8 +7,9 @@
 // codec table (io/codec_table.h), formats added by applications through the
 // format registry (io/registry.h).
 //
-// Failures are reported only through Aborting: every operation clears it
-// first and the codecs set it.  Exceptions of the platform (a file that
+// Failures are reported through Aborting: every operation clears it first
+// and the codecs set it.  LastError() says why the last operation failed and
+// Warnings() lists the damage its reader recovered from.  Exceptions of the platform (a file that
 // cannot be opened or created) propagate from loads and saves; the Params...
 // and Find... functions catch them.
 #pragma once
@@ -66,6 +67,11 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   const TIOParamsVals& IOParams() const { return *params_; }
   // Set by a codec that failed or was cancelled; cleared by every operation.
   bool Aborting = false;
+  // The reason of the last failure (Code None after a success) and the
+  // warnings of the last operation; cleared with Aborting.
+  const TPVError& LastError() const { return diagnostics_.Error; }
+  const std::vector<std::string>& Warnings() const { return diagnostics_.Warnings; }
+  TPVDiagnostics& Diagnostics() { return diagnostics_; }
 
   // A progress record for one operation: handler and Sender from this
   // component, abort pointer at Aborting.
@@ -198,6 +204,7 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   bool stream_headers_ = false;
   TFont preview_font_;
   std::unique_ptr<TIOParamsVals> params_;
+  TPVDiagnostics diagnostics_;
 };
 
 // The file-type key of the stream's content, or 0; the position is restored.
