@@ -15,7 +15,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   clang libclang-rt-14-dev
   libstb-dev libimagequant-dev
-  libtiff-dev
+  libtiff-dev libexif-dev liblcms2-dev libimage-exiftool-perl
   imagemagick libtiff-tools netpbm giflib-tools libjpeg-turbo-progs libpng-tools
 )
 
