@@ -1,5 +1,6 @@
 // `pictavo formats`: every format of the registry with what the library does
-// with it (read, write, detect by content) and its extensions by use.
+// with it (read, write, detect by content, several frames) and its
+// extensions by use.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -27,13 +28,23 @@ const char* YesNo(bool b) {
   return b ? "yes" : "-";
 }
 
+// Several images in one file: frames of a GIF and pages of a TIFF are read
+// and written (convert --all-frames); the images of an icon or cursor
+// directory are read one at a time (--index).  Every other format holds
+// one image.
+const char* MultiFrame(int32_t fileType) {
+  if (fileType == ftGIF || fileType == ftTIFF) return "read+write";
+  if (fileType == ftICO || fileType == ftCUR) return "read";
+  return "one image";
+}
+
 int RunFormats(const std::vector<std::string>& args) {
   if (!args.empty()) {
     std::fprintf(stderr, "usage: pictavo formats\n");
     return 2;
   }
-  std::printf("%-4s %-34s %-5s %-5s %-6s %s\n", "key", "description", "read", "write", "detect",
-              "extensions");
+  std::printf("%-4s %-34s %-5s %-10s %-6s %-11s %s\n", "key", "description", "read", "write",
+              "detect", "frames", "extensions");
   for (int i = 0; i < PVFileFormatCount(); ++i) {
     const TPVFileFormatInfo* info = PVFileFormatAt(i);
     const TPVFormatDef* def = PVBuiltinFormat(info->FileType);
@@ -44,8 +55,9 @@ int RunFormats(const std::vector<std::string>& args) {
     if (def)
       exts += "  (load: " + ExtensionsFor(*def, pvExtLoad) +
               "; save: " + ExtensionsFor(*def, pvExtSave) + ")";
-    std::printf("%-4d %-34s %-5s %-5s %-6s %s\n", info->FileType, info->Description.c_str(),
-                YesNo(read), YesNo(write), YesNo(detect), exts.c_str());
+    std::printf("%-4d %-34s %-5s %-10s %-6s %-11s %s\n", info->FileType, info->Description.c_str(),
+                YesNo(read), read && !write ? "read-only" : YesNo(write), YesNo(detect),
+                MultiFrame(info->FileType), exts.c_str());
   }
   return 0;
 }

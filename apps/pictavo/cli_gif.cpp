@@ -153,8 +153,9 @@ void GifInfo(const std::string& fileName, TIOParamsVals& /*params*/, InfoFields&
   try {
     TFileStream f(fileName, fmOpenRead | fmShareDenyNone);
     ReadGifStream(f, nullptr, count, true, progress, p);
-    fields.push_back({"frames", std::to_string(count)});
-    fields.push_back({"animated", _CheckGifAnimate(fileName) ? "yes" : "no"});
+    fields.push_back({"frame count", InfoValue::Int(count)});
+    fields.push_back({"animated", InfoValue::Bool(_CheckGifAnimate(fileName))});
+    std::vector<InfoValue> frames;
     for (int i = 0; i < count; ++i) {
       f.SetPosition(0);
       aborting = false;
@@ -162,19 +163,22 @@ void GifInfo(const std::string& fileName, TIOParamsVals& /*params*/, InfoFields&
       int n = 0;
       ReadGifStream(f, nullptr, n, true, progress, p);
       if (aborting) break;
-      std::string v = std::to_string(p.Width) + "x" + std::to_string(p.Height) + " at " +
-                      std::to_string(p.GIF_XPos) + "," + std::to_string(p.GIF_YPos) + ", delay " +
-                      std::to_string(p.GIF_DelayTime);
+      std::vector<std::pair<std::string, InfoValue>> frame = {
+          {"width", InfoValue::Int(p.Width)},
+          {"height", InfoValue::Int(p.Height)},
+          {"x", InfoValue::Int(p.GIF_XPos)},
+          {"y", InfoValue::Int(p.GIF_YPos)},
+          {"delay", InfoValue::Int(p.GIF_DelayTime)},
+          {"transparent", InfoValue::Bool(p.GIF_Transparent)}};
       if (p.GIF_Transparent) {
         char buf[16];
         std::snprintf(buf, sizeof buf, "#%02X%02X%02X", p.GIF_TranspColor.r, p.GIF_TranspColor.g,
                       p.GIF_TranspColor.b);
-        v += ", transparent " + std::string(buf);
-      } else {
-        v += ", opaque";
+        frame.push_back({"transparent colour", InfoValue::Str(buf)});
       }
-      fields.push_back({"frame " + std::to_string(i), v});
+      frames.push_back(InfoValue::Object(frame));
     }
+    fields.push_back({"frames", InfoValue::List(std::move(frames))});
   } catch (const std::exception&) {
   }
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "apps/pictavo/info_details.h"
@@ -12,6 +13,14 @@
 
 namespace pictavo::cli {
 namespace {
+
+uint32_t GetU16(const uint8_t* p) {
+  return p[0] | (uint32_t(p[1]) << 8);
+}
+
+uint32_t GetU32(const uint8_t* p) {
+  return GetU16(p) | (GetU16(p + 2) << 16);
+}
 
 std::string Number(double v) {
   char buf[64];
@@ -40,21 +49,61 @@ std::string CalendarDate(double serial) {
   return buf;
 }
 
-void TgaDetails(const std::string&, TIOParamsVals& p, InfoFields& fields) {
-  fields.push_back({"TGA_Author", p.TGA_Author});
-  fields.push_back({"TGA_Date", CalendarDate(p.TGA_Date)});
-  fields.push_back({"TGA_Gamma", Number(p.TGA_Gamma)});
-  fields.push_back({"TGA_AspectRatio", Number(p.TGA_AspectRatio)});
-  fields.push_back({"TGA_Descriptor", p.TGA_Descriptor});
-  fields.push_back({"TGA_ImageName", p.TGA_ImageName});
-  fields.push_back({"TGA_Compressed", p.TGA_Compressed ? "true" : "false"});
-  fields.push_back({"TGA_GrayLevel", p.TGA_GrayLevel ? "true" : "false"});
+// Which extension-area values a TGA file really stores: the reader fills
+// in today's date, gamma 2.2 and aspect 1 for the others.
+struct TgaStored {
+  bool date = false, aspect = false, gamma = false;
+};
+
+TgaStored StoredExtensionValues(const std::string& fileName) {
+  constexpr int64_t kFooterSize = 26, kHeaderSize = 18, kExtensionSize = 495;
+  static const char kSignature[] = "TRUEVISION-XFILE.";  // and its NUL
+  TgaStored stored;
+  try {
+    TFileStream f(fileName, fmOpenRead | fmShareDenyWrite);
+    const int64_t size = f.GetSize();
+    uint8_t footer[kFooterSize];
+    if (size < kHeaderSize + kFooterSize) return stored;
+    f.SetPosition(size - kFooterSize);
+    if (f.Read(footer, kFooterSize) != kFooterSize ||
+        std::memcmp(footer + 8, kSignature, sizeof kSignature) != 0)
+      return stored;
+    const int64_t offset = GetU32(footer);
+    if (offset < kHeaderSize || offset + kExtensionSize > size - kFooterSize) return stored;
+    uint8_t e[kExtensionSize];
+    f.SetPosition(offset);
+    if (f.Read(e, kExtensionSize) != kExtensionSize) return stored;
+    stored.date = GetU16(e + 367) && GetU16(e + 369) && GetU16(e + 371);
+    stored.aspect = GetU16(e + 474) && GetU16(e + 476);
+    stored.gamma = GetU16(e + 478) && GetU16(e + 480);
+  } catch (const std::exception&) {
+  }
+  return stored;
+}
+
+InfoValue MaybeDefault(InfoValue v, bool stored) {
+  return stored ? v : v.AsDefault();
+}
+
+void TgaDetails(const std::string& fileName, TIOParamsVals& p, InfoFields& fields) {
+  const TgaStored stored = StoredExtensionValues(fileName);
+  fields.push_back({"TGA_Author", InfoValue::Str(p.TGA_Author)});
+  fields.push_back(
+      {"TGA_Date", MaybeDefault(InfoValue::Str(CalendarDate(p.TGA_Date)), stored.date)});
+  fields.push_back({"TGA_Gamma", MaybeDefault(InfoValue::Num(p.TGA_Gamma), stored.gamma)});
+  fields.push_back(
+      {"TGA_AspectRatio", MaybeDefault(InfoValue::Num(p.TGA_AspectRatio), stored.aspect)});
+  fields.push_back({"TGA_Descriptor", InfoValue::Str(p.TGA_Descriptor)});
+  fields.push_back({"TGA_ImageName", InfoValue::Str(p.TGA_ImageName)});
+  fields.push_back({"TGA_Compressed", InfoValue::Bool(p.TGA_Compressed)});
+  fields.push_back({"TGA_GrayLevel", InfoValue::Bool(p.TGA_GrayLevel)});
 }
 
 void PxmDetails(const std::string&, TIOParamsVals& p, InfoFields& fields) {
-  fields.push_back({"PXM_Comments", std::to_string(p.PXM_Comments.Count())});
+  std::vector<InfoValue> comments;
   for (int i = 0; i < p.PXM_Comments.Count(); ++i)
-    fields.push_back({"PXM_Comment[" + std::to_string(i) + "]", p.PXM_Comments.Get(i)});
+    comments.push_back(InfoValue::Str(p.PXM_Comments.Get(i)));
+  fields.push_back({"PXM_Comments", InfoValue::List(std::move(comments))});
 }
 
 // Number of entries of an icon or cursor directory (0 when unreadable).
@@ -70,21 +119,22 @@ int DirectoryCount(const std::string& fileName) {
 }
 
 void IcoDetails(const std::string& fileName, TIOParamsVals& p, InfoFields& fields) {
-  fields.push_back({"ICO_ImageCount", std::to_string(DirectoryCount(fileName))});
-  fields.push_back({"ICO_ImageIndex", std::to_string(p.ICO_ImageIndex)});
+  fields.push_back({"ICO_ImageCount", InfoValue::Int(DirectoryCount(fileName))});
+  fields.push_back({"ICO_ImageIndex", InfoValue::Int(p.ICO_ImageIndex)});
 }
 
 void CurDetails(const std::string& fileName, TIOParamsVals& p, InfoFields& fields) {
-  fields.push_back({"CUR_ImageCount", std::to_string(DirectoryCount(fileName))});
-  fields.push_back({"CUR_ImageIndex", std::to_string(p.CUR_ImageIndex)});
-  fields.push_back(
-      {"CUR_HotSpot", std::to_string(p.CUR_XHotSpot) + "," + std::to_string(p.CUR_YHotSpot)});
+  fields.push_back({"CUR_ImageCount", InfoValue::Int(DirectoryCount(fileName))});
+  fields.push_back({"CUR_ImageIndex", InfoValue::Int(p.CUR_ImageIndex)});
+  fields.push_back({"CUR_XHotSpot", InfoValue::Int(p.CUR_XHotSpot)});
+  fields.push_back({"CUR_YHotSpot", InfoValue::Int(p.CUR_YHotSpot)});
 }
 
 void PcxDetails(const std::string&, TIOParamsVals& p, InfoFields& fields) {
-  fields.push_back({"PCX_Version", std::to_string(p.PCX_Version)});
+  fields.push_back({"PCX_Version", InfoValue::Int(p.PCX_Version)});
   fields.push_back(
-      {"PCX_Compression", p.PCX_Compression == ioPCX_RLE ? "ioPCX_RLE" : "ioPCX_UNCOMPRESSED"});
+      {"PCX_Compression",
+       InfoValue::Str(p.PCX_Compression == ioPCX_RLE ? "ioPCX_RLE" : "ioPCX_UNCOMPRESSED")});
 }
 
 }  // namespace

@@ -32,8 +32,9 @@ const char* PhotometricName(TIOTIFFPhotometInterpret p) {
 
 void TiffDetails(const std::string& fileName, TIOParamsVals&, InfoFields& fields) {
   int pages = EnumTIFFIm(fileName);
-  fields.push_back({"pages", std::to_string(pages)});
+  fields.push_back({"page count", InfoValue::Int(pages)});
   TFileStream f(fileName, fmOpenRead | fmShareDenyNone);
+  std::vector<InfoValue> list;
   for (int i = 0; i < pages; ++i) {
     TIOParamsVals p;
     p.TIFF_ImageIndex = i;
@@ -43,12 +44,15 @@ void TiffDetails(const std::string& fileName, TIOParamsVals&, InfoFields& fields
     int count = 0;
     f.SetPosition(0);
     TIFFReadStream(nullptr, f, count, &p, progress, true);
-    char text[256];
-    std::snprintf(text, sizeof text, "%s, %s, %dx%d, %d x %d bits",
-                  CompressionName(p.TIFF_Compression), PhotometricName(p.TIFF_PhotometInterpret),
-                  p.Width, p.Height, p.SamplesPerPixel, p.BitsPerSample);
-    fields.push_back({"page " + std::to_string(i), text});
+    list.push_back(InfoValue::Object(
+        {{"compression", InfoValue::Str(CompressionName(p.TIFF_Compression))},
+         {"photometric", InfoValue::Str(PhotometricName(p.TIFF_PhotometInterpret))},
+         {"width", InfoValue::Int(p.Width)},
+         {"height", InfoValue::Int(p.Height)},
+         {"samples", InfoValue::Int(p.SamplesPerPixel)},
+         {"bits", InfoValue::Int(p.BitsPerSample)}}));
   }
+  fields.push_back({"pages", InfoValue::List(std::move(list))});
 }
 
 PICTAVO_INFO_DETAILS(ftTIFF, TiffDetails);

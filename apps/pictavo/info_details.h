@@ -8,13 +8,14 @@
 #include <utility>
 #include <vector>
 
+#include "apps/pictavo/info_value.h"
 #include "apps/pictavo/registry.h"
 #include "io/ioparams.h"
 
 namespace pictavo::cli {
 
-using InfoFields = std::vector<std::pair<std::string, std::string>>;
-using InfoDetailsFn = void (*)(const std::string& fileName, TIOParamsVals& params, InfoFields& fields);
+using InfoDetailsFn = void (*)(const std::string& fileName, TIOParamsVals& params,
+                               InfoFields& fields);
 
 struct InfoDetails {
   int fileType;
@@ -24,11 +25,13 @@ struct InfoDetails {
 std::vector<InfoDetails>& InfoDetailsList();
 
 struct InfoDetailsRegistrar {
-  InfoDetailsRegistrar(int fileType, InfoDetailsFn fn) { InfoDetailsList().push_back({fileType, fn}); }
+  InfoDetailsRegistrar(int fileType, InfoDetailsFn fn) {
+    InfoDetailsList().push_back({fileType, fn});
+  }
 };
 
 }  // namespace pictavo::cli
 
-#define PICTAVO_INFO_DETAILS(fileType, fn)                                                          \
-  static ::pictavo::cli::InfoDetailsRegistrar PICTAVO_CLI_CONCAT(info_details_registrar_, __LINE__)( \
-      fileType, fn)
+#define PICTAVO_INFO_DETAILS(fileType, fn)                                                \
+  static ::pictavo::cli::InfoDetailsRegistrar PICTAVO_CLI_CONCAT(info_details_registrar_, \
+                                                                 __LINE__)(fileType, fn)

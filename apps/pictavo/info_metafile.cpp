@@ -32,11 +32,11 @@ bool LoadMetafile(const std::string& fileName, TMetafile& metafile) {
 void MetafileDetails(const std::string& fileName, TIOParamsVals&, InfoFields& fields) {
   TMetafile metafile;
   if (!LoadMetafile(fileName, metafile)) return;
-  fields.emplace_back("metafile", metafile.GetEnhanced()    ? "enhanced"
-                                  : metafile.GetPlaceable() ? "placeable"
-                                                            : "plain");
-  fields.emplace_back("picture", std::to_string(metafile.GetWidth()) + " x " +
-                                     std::to_string(metafile.GetHeight()) + " pixels");
+  fields.push_back({"metafile", InfoValue::Str(metafile.GetEnhanced()    ? "enhanced"
+                                               : metafile.GetPlaceable() ? "placeable"
+                                                                         : "plain")});
+  fields.push_back({"picture width", InfoValue::Int(metafile.GetWidth())});
+  fields.push_back({"picture height", InfoValue::Int(metafile.GetHeight())});
 }
 
 }  // namespace

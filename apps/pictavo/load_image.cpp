@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "apps/pictavo/cli_report.h"
 #include "io/registry.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
@@ -9,6 +10,7 @@
 namespace pictavo::cli {
 
 std::optional<std::string> LoadImageFile(TPictavoIO& io, const std::string& path) {
+  if (auto problem = InputFileProblem(path)) return problem;
   try {
     if (PVFileFormatGetInfo2(PVLowerExtension(path))) io.LoadFromFile(path);
     if (io.Aborting || io.IOParams().FileType == 0 || io.GetAttachedBitmap()->Empty()) {
@@ -18,7 +20,10 @@ std::optional<std::string> LoadImageFile(TPictavoIO& io, const std::string& path
   } catch (const std::exception& e) {
     return std::string(e.what());
   }
-  if (io.Aborting || io.GetAttachedBitmap()->Empty()) return std::string(kNotAnImage);
+  if (io.Aborting || io.GetAttachedBitmap()->Empty()) {
+    const TPVError& e = io.LastError();
+    return e && !e.Message.empty() ? e.Message : std::string(kNotAnImage);
+  }
   return std::nullopt;
 }
 

@@ -7,6 +7,7 @@
 
 #include "apps/pictavo/registry.h"
 #include "apps/pictavo/startup.h"
+#include "core/pvversion.h"
 #include "platform/exceptions.h"
 
 namespace pictavo::cli {
@@ -70,12 +71,43 @@ int RunDemo(const std::vector<std::string>& args) {
 PICTAVO_COMMAND("demo", "demo [DIR]  build sample images and run every capability, writing to DIR",
                 RunDemo);
 
-void PrintUsage() {
-  std::fprintf(stderr, "usage: pictavo COMMAND [ARGS]\n\ncommands:\n");
+constexpr int kUsageError = 2;
+
+std::vector<Command> SortedCommands() {
   auto commands = Commands();
   std::sort(commands.begin(), commands.end(),
             [](const Command& a, const Command& b) { return a.name < b.name; });
-  for (const Command& c : commands) std::fprintf(stderr, "  %s\n", c.usage.c_str());
+  return commands;
+}
+
+void PrintUsage(FILE* to) {
+  std::fprintf(to,
+               "usage: pictavo COMMAND [ARGS]\n"
+               "       pictavo COMMAND --help   what COMMAND does and takes\n"
+               "       pictavo --version\n\n"
+               "commands:\n");
+  for (const Command& c : SortedCommands()) std::fprintf(to, "  %s\n", c.usage.c_str());
+  std::fprintf(to,
+               "\nExit status: 0 on success, 1 when a file could not be read or written,\n"
+               "2 on a usage error.\n");
+}
+
+bool WantsHelp(const std::vector<std::string>& args) {
+  return std::any_of(args.begin(), args.end(),
+                     [](const std::string& a) { return a == "--help" || a == "-h"; });
+}
+
+int RunCommand(const Command& c, const std::vector<std::string>& args) {
+  if (WantsHelp(args)) {
+    std::printf("usage: pictavo %s\n", c.usage.c_str());
+    return 0;
+  }
+  try {
+    return c.run(args);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "pictavo %s: %s\n", c.name.c_str(), e.what());
+    return 1;
+  }
 }
 
 }  // namespace
@@ -84,25 +116,25 @@ void PrintUsage() {
 int main(int argc, char** argv) {
   using namespace pictavo::cli;
   InstallLibraryCoders();
-  if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "help") {
-    PrintUsage();
-    return argc < 2 ? 2 : 0;
+  if (argc < 2) {
+    PrintUsage(stderr);
+    return kUsageError;
   }
-  std::string name = argv[1];
-  std::vector<std::string> args(argv + 2, argv + argc);
-  for (const Command& c : Commands()) {
-    if (c.name == name) {
-      try {
-        return c.run(args);
-      } catch (const std::exception& e) {
-        std::fprintf(stderr, "pictavo %s: %s\n", name.c_str(), e.what());
-        return 1;
-      }
-    }
+  const std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintUsage(stdout);
+    return 0;
   }
+  if (name == "--version") {
+    std::printf("pictavo %s\n", pictavo::PVVersionString());
+    return 0;
+  }
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  for (const Command& c : Commands())
+    if (c.name == name) return RunCommand(c, args);
   std::fprintf(stderr, "pictavo: unknown command \"%s\"\n", name.c_str());
-  PrintUsage();
-  return 2;
+  PrintUsage(stderr);
+  return kUsageError;
 }
 
 #include "apps/pictavo/info_details.h"
