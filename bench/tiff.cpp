@@ -9,12 +9,12 @@
 #include <tiffio.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <utility>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "codecs/tifflzw.h"

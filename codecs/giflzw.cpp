@@ -78,25 +78,52 @@ class TBlockPacker {
 constexpr int kMinRootBits = 2, kMaxRootBits = 9;  // the code size byte's accepted range
 constexpr int kMaxCodeWidth = 12;
 
-// Gathers the data sub-blocks; a chain cut short keeps what arrived.
+// Gathers the data sub-blocks; a chain cut short keeps what arrived.  The
+// stream is read in large chunks (a sub-block is at most 255 bytes) and left
+// just after the terminating block, or at the end of the data.
 void GatherSubBlocks(TStreamReader& reader, std::vector<uint8_t>& data) {
+  constexpr size_t kChunk = 1 << 16;
+  std::vector<uint8_t> buf(kChunk);
+  int64_t bufStart = reader.Position();  // stream position of buf[0]
+  size_t at = 0, len = 0;
+  auto refill = [&]() {
+    bufStart += int64_t(len);
+    at = 0;
+    len = size_t(std::max<int64_t>(0, reader.ReadSome(buf.data(), int64_t(kChunk))));
+    return len > 0;
+  };
   for (;;) {
-    uint8_t len = reader.U8();
-    if (reader.Failed() || len == 0) return;
-    size_t old = data.size();
-    data.resize(old + len);
-    int64_t got = reader.ReadSome(data.data() + old, len);
-    if (got < len) {
-      data.resize(old + static_cast<size_t>(got));
-      return;
+    if (at == len && !refill()) break;
+    const size_t blockLen = buf[at++];
+    if (blockLen == 0) break;
+    size_t need = blockLen;
+    while (need > 0) {
+      if (at == len && !refill()) break;
+      const size_t n = std::min(need, len - at);
+      data.insert(data.end(), buf.data() + at, buf.data() + at + n);
+      at += n;
+      need -= n;
     }
+    if (need > 0) break;
   }
+  reader.SeekTo(bufStart + int64_t(at));
 }
 
 // Decodes the codes of `data` (root size m) into `total` bytes at out.  True
 // when the frame was filled; false on a bad code or when the codes ran out
-// early (what was decoded stays).
+// early (what was decoded stays, the rest is zero).
+bool DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total,
+                     int64_t& p);
+
 bool DecodeCodes(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total) {
+  int64_t p = 0;
+  const bool ok = DecodeCodesInto(m, data, out, total, p);
+  if (p < total) std::memset(out + p, 0, static_cast<size_t>(total - p));
+  return ok;
+}
+
+bool DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total,
+                     int64_t& p) {
   // Table entries are strings already in the output: their offset and length.
   static thread_local int64_t entOff[kMaxCodes];
   static thread_local int32_t entLen[kMaxCodes];
@@ -109,7 +136,7 @@ bool DecodeCodes(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t 
   int prev = -1;  // no previous string (start, or just after a clear)
   int64_t prevOff = 0;
   int32_t prevLen = 0;
-  int64_t p = 0;
+  p = 0;
 
   const uint8_t* src = data.data();
   const size_t srcLen = data.size();
@@ -198,17 +225,20 @@ bool GIFLZWDecompress(TStream& stream, int height, int width, bool interlaced, u
   int64_t startPos = stream.GetPosition();
   if (height <= 0 || width <= 0 || dest == nullptr) return false;
   const int64_t total = int64_t(width) * height;
-  std::memset(dest, 0, static_cast<size_t>(total));
-
+  // Every byte of dest is written: by the decoder, or zero where it stops.
   TStreamReader reader(stream);
   uint8_t m = reader.U8();
   if (reader.Failed() || m < kMinRootBits || m > kMaxRootBits) {
+    std::memset(dest, 0, static_cast<size_t>(total));
     stream.Seek(startPos, soBeginning);
     return false;
   }
   std::vector<uint8_t> data;
   GatherSubBlocks(reader, data);
-  if (data.empty()) return false;
+  if (data.empty()) {
+    std::memset(dest, 0, static_cast<size_t>(total));
+    return false;
+  }
 
   // An interlaced frame is decoded into a scratch buffer and distributed to
   // its rows afterwards.

@@ -1,5 +1,6 @@
 #include "codecs/tifflzw.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -13,6 +14,13 @@ constexpr int kEOI = 257;
 constexpr int kFirst = 258;
 constexpr int kMaxCodes = 4096;
 
+// The string of every table entry is a run of bytes already decoded: a new
+// entry is the previous code's string followed by the first byte of the next
+// one, and those two were written next to each other.  So an entry is just
+// an offset and a length into the output, and a code's string is copied
+// forward in one piece.  Nothing before the last clear code can be referred
+// to again, so delivered bytes from before it are dropped when the buffer
+// has grown.
 struct LZWDecoder {
   const uint8_t* data = nullptr;
   int64_t length = 0;
@@ -20,57 +28,76 @@ struct LZWDecoder {
   int64_t bitEnd = 0;
   int width = 9;
   int prev = -1;
+  int64_t prevOff = 0;
   int count = kFirst;
   bool ended = false;
   bool error = false;
   int rowLength = 0;
-  // String table as prefix chains: entry = string(prefix) + suffix.
-  uint16_t prefix[kMaxCodes];
-  uint8_t suffix[kMaxCodes];
-  uint8_t first[kMaxCodes];
+  int64_t off[kMaxCodes];
   uint16_t len[kMaxCodes];
   std::vector<uint8_t> out;
-  int64_t fill = 0;   // decoded bytes in out
-  int64_t start = 0;  // bytes of out already delivered
+  int64_t fill = 0;      // decoded bytes in out
+  int64_t start = 0;     // bytes of out already delivered
+  int64_t clearOff = 0;  // no entry refers to bytes before this
+
+  static constexpr int64_t kSlack = kMaxCodes + 32;  // the longest string plus overrun
+  static constexpr int64_t kCompactAt = 1 << 16;
 
   void Reset() {
     count = kFirst;
     width = 9;
+    clearOff = prev >= 0 ? prevOff : fill;  // a second clear may still refer to prev
   }
 
   // Next code, or -1 when fewer than `width` bits remain.
   int NextCode() {
     if (bitPos + width > bitEnd) return -1;
-    int64_t byte = bitPos >> 3;
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) {
-      v <<= 8;
-      if (byte + i < length) v |= data[byte + i];
+    const int64_t byte = bitPos >> 3;
+    uint64_t v;
+    if (byte + 8 <= length) {
+      std::memcpy(&v, data + byte, sizeof v);
+      v = __builtin_bswap64(v);
+    } else {
+      v = 0;
+      for (int i = 0; i < 8; ++i) v = (v << 8) | (byte + i < length ? data[byte + i] : 0);
     }
     v <<= (bitPos & 7);
     bitPos += width;
-    return static_cast<int>(v >> (32 - width));
+    return static_cast<int>(v >> (64 - width));
   }
 
-  // Writes the string of `code` at out[fill].
-  void Emit(int code) {
-    int l = len[code];
-    uint8_t* p = out.data() + fill + l;
-    int c = code;
-    while (c >= kFirst) {
-      *--p = suffix[c];
-      c = prefix[c];
+  // Copies n bytes from earlier in out to out[fill]; short strings move as
+  // one 16-byte block (loaded before it is stored, so the two may overlap).
+  void Copy(int64_t from, int n) {
+    uint8_t* d = out.data() + fill;
+    const uint8_t* s = out.data() + from;
+    if (n <= 16) {
+      uint8_t block[16];
+      std::memcpy(block, s, sizeof block);
+      std::memcpy(d, block, sizeof block);
+    } else {
+      std::memcpy(d, s, static_cast<size_t>(n));
     }
-    *--p = static_cast<uint8_t>(c);
-    fill += l;
+    fill += n;
   }
 
-  void Add(int pre, uint8_t ch) {
+  // Writes the string of `code` at out[fill]; returns where it starts.
+  int64_t Emit(int code) {
+    const int64_t at = fill;
+    if (code < 256)
+      out[size_t(fill++)] = static_cast<uint8_t>(code);
+    else
+      Copy(off[code], len[code]);
+    return at;
+  }
+
+  int Len(int code) const { return code < 256 ? 1 : len[code]; }
+
+  // The entry of prev's string plus one byte, lying at prevOff.
+  void Add() {
     if (count >= kMaxCodes) return;  // a full table takes no more entries
-    prefix[count] = static_cast<uint16_t>(pre);
-    suffix[count] = ch;
-    first[count] = first[pre];
-    len[count] = static_cast<uint16_t>(len[pre] + 1);
+    off[count] = prevOff;
+    len[count] = static_cast<uint16_t>(Len(prev) + 1);
     ++count;
     if (count == 511)
       width = 10;
@@ -80,9 +107,24 @@ struct LZWDecoder {
       width = 12;
   }
 
-  // Decodes codes until at least one row is buffered or the data ends.
+  // Drops the delivered bytes that no entry can refer to any more.
+  void Compact() {
+    const int64_t drop = std::min(clearOff, start);
+    if (drop < kCompactAt) return;
+    std::memmove(out.data(), out.data() + drop, static_cast<size_t>(fill - drop));
+    for (int c = kFirst; c < count; ++c) off[c] -= drop;
+    fill -= drop;
+    start -= drop;
+    clearOff -= drop;
+    prevOff -= drop;
+  }
+
+  // Decodes codes until a row is buffered after `start` or the data ends.
   void Fill() {
-    while (fill < rowLength && !ended) {
+    if (int64_t(out.size()) < start + rowLength + kSlack)
+      out.resize(size_t(std::max<int64_t>(start + rowLength + kSlack, int64_t(out.size()) * 2)));
+    const int64_t target = start + rowLength;
+    while (fill < target && !ended) {
       int code = NextCode();
       if (code < 0 || code == kEOI) {
         ended = true;
@@ -100,7 +142,7 @@ struct LZWDecoder {
           error = true;
           return;
         }
-        Emit(code);
+        prevOff = Emit(code);
         prev = code;
         continue;
       }
@@ -109,22 +151,28 @@ struct LZWDecoder {
           error = true;
           return;
         }
-        Emit(code);
+        prevOff = Emit(code);
         prev = code;
         continue;
       }
+      int64_t at;
       if (code < count) {
-        Emit(code);
-        Add(prev, first[code]);
+        at = Emit(code);
+        Add();
       } else if (code == count && count < kMaxCodes) {
-        // The code being defined by this very step (KwKwK).
-        Add(prev, first[prev]);
-        Emit(code);
+        // The code being defined by this very step (KwKwK): prev's string
+        // and its own first byte.
+        at = fill;
+        const int n = Len(prev);
+        Copy(prevOff, n);
+        out[size_t(fill++)] = out[size_t(prevOff)];
+        Add();
       } else {
         error = true;
         return;
       }
       prev = code;
+      prevOff = at;
     }
   }
 };
@@ -146,36 +194,22 @@ uint8_t* TIFFLZWDecompress(const uint8_t* data, int64_t dataLength, int rowLengt
     d->length = dataLength > 0 ? dataLength : 0;
     d->bitEnd = d->length * 8;
     d->rowLength = rowLength;
-    for (int i = 0; i < 256; ++i) {
-      d->first[i] = static_cast<uint8_t>(i);
-      d->len[i] = 1;
-      d->prefix[i] = 0;
-      d->suffix[i] = static_cast<uint8_t>(i);
-    }
     d->len[kClear] = d->len[kEOI] = 0;
-    d->out.resize(static_cast<size_t>(rowLength) + 2 * kMaxCodes);
   }
   if (d->error) return nullptr;
-  if (rowLength != d->rowLength) {
-    if (rowLength > d->rowLength) d->out.resize(static_cast<size_t>(rowLength) + 2 * kMaxCodes);
-    d->rowLength = rowLength;
-  }
-  // Move the bytes decoded beyond the previous row to the front.
-  if (d->start > 0) {
-    int64_t rest = d->fill - d->start;
-    if (rest > 0) std::memmove(d->out.data(), d->out.data() + d->start, static_cast<size_t>(rest));
-    d->fill = rest > 0 ? rest : 0;
-    d->start = 0;
-  }
+  d->rowLength = rowLength;
+  d->Compact();
   d->Fill();
   if (d->error) return nullptr;
-  if (d->fill == 0) return nullptr;
-  if (d->fill < rowLength) {
-    std::memset(d->out.data() + d->fill, 0, static_cast<size_t>(rowLength - d->fill));
-    d->fill = rowLength;
+  if (d->fill == d->start) return nullptr;
+  const int64_t end = d->start + rowLength;
+  if (d->fill < end) {
+    std::memset(d->out.data() + d->fill, 0, static_cast<size_t>(end - d->fill));
+    d->fill = end;
   }
-  d->start = rowLength;
-  return d->out.data();
+  uint8_t* row = d->out.data() + d->start;
+  d->start = end;
+  return row;
 }
 
 namespace {
