@@ -344,6 +344,12 @@ class ChunkDecoder {
     pos_ += rowBytes;
     return p;
   }
+  // An LZW row where the decoder holds it (valid until the next call), or
+  // null: not LZW, or the data gave out (Next then reports that).
+  const uint8_t* Borrow(int rowBytes) {
+    if (v_.compression != 5) return nullptr;
+    return v_.lzw(data_ ? data_ : reinterpret_cast<const uint8_t*>(""), len_, rowBytes, lzwState_);
+  }
   bool Next(uint8_t* out, int rowBytes) {
     switch (v_.compression) {
       case 1: {
@@ -621,6 +627,7 @@ class PageDecoder {
     for (int r = 0; r < rows; ++r) {
       bool ok = true;
       const uint8_t* direct = planes_ == 1 ? dec[0]->Direct(rowBytes_) : nullptr;
+      if (!direct && planes_ == 1 && !predict_) direct = dec[0]->Borrow(rowBytes_);
       if (!direct) {
         for (int p = 0; p < planes_; ++p) {
           uint8_t* pr = planeRows_.data() + size_t(p) * rowBytes_;

@@ -43,70 +43,6 @@ struct LZWDecoder {
   static constexpr int64_t kSlack = kMaxCodes + 32;  // the longest string plus overrun
   static constexpr int64_t kCompactAt = 1 << 16;
 
-  void Reset() {
-    count = kFirst;
-    width = 9;
-    clearOff = prev >= 0 ? prevOff : fill;  // a second clear may still refer to prev
-  }
-
-  // Next code, or -1 when fewer than `width` bits remain.
-  int NextCode() {
-    if (bitPos + width > bitEnd) return -1;
-    const int64_t byte = bitPos >> 3;
-    uint64_t v;
-    if (byte + 8 <= length) {
-      std::memcpy(&v, data + byte, sizeof v);
-      v = __builtin_bswap64(v);
-    } else {
-      v = 0;
-      for (int i = 0; i < 8; ++i) v = (v << 8) | (byte + i < length ? data[byte + i] : 0);
-    }
-    v <<= (bitPos & 7);
-    bitPos += width;
-    return static_cast<int>(v >> (64 - width));
-  }
-
-  // Copies n bytes from earlier in out to out[fill]; short strings move as
-  // one 16-byte block (loaded before it is stored, so the two may overlap).
-  void Copy(int64_t from, int n) {
-    uint8_t* d = out.data() + fill;
-    const uint8_t* s = out.data() + from;
-    if (n <= 16) {
-      uint8_t block[16];
-      std::memcpy(block, s, sizeof block);
-      std::memcpy(d, block, sizeof block);
-    } else {
-      std::memcpy(d, s, static_cast<size_t>(n));
-    }
-    fill += n;
-  }
-
-  // Writes the string of `code` at out[fill]; returns where it starts.
-  int64_t Emit(int code) {
-    const int64_t at = fill;
-    if (code < 256)
-      out[size_t(fill++)] = static_cast<uint8_t>(code);
-    else
-      Copy(off[code], len[code]);
-    return at;
-  }
-
-  int Len(int code) const { return code < 256 ? 1 : len[code]; }
-
-  // The entry of prev's string plus one byte, lying at prevOff.
-  void Add() {
-    if (count >= kMaxCodes) return;  // a full table takes no more entries
-    off[count] = prevOff;
-    len[count] = static_cast<uint16_t>(Len(prev) + 1);
-    ++count;
-    if (count == 511)
-      width = 10;
-    else if (count == 1023)
-      width = 11;
-    else if (count == 2047)
-      width = 12;
-  }
-
   // Drops the delivered bytes that no entry can refer to any more.
   void Compact() {
     const int64_t drop = std::min(clearOff, start);
@@ -120,81 +56,196 @@ struct LZWDecoder {
   }
 
   // Decodes codes until a row is buffered after `start` or the data ends.
+  // The state lives in locals while it runs: the byte stores into the output
+  // would otherwise make the compiler reload every member after each one.
   void Fill() {
     if (int64_t(out.size()) < start + rowLength + kSlack)
       out.resize(size_t(std::max<int64_t>(start + rowLength + kSlack, int64_t(out.size()) * 2)));
+    uint8_t* const o = out.data();
+    const uint8_t* const src = data;
     const int64_t target = start + rowLength;
-    while (fill < target && !ended) {
-      int code = NextCode();
+    const int64_t fastBits = length >= 8 ? (length - 8) * 8 : -1;  // 8 bytes readable
+    int64_t f = fill, bp = bitPos, pOff = prevOff, cOff = clearOff;
+    int w = width, pv = prev, cnt = count;
+    bool bad = false, end = ended;
+
+    auto next = [&]() -> int {
+      uint64_t v;
+      if (bp <= fastBits) {
+        std::memcpy(&v, src + (bp >> 3), sizeof v);
+        v = __builtin_bswap64(v);
+      } else {
+        if (bp + w > bitEnd) return -1;
+        const int64_t byte = bp >> 3;
+        v = 0;
+        for (int i = 0; i < 8; ++i) v = (v << 8) | (byte + i < length ? src[byte + i] : 0);
+      }
+      v <<= (bp & 7);
+      bp += w;
+      return static_cast<int>(v >> (64 - w));
+    };
+    // n bytes from earlier in the output to its end; short strings as one
+    // 16-byte block, loaded before it is stored (the two may overlap).
+    auto copy = [&](int64_t from, int n) {
+      if (n <= 16) {
+        uint8_t block[16];
+        std::memcpy(block, o + from, sizeof block);
+        std::memcpy(o + f, block, sizeof block);
+      } else {
+        std::memcpy(o + f, o + from, static_cast<size_t>(n));
+      }
+      f += n;
+    };
+    // Where the code width grows next: entry 511, 1023, 2047.
+    int limit = cnt < 511 ? 511 : cnt < 1023 ? 1023 : 2047;
+    // The entry of prev's string plus one byte, lying at pOff.  Roots have
+    // length 1 in the table, so no case is needed.
+    auto add = [&]() {
+      if (cnt >= kMaxCodes) return;  // a full table takes no more entries
+      off[cnt] = pOff;
+      len[cnt] = static_cast<uint16_t>(len[pv] + 1);
+      if (++cnt == limit && w < 12) {
+        ++w;
+        limit = limit * 2 + 1;
+      }
+    };
+
+    while (f < target && !end) {
+      int code = next();
+      // The common steps first: a root, or an entry of the table.
+      if (pv >= 0) {
+        if (static_cast<unsigned>(code) < 256u) {
+          const int64_t at = f;
+          o[f++] = static_cast<uint8_t>(code);
+          add();
+          pv = code;
+          pOff = at;
+          continue;
+        }
+        if (code >= kFirst && code < cnt) {
+          const int64_t at = f;
+          copy(off[code], len[code]);
+          add();
+          pv = code;
+          pOff = at;
+          continue;
+        }
+      }
       if (code < 0 || code == kEOI) {
-        ended = true;
+        end = true;
         break;
       }
       if (code == kClear) {
-        Reset();
-        code = NextCode();
+        cnt = kFirst;
+        w = 9;
+        limit = 511;
+        cOff = pv >= 0 ? pOff : f;  // a second clear may still refer to prev
+        code = next();
         if (code < 0 || code == kEOI) {
-          ended = true;
+          end = true;
           break;
         }
         if (code == kClear) continue;
         if (code >= 256) {
-          error = true;
-          return;
+          bad = true;
+          break;
         }
-        prevOff = Emit(code);
-        prev = code;
+        pOff = f;
+        o[f++] = static_cast<uint8_t>(code);
+        pv = code;
         continue;
       }
-      if (prev < 0) {
+      if (pv < 0) {
         if (code >= 256) {
-          error = true;
-          return;
+          bad = true;
+          break;
         }
-        prevOff = Emit(code);
-        prev = code;
+        pOff = f;
+        o[f++] = static_cast<uint8_t>(code);
+        pv = code;
         continue;
       }
-      int64_t at;
-      if (code < count) {
-        at = Emit(code);
-        Add();
-      } else if (code == count && count < kMaxCodes) {
+      const int64_t at = f;
+      if (code < 256) {
+        o[f++] = static_cast<uint8_t>(code);
+        add();
+      } else if (code < cnt) {
+        copy(off[code], len[code]);
+        add();
+      } else if (code == cnt && cnt < kMaxCodes) {
         // The code being defined by this very step (KwKwK): prev's string
         // and its own first byte.
-        at = fill;
-        const int n = Len(prev);
-        Copy(prevOff, n);
-        out[size_t(fill++)] = out[size_t(prevOff)];
-        Add();
+        copy(pOff, len[pv]);
+        o[f++] = o[pOff];
+        add();
       } else {
-        error = true;
-        return;
+        bad = true;
+        break;
       }
-      prev = code;
-      prevOff = at;
+      pv = code;
+      pOff = at;
     }
+    fill = f;
+    bitPos = bp;
+    prevOff = pOff;
+    clearOff = cOff;
+    width = w;
+    prev = pv;
+    count = cnt;
+    ended = end;
+    error = error || bad;
   }
 };
+
+// One decoder per strip would allocate and free its tables and buffer for
+// every strip (thousands per page); the last one freed is kept for the next
+// strip on the same thread instead.
+thread_local std::unique_ptr<LZWDecoder> tSpareDecoder;
+
+LZWDecoder* AcquireDecoder() {
+  LZWDecoder* d = tSpareDecoder.release();
+  if (!d) {
+    d = new LZWDecoder;  // entries above the roots are written before they are read
+    for (int i = 0; i < 256; ++i) d->len[i] = 1;
+    return d;
+  }
+  // The buffer keeps its capacity; the table entries are written before
+  // they are read; the rest starts anew.
+  d->bitPos = 0;
+  d->width = 9;
+  d->prev = -1;
+  d->prevOff = 0;
+  d->count = kFirst;
+  d->ended = d->error = false;
+  d->fill = d->start = d->clearOff = 0;
+  return d;
+}
+
+void ReleaseDecoder(LZWDecoder* d) {
+  if (!d) return;
+  if (tSpareDecoder)
+    delete d;
+  else
+    tSpareDecoder.reset(d);
+}
 
 }  // namespace
 
 uint8_t* TIFFLZWDecompress(const uint8_t* data, int64_t dataLength, int rowLength, void*& state) {
   auto* d = static_cast<LZWDecoder*>(state);
   if (!data) {
-    delete d;
+    ReleaseDecoder(d);
     state = nullptr;
     return nullptr;
   }
   if (rowLength <= 0) return nullptr;
   if (!d) {
-    d = new LZWDecoder();
+    d = AcquireDecoder();
     state = d;
     d->data = data;
     d->length = dataLength > 0 ? dataLength : 0;
     d->bitEnd = d->length * 8;
     d->rowLength = rowLength;
-    d->len[kClear] = d->len[kEOI] = 0;
   }
   if (d->error) return nullptr;
   d->rowLength = rowLength;

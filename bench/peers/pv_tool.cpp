@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     if (!Load(io, argv[2])) return 1;
     for (int i = 4; i < argc; ++i) {
       const char* eq = std::strchr(argv[i], '=');
-      if (eq) SetField(io.IOParams(), std::string(argv[i], eq), std::atoi(eq + 1));
+      if (eq) SetField(io.IOParams(), std::string(argv[i], size_t(eq - argv[i])), std::atoi(eq + 1));
     }
     io.SaveToFile(argv[3]);
     return io.Aborting ? 1 : 0;

@@ -7,9 +7,11 @@ compiles a tiny Pictavo loader/saver (pv_tool.cpp, linked against the
 library in BUILD) and small C harnesses over libtiff, libjpeg-turbo, libpng,
 giflib and stb_image, then runs every tool of a task alternately, pinned to
 one core, RUNS times.  Each tool's start-up (the same command on a 1x1 file)
-is subtracted.  Prints per task the minimum and min-max of every tool, peak
-memory (maximum resident set, KiB) and Pictavo's speed ratio against the best
-peer (best peer time / Pictavo time; above 1.0 Pictavo is faster).
+is subtracted.  Times are CPU time (user + system) of the process tree, so
+other work on a shared machine does not count.  Prints per task the minimum
+and min-max of every tool, peak memory (maximum resident set) and Pictavo's
+speed ratio against the best peer (best peer time / Pictavo time; above 1.0
+Pictavo is faster).
 
 Needs (Debian): build-essential libtiff-dev libtiff-tools libjpeg-dev
 libjpeg-turbo-progs libpng-dev libgif-dev libstb-dev netpbm imagemagick
@@ -24,7 +26,6 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -198,14 +199,19 @@ def tiny_of(stem):
 
 
 def run_once(cmd):
+    """CPU seconds (user + system) of the whole process tree, peak KiB, exit code.
+
+    CPU time rather than wall time: other work on a shared machine delays a
+    process without adding to its CPU time."""
     with tempfile.NamedTemporaryFile("r") as mem:
-        start = time.perf_counter()
-        r = subprocess.run(f"taskset -c 1 /usr/bin/time -f %M -o {mem.name} sh -c '{cmd}'",
-                           shell=True, stderr=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
-        elapsed = time.perf_counter() - start
+        p = subprocess.Popen(f"taskset -c 1 /usr/bin/time -f %M -o {mem.name} sh -c '{cmd}'",
+                             shell=True, stderr=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        _, status, usage = os.wait4(p.pid, 0)
+        p.returncode = os.waitstatus_to_exitcode(status)
+        cpu = usage.ru_utime + usage.ru_stime
         text = mem.read().strip().splitlines()
         peak = int(text[-1]) if text and text[-1].isdigit() else 0
-    return elapsed, peak, r.returncode
+    return cpu, peak, p.returncode
 
 
 def quote(cmd):
