@@ -112,21 +112,29 @@ void GatherSubBlocks(TStreamReader& reader, std::vector<uint8_t>& data) {
 // Decodes the codes of `data` (root size m) into `total` bytes at out.  True
 // when the frame was filled; false on a bad code or when the codes ran out
 // early (what was decoded stays, the rest is zero).
-bool DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total,
-                     int64_t& p);
+inline int64_t Done(bool& ok, bool value, int64_t p) {
+  ok = value;
+  return p;
+}
+
+// Returns how many bytes were decoded; `ok` as DecodeCodes returns it.
+int64_t DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total,
+                        bool& ok);
 
 bool DecodeCodes(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total) {
-  int64_t p = 0;
-  const bool ok = DecodeCodesInto(m, data, out, total, p);
+  bool ok = false;
+  const int64_t p = DecodeCodesInto(m, data, out, total, ok);
   if (p < total) std::memset(out + p, 0, static_cast<size_t>(total - p));
   return ok;
 }
 
-bool DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total,
-                     int64_t& p) {
+int64_t DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total,
+                        bool& ok) {
   // Table entries are strings already in the output: their offset and length.
-  static thread_local int64_t entOff[kMaxCodes];
-  static thread_local int32_t entLen[kMaxCodes];
+  std::vector<int64_t> offsets(kMaxCodes);
+  std::vector<int32_t> lengths(kMaxCodes);
+  int64_t* const entOff = offsets.data();
+  int32_t* const entLen = lengths.data();
 
   const int clearCode = 1 << m;
   const int endCode = clearCode + 1;
@@ -136,7 +144,7 @@ bool DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int6
   int prev = -1;  // no previous string (start, or just after a clear)
   int64_t prevOff = 0;
   int32_t prevLen = 0;
-  p = 0;
+  int64_t p = 0;
 
   const uint8_t* src = data.data();
   const size_t srcLen = data.size();
@@ -149,7 +157,8 @@ bool DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int6
       acc |= uint64_t(src[srcPos++]) << accBits;
       accBits += 8;
     }
-    if (accBits < codeWidth) return p >= total;  // the codes ran out: fine only when full
+    if (accBits < codeWidth)
+      return Done(ok, p >= total, p);  // the codes ran out: fine only when full
     int code = int(acc & ((1u << codeWidth) - 1));
     acc >>= codeWidth;
     accBits -= codeWidth;
@@ -161,24 +170,31 @@ bool DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int6
       prev = -1;
       continue;
     }
-    if (code == endCode) return p >= total;
+    if (code == endCode) return Done(ok, p >= total, p);
 
     int64_t curOff = p;
     int32_t curLen;
     if (prev < 0) {
       if (code >= freeCode) code = 0;
-      if (code >= 256) return false;  // a root that does not fit an index byte
+      if (code >= 256) return Done(ok, false, p);  // a root that does not fit an index byte
       out[p++] = uint8_t(code);
       curLen = 1;
     } else {
       if (code < clearCode) {
-        if (code >= 256) return false;
+        if (code >= 256) return Done(ok, false, p);
         out[p++] = uint8_t(code);
         curLen = 1;
       } else if (code < freeCode) {
         curLen = entLen[code];
         int64_t n = std::min<int64_t>(curLen, total - p);
-        std::memcpy(out + p, out + entOff[code], static_cast<size_t>(n));
+        const uint8_t* s = out + entOff[code];
+        if (n <= 16 && p + 16 <= total) {
+          uint8_t block[16];  // loaded before it is stored: the two may overlap
+          std::memcpy(block, s, sizeof block);
+          std::memcpy(out + p, block, sizeof block);
+        } else {
+          std::memmove(out + p, s, static_cast<size_t>(n));
+        }
         p += n;
       } else if (code == freeCode) {
         // The previous string followed by its own first byte: a forward copy
@@ -190,7 +206,7 @@ bool DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int6
         for (int64_t i = 0; i < n; ++i) d[i] = s[i];
         p += n;
       } else {
-        return false;  // a code beyond the table
+        return Done(ok, false, p);  // a code beyond the table
       }
       if (freeCode < kMaxCodes) {
         entOff[freeCode] = prevOff;
@@ -203,7 +219,7 @@ bool DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int6
       }
       // With a full table codes are decoded without new entries until a clear.
     }
-    if (p >= total) return true;  // bytes beyond the last row are dropped
+    if (p >= total) return Done(ok, true, p);  // bytes beyond the last row are dropped
     prev = code;
     prevOff = curOff;
     prevLen = curLen;
