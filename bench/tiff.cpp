@@ -1,7 +1,8 @@
 // TIFF decoding and encoding beside libtiff, on the same files: a 4000 x 3000
-// RGB image uncompressed, LZW with predictor and PackBits, and a 2480 x 3508
-// bilevel page in Group 4.  After the benchmarks, the ratios of our time to
-// libtiff's are printed (below 1 means faster).
+// RGB image uncompressed, LZW and PackBits, and a 2480 x 3508 bilevel page
+// in Group 4.  Both sides do a loader's work: a new whole image per decode
+// in the bitmap's channel order.  After the benchmarks, the ratios of our
+// time to libtiff's are printed (below 1 means faster).
 #include "codecs/tiff.h"
 
 #include <benchmark/benchmark.h>
@@ -9,9 +10,11 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "codecs/tifflzw.h"
@@ -120,13 +123,27 @@ void LibWrite(const std::string& file, TBitmap& bmp, int compression) {
   TIFFClose(t);
 }
 
+// libtiff doing what a loader does: a new whole-image buffer (rows padded to
+// 4 bytes, as a bitmap's), every scanline read into its row and put into the
+// bitmap's blue-green-red order, as our reader delivers it.
 void LibRead(const std::string& file) {
   TIFF* t = TIFFOpen(file.c_str(), "r");
-  uint32_t h = 0;
+  uint32_t w = 0, h = 0;
+  uint16_t spp = 1;
+  TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
   TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
-  std::vector<uint8_t> row(size_t(TIFFScanlineSize(t)));
-  for (uint32_t y = 0; y < h; ++y) TIFFReadScanline(t, row.data(), y, 0);
-  benchmark::DoNotOptimize(row.data());
+  TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &spp);
+  const size_t scan = size_t(TIFFScanlineSize(t));
+  const size_t stride = (scan + 3) & ~size_t(3);
+  auto* image = static_cast<uint8_t*>(std::malloc(stride * h));
+  for (uint32_t y = 0; y < h; ++y) {
+    uint8_t* row = image + stride * y;
+    TIFFReadScanline(t, row, y, 0);
+    if (spp == 3)
+      for (uint32_t x = 0; x < w; ++x) std::swap(row[3 * x], row[3 * x + 2]);
+  }
+  benchmark::DoNotOptimize(image[stride * h / 2]);
+  std::free(image);
   TIFFClose(t);
 }
 

@@ -485,8 +485,10 @@ class GifReader {
     const int w = params_.Width, h = params_.Height;
     const bool oneBit =
         bps == 1 && map.size() == 2 && map[0] == TRGB{0, 0, 0} && map[1] == TRGB{255, 255, 255};
+    // Every row is written whole below, so the bitmap is not filled first.
+    bitmap_->SetSize(1, 1);
     bitmap_->SetPixelFormat(oneBit ? pf1bit : pf24bit);
-    bitmap_->SetSize(w, h);
+    bitmap_->AllocateForOverwrite(w, h);
     if (oneBit) {
       for (int y = 0; y < h; ++y) {
         uint8_t* row = bitmap_->ScanLine(y);

@@ -78,28 +78,63 @@ class TBlockPacker {
 constexpr int kMinRootBits = 2, kMaxRootBits = 9;  // the code size byte's accepted range
 constexpr int kMaxCodeWidth = 12;
 
-// Gathers the data sub-blocks; a chain cut short keeps what arrived.
+// Gathers the data sub-blocks; a chain cut short keeps what arrived.  The
+// stream is read in large chunks (a sub-block is at most 255 bytes) and left
+// just after the terminating block, or at the end of the data.
 void GatherSubBlocks(TStreamReader& reader, std::vector<uint8_t>& data) {
+  constexpr size_t kChunk = 1 << 16;
+  std::vector<uint8_t> buf(kChunk);
+  int64_t bufStart = reader.Position();  // stream position of buf[0]
+  size_t at = 0, len = 0;
+  auto refill = [&]() {
+    bufStart += int64_t(len);
+    at = 0;
+    len = size_t(std::max<int64_t>(0, reader.ReadSome(buf.data(), int64_t(kChunk))));
+    return len > 0;
+  };
   for (;;) {
-    uint8_t len = reader.U8();
-    if (reader.Failed() || len == 0) return;
-    size_t old = data.size();
-    data.resize(old + len);
-    int64_t got = reader.ReadSome(data.data() + old, len);
-    if (got < len) {
-      data.resize(old + static_cast<size_t>(got));
-      return;
+    if (at == len && !refill()) break;
+    const size_t blockLen = buf[at++];
+    if (blockLen == 0) break;
+    size_t need = blockLen;
+    while (need > 0) {
+      if (at == len && !refill()) break;
+      const size_t n = std::min(need, len - at);
+      data.insert(data.end(), buf.data() + at, buf.data() + at + n);
+      at += n;
+      need -= n;
     }
+    if (need > 0) break;
   }
+  reader.SeekTo(bufStart + int64_t(at));
 }
 
 // Decodes the codes of `data` (root size m) into `total` bytes at out.  True
 // when the frame was filled; false on a bad code or when the codes ran out
-// early (what was decoded stays).
+// early (what was decoded stays, the rest is zero).
+inline int64_t Done(bool& ok, bool value, int64_t p) {
+  ok = value;
+  return p;
+}
+
+// Returns how many bytes were decoded; `ok` as DecodeCodes returns it.
+int64_t DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total,
+                        bool& ok);
+
 bool DecodeCodes(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total) {
+  bool ok = false;
+  const int64_t p = DecodeCodesInto(m, data, out, total, ok);
+  if (p < total) std::memset(out + p, 0, static_cast<size_t>(total - p));
+  return ok;
+}
+
+int64_t DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total,
+                        bool& ok) {
   // Table entries are strings already in the output: their offset and length.
-  static thread_local int64_t entOff[kMaxCodes];
-  static thread_local int32_t entLen[kMaxCodes];
+  std::vector<int64_t> offsets(kMaxCodes);
+  std::vector<int32_t> lengths(kMaxCodes);
+  int64_t* const entOff = offsets.data();
+  int32_t* const entLen = lengths.data();
 
   const int clearCode = 1 << m;
   const int endCode = clearCode + 1;
@@ -122,7 +157,8 @@ bool DecodeCodes(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t 
       acc |= uint64_t(src[srcPos++]) << accBits;
       accBits += 8;
     }
-    if (accBits < codeWidth) return p >= total;  // the codes ran out: fine only when full
+    if (accBits < codeWidth)
+      return Done(ok, p >= total, p);  // the codes ran out: fine only when full
     int code = int(acc & ((1u << codeWidth) - 1));
     acc >>= codeWidth;
     accBits -= codeWidth;
@@ -134,24 +170,31 @@ bool DecodeCodes(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t 
       prev = -1;
       continue;
     }
-    if (code == endCode) return p >= total;
+    if (code == endCode) return Done(ok, p >= total, p);
 
     int64_t curOff = p;
     int32_t curLen;
     if (prev < 0) {
       if (code >= freeCode) code = 0;
-      if (code >= 256) return false;  // a root that does not fit an index byte
+      if (code >= 256) return Done(ok, false, p);  // a root that does not fit an index byte
       out[p++] = uint8_t(code);
       curLen = 1;
     } else {
       if (code < clearCode) {
-        if (code >= 256) return false;
+        if (code >= 256) return Done(ok, false, p);
         out[p++] = uint8_t(code);
         curLen = 1;
       } else if (code < freeCode) {
         curLen = entLen[code];
         int64_t n = std::min<int64_t>(curLen, total - p);
-        std::memcpy(out + p, out + entOff[code], static_cast<size_t>(n));
+        const uint8_t* s = out + entOff[code];
+        if (n <= 16 && p + 16 <= total) {
+          uint8_t block[16];  // loaded before it is stored: the two may overlap
+          std::memcpy(block, s, sizeof block);
+          std::memcpy(out + p, block, sizeof block);
+        } else {
+          std::memmove(out + p, s, static_cast<size_t>(n));
+        }
         p += n;
       } else if (code == freeCode) {
         // The previous string followed by its own first byte: a forward copy
@@ -163,7 +206,7 @@ bool DecodeCodes(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t 
         for (int64_t i = 0; i < n; ++i) d[i] = s[i];
         p += n;
       } else {
-        return false;  // a code beyond the table
+        return Done(ok, false, p);  // a code beyond the table
       }
       if (freeCode < kMaxCodes) {
         entOff[freeCode] = prevOff;
@@ -176,7 +219,7 @@ bool DecodeCodes(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t 
       }
       // With a full table codes are decoded without new entries until a clear.
     }
-    if (p >= total) return true;  // bytes beyond the last row are dropped
+    if (p >= total) return Done(ok, true, p);  // bytes beyond the last row are dropped
     prev = code;
     prevOff = curOff;
     prevLen = curLen;
@@ -198,17 +241,20 @@ bool GIFLZWDecompress(TStream& stream, int height, int width, bool interlaced, u
   int64_t startPos = stream.GetPosition();
   if (height <= 0 || width <= 0 || dest == nullptr) return false;
   const int64_t total = int64_t(width) * height;
-  std::memset(dest, 0, static_cast<size_t>(total));
-
+  // Every byte of dest is written: by the decoder, or zero where it stops.
   TStreamReader reader(stream);
   uint8_t m = reader.U8();
   if (reader.Failed() || m < kMinRootBits || m > kMaxRootBits) {
+    std::memset(dest, 0, static_cast<size_t>(total));
     stream.Seek(startPos, soBeginning);
     return false;
   }
   std::vector<uint8_t> data;
   GatherSubBlocks(reader, data);
-  if (data.empty()) return false;
+  if (data.empty()) {
+    std::memset(dest, 0, static_cast<size_t>(total));
+    return false;
+  }
 
   // An interlaced frame is decoded into a scratch buffer and distributed to
   // its rows afterwards.

@@ -180,6 +180,10 @@ struct ReadContext {
   TIOParamsVals* params = nullptr;
   TProgressRec* progress = nullptr;
   bool paramsOnly = false;
+  // Set when the bitmap was sized without a fill: the rows from rowsDone on
+  // get the fill colour whatever way the decoder ends.
+  bool overwrite = false;
+  int rowsDone = 0;
 };
 
 int AutoScaleDenominator(int imageWidth, int imageHeight, int64_t wanted) {
@@ -342,7 +346,8 @@ void DecodeCore(ReadContext& ctx) {
       bitmap.GetHeight() != height) {
     bitmap.SetSize(1, 1);
     bitmap.SetPixelFormat(pf24bit);
-    bitmap.SetSize(width, height);
+    bitmap.AllocateForOverwrite(width, height);
+    ctx.overwrite = true;
   }
   if (cmyk) {
     ctx.rowBuffer = static_cast<JSAMPLE*>(std::malloc(size_t(width) * 4));
@@ -368,6 +373,7 @@ void DecodeCore(ReadContext& ctx) {
       }
     }
     int done = static_cast<int>(cinfo->output_scanline);
+    ctx.rowsDone = done;
     if (progress.Report(static_cast<int>(int64_t(done) * 100 / height))) return;
   }
   jpeg_finish_decompress(cinfo);
@@ -525,6 +531,11 @@ void ReadJPegStream(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, boo
     DecodeCore(*ctx);
   } catch (...) {
     // Bitmap sizing or marker storage failed outside the library.
+    progress.Abort();
+  }
+  try {
+    if (ctx->overwrite) bitmap->FillRows(ctx->rowsDone, bitmap->GetHeight());
+  } catch (...) {
     progress.Abort();
   }
   if (ctx->created) jpeg_destroy_decompress(&ctx->cinfo);

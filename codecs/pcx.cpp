@@ -23,10 +23,13 @@ using raster::IsWhite;
 
 // Decodes plane lines from the bytes read; a run may continue on the next
 // line.  Running out of data marks the decoder truncated.
+// Decodes scan lines from the `size` bytes that follow the reader's
+// position, reading them through a bounded buffer: memory stays at the
+// bitmap plus one buffer whatever the file's size.
 class TPcxLineDecoder {
  public:
-  TPcxLineDecoder(const uint8_t* data, size_t size, bool rle)
-      : data_(data), size_(size), rle_(rle) {}
+  TPcxLineDecoder(TStreamReader& reader, int64_t size, bool rle)
+      : reader_(reader), remaining_(size), rle_(rle), buf_(kBufferBytes) {}
   void Decode(uint8_t* line, int bytes) {
     int i = 0;
     while (i < bytes) {
@@ -37,32 +40,67 @@ class TPcxLineDecoder {
         i += n;
         continue;
       }
-      if (pos_ >= size_) {
-        truncated_ = true;
-        std::memset(line + i, 0, bytes - i);
-        return;
+      if (!rle_) {  // uncompressed lines are copied as they come
+        i += Copy(line + i, bytes - i);
+        if (i < bytes) return Cut(line, i, bytes);
+        continue;
       }
-      uint8_t b = data_[pos_++];
-      if (rle_ && b >= 192) {
-        if (pos_ >= size_) {
-          truncated_ = true;
-          std::memset(line + i, 0, bytes - i);
-          return;
-        }
-        runValue_ = data_[pos_++];
+      int b = Next();
+      if (b < 0) return Cut(line, i, bytes);
+      if (b >= 192) {
+        int v = Next();
+        if (v < 0) return Cut(line, i, bytes);
+        runValue_ = uint8_t(v);
         run_ = b & 63;
       } else {
-        line[i++] = b;
+        line[i++] = uint8_t(b);
       }
     }
   }
   bool Truncated() const { return truncated_; }
 
  private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
+  static constexpr size_t kBufferBytes = 1 << 16;
+
+  // The data ended inside the line: the rest of it is zero.
+  void Cut(uint8_t* line, int from, int bytes) {
+    truncated_ = true;
+    std::memset(line + from, 0, size_t(bytes - from));
+  }
+  bool Refill() {
+    if (remaining_ <= 0) return false;
+    const int64_t want = std::min<int64_t>(remaining_, int64_t(buf_.size()));
+    const int64_t got = reader_.ReadSome(buf_.data(), want);
+    if (got <= 0) {
+      remaining_ = 0;
+      return false;
+    }
+    remaining_ -= got;
+    pos_ = 0;
+    len_ = size_t(got);
+    return true;
+  }
+  int Next() {
+    if (pos_ == len_ && !Refill()) return -1;
+    return buf_[pos_++];
+  }
+  int Copy(uint8_t* dest, int count) {
+    int done = 0;
+    while (done < count) {
+      if (pos_ == len_ && !Refill()) break;
+      const size_t n = std::min(size_t(count - done), len_ - pos_);
+      std::memcpy(dest + done, buf_.data() + pos_, n);
+      pos_ += n;
+      done += int(n);
+    }
+    return done;
+  }
+
+  TStreamReader& reader_;
+  int64_t remaining_;
   bool rle_;
+  std::vector<uint8_t> buf_;
+  size_t pos_ = 0, len_ = 0;
   int run_ = 0;
   uint8_t runValue_ = 0;
   bool truncated_ = false;
@@ -173,11 +211,7 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
       progress.Abort();
       return;
     }
-    std::vector<uint8_t> data;
-    if (!reader.ReadBytes(data, std::max<int64_t>(0, dataEnd - reader.Position()))) {
-      progress.Abort();
-      return;
-    }
+    const int64_t dataBytes = std::max<int64_t>(0, dataEnd - reader.Position());
 
     params.Width = width;
     params.Height = height;
@@ -201,7 +235,7 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
     }
     raster::SizeBitmap(bitmap, mono1bit ? pf1bit : pf24bit, width, height);
 
-    TPcxLineDecoder decoder(data.data(), data.size(), encoding == 1);
+    TPcxLineDecoder decoder(reader, dataBytes, encoding == 1);
     std::vector<uint8_t> lines(size_t(bytesPerLine) * planes);
     progress.PerUnit = 100.0 / height;
     const int monoBytes = (width + 7) / 8;

@@ -11,6 +11,7 @@
 #include "codecs/raster_common.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
+#include "core/rowconv.h"
 #include "core/streamreader.h"
 #include "formats/registry.h"
 
@@ -169,17 +170,36 @@ bool ReadPlainSamplesRow(TPxmTokens& tokens, uint8_t* row, int w, int channels,
 // One row of a binary PGM or PPM (8- or 16-bit samples); the pixels that
 // arrived are kept, false when the data ends first.
 bool ReadRawSamplesRow(raster::TByteSource& source, std::vector<uint8_t>& raw, uint8_t* row, int w,
-                       int channels, int sampleBytes, const std::vector<uint8_t>& scale) {
+                       int channels, int sampleBytes, const std::vector<uint8_t>& scale,
+                       bool identity) {
   const size_t want = size_t(w) * channels * sampleBytes;
   const size_t n = source.Read(raw.data(), want);
   const size_t samples = n / sampleBytes;
-  for (size_t i = 0; i < samples; ++i) {
+  for (size_t i = 0; i < samples && !identity; ++i) {
     const int64_t v = sampleBytes == 2 ? GetU16BE(raw.data() + 2 * i) : raw[i];
     raw[i] = Scaled(scale, v);  // samples shrink in place to one byte each
   }
   const size_t pixels = samples / channels;
   for (size_t x = 0; x < pixels; ++x) PutPixel(row + 3 * x, raw.data() + channels * x, channels);
   return n == want;
+}
+
+// One row of a binary PPM with maximum 255, read straight into the bitmap
+// row and put into blue-green-red order there; a row cut short keeps the
+// pixels that arrived and the fill colour after them.
+bool ReadRawRgbRow(raster::TByteSource& source, TBitmap& bitmap, int y, int w,
+                   std::vector<uint8_t>& raw) {
+  uint8_t* row = bitmap.ScanLine(y);
+  const size_t want = size_t(w) * 3;
+  const size_t n = source.Read(row, want);
+  if (n == want) {
+    PVSwapRB24(row, row, w);
+    return true;
+  }
+  std::memcpy(raw.data(), row, n);
+  bitmap.FillRows(y, y + 1);
+  PVSwapRB24(raw.data(), row, int(n / 3));
+  return false;
 }
 
 }  // namespace
@@ -221,7 +241,12 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
       return;
     }
     const int w = static_cast<int>(width), hgt = static_cast<int>(height);
-    raster::SizeBitmap(bitmap, bits ? pf1bit : pf24bit, w, hgt);
+    // Every row below is written whole (a row cut short is filled first); the
+    // guard fills the rows never reached.
+    bitmap.SetSize(1, 1);
+    bitmap.SetPixelFormat(bits ? pf1bit : pf24bit);
+    bitmap.AllocateForOverwrite(w, hgt);
+    TBitmapRowGuard guard(bitmap);
 
     const std::vector<uint8_t> scale = ScaleTable(maximum);
     const int sampleBytes = maximum > 255 ? 2 : 1;
@@ -237,18 +262,31 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
           break;
         case 2:
         case 3:
+          bitmap.FillRows(y, y + 1);  // pixels past a short row keep the fill
           complete = ReadPlainSamplesRow(tokens, row, w, channels, scale);
           break;
         case 4: {
           size_t n = source.Read(row, bitBytes);
           complete = n == size_t(bitBytes);
+          if (!complete) {
+            std::memcpy(raw.data(), row, n);
+            bitmap.FillRows(y, y + 1);
+            std::memcpy(row, raw.data(), n);
+          }
           raster::InvertBytes(row, int64_t(n));
           break;
         }
         default:
-          complete = ReadRawSamplesRow(source, raw, row, w, channels, sampleBytes, scale);
+          if (kind == 6 && maximum == 255) {
+            complete = ReadRawRgbRow(source, bitmap, y, w, raw);
+          } else {
+            bitmap.FillRows(y, y + 1);
+            complete = ReadRawSamplesRow(source, raw, row, w, channels, sampleBytes, scale,
+                                         maximum == 255);
+          }
           break;
       }
+      guard.Written(y);
       ++progress.Current;
       if (progress.Report(static_cast<int>(progress.Current * progress.PerUnit))) return;
     }

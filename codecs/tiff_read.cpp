@@ -11,7 +11,9 @@
 #include "codecs/tiff.h"
 #include "codecs/tiff_internal.h"
 #include "codecs/tiffccitt.h"
+#include "codecs/tiffpredict.h"
 #include "core/pvdefs.h"
+#include "core/rowconv.h"
 #include "core/streamreader.h"
 
 namespace pictavo {
@@ -254,11 +256,7 @@ struct Converter {
       case 2:
         if (S < 3) return false;
         if (S == 3) {
-          for (int x = 0; x < pixels; ++x, s += 3) {
-            d[x].r = s[0];
-            d[x].g = s[1];
-            d[x].b = s[2];
-          }
+          PVSwapRB24(s, dest, pixels);
           return true;
         }
         for (int x = 0; x < pixels; ++x, s += S) {
@@ -321,24 +319,6 @@ struct Converter {
   }
 };
 
-// Undoes horizontal differencing on one row of `pixels` pixels.
-void UndoPredictor(uint8_t* row, int spp, int pixels, int bps, bool le) {
-  if (bps == 8) {
-    for (int i = spp; i < pixels * spp; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - spp]);
-  } else if (bps == 16) {
-    for (int i = spp; i < pixels * spp; ++i) {
-      uint8_t* p = row + 2 * i;
-      uint8_t* q = row + 2 * (i - spp);
-      uint16_t a = le ? GetU16LE(p) : GetU16BE(p), b = le ? GetU16LE(q) : GetU16BE(q);
-      uint16_t r = static_cast<uint16_t>(a + b);
-      if (le)
-        PutU16LE(p, r);
-      else
-        PutU16BE(p, r);
-    }
-  }
-}
-
 // Decodes the rows of one strip or tile.
 class ChunkDecoder {
  public:
@@ -363,6 +343,12 @@ class ChunkDecoder {
     const uint8_t* p = data_ + pos_;
     pos_ += rowBytes;
     return p;
+  }
+  // An LZW row where the decoder holds it (valid until the next call), or
+  // null: not LZW, or the data gave out (Next then reports that).
+  const uint8_t* Borrow(int rowBytes) {
+    if (v_.compression != 5) return nullptr;
+    return v_.lzw(data_ ? data_ : reinterpret_cast<const uint8_t*>(""), len_, rowBytes, lzwState_);
   }
   bool Next(uint8_t* out, int rowBytes) {
     switch (v_.compression) {
@@ -604,6 +590,9 @@ class PageDecoder {
     return true;
   }
 
+  // Rows of a strip page are marked here as they are written.
+  void SetRowGuard(TBitmapRowGuard* guard) { rowGuard_ = guard; }
+
   // False when the page is cut short or a row fails to convert.
   bool Run() {
     if (!(IsTiled(v_) ? DecodeTiles() : DecodeStrips())) return false;
@@ -638,11 +627,12 @@ class PageDecoder {
     for (int r = 0; r < rows; ++r) {
       bool ok = true;
       const uint8_t* direct = planes_ == 1 ? dec[0]->Direct(rowBytes_) : nullptr;
+      if (!direct && planes_ == 1 && !predict_) direct = dec[0]->Borrow(rowBytes_);
       if (!direct) {
         for (int p = 0; p < planes_; ++p) {
           uint8_t* pr = planeRows_.data() + size_t(p) * rowBytes_;
           if (!dec[p]->Next(pr, rowBytes_)) ok = false;
-          if (predict_) UndoPredictor(pr, sppPlane_, chunkW_, int(v_.bps), f_.le);
+          if (predict_) TIFFUndoPredictor(pr, sppPlane_, chunkW_, int(v_.bps), f_.le);
         }
       }
       const uint8_t* src = direct ? direct : planeRows_.data();
@@ -676,7 +666,10 @@ class PageDecoder {
       }
       DecodeChunk(
           rows, [&](int r) { return bitmap_.ScanLine(int(y0) + r); },
-          [&](int, const uint8_t*) { ReportRow(); });
+          [&](int r, const uint8_t*) {
+            if (rowGuard_) rowGuard_->Written(int(y0) + r);
+            ReportRow();
+          });
     }
     if (int64_t(strips) * v_.rowsPerStrip < v_.height) truncated_ = true;
     return true;
@@ -737,6 +730,7 @@ class PageDecoder {
   double step_ = 0;
   int rowsDone_ = 0;
   bool truncated_ = false, failed_ = false;
+  TBitmapRowGuard* rowGuard_ = nullptr;
 };
 
 void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
@@ -763,8 +757,16 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TPr
   ChooseBilevel(v, bilevel, invert);
   bitmap->SetSize(1, 1);
   bitmap->SetPixelFormat(bilevel ? pf1bit : pf24bit);
-  bitmap->SetSize(int(v.width), int(v.height));
   PageDecoder decoder(f, v, *bitmap, progress, bilevel, invert);
+  if (IsTiled(v)) {  // tiles may write parts of rows: the bitmap starts filled
+    bitmap->SetSize(int(v.width), int(v.height));
+    if (!decoder.Setup() || !decoder.Run()) progress.Abort();
+    return;
+  }
+  // Strips write whole rows from the top; the guard fills what they miss.
+  bitmap->AllocateForOverwrite(int(v.width), int(v.height));
+  TBitmapRowGuard guard(*bitmap);
+  decoder.SetRowGuard(&guard);
   if (!decoder.Setup() || !decoder.Run()) progress.Abort();
 }
 

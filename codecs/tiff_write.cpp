@@ -12,6 +12,7 @@
 #include "codecs/tiffccitt.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
+#include "core/rowconv.h"
 #include "core/streamreader.h"
 
 namespace pictavo {
@@ -223,11 +224,7 @@ void PackRow(const uint8_t* src, const Layout& l, int width, int rowLen, uint8_t
     }
     return;
   }
-  for (int x = 0; x < width; ++x) {
-    row[size_t(x) * 3] = p[x].r;
-    row[size_t(x) * 3 + 1] = p[x].g;
-    row[size_t(x) * 3 + 2] = p[x].b;
-  }
+  PVSwapRB24(src, row, width);
   if (l.predictor == kPredictorHorizontal)
     for (int i = rowLen - 1; i >= 3; --i) row[i] = uint8_t(row[i] - row[i - 3]);
 }

@@ -1,5 +1,6 @@
 #include "codecs/tifflzw.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -13,6 +14,13 @@ constexpr int kEOI = 257;
 constexpr int kFirst = 258;
 constexpr int kMaxCodes = 4096;
 
+// The string of every table entry is a run of bytes already decoded: a new
+// entry is the previous code's string followed by the first byte of the next
+// one, and those two were written next to each other.  So an entry is just
+// an offset and a length into the output, and a code's string is copied
+// forward in one piece.  Nothing before the last clear code can be referred
+// to again, so delivered bytes from before it are dropped when the buffer
+// has grown.
 struct LZWDecoder {
   const uint8_t* data = nullptr;
   int64_t length = 0;
@@ -20,162 +28,239 @@ struct LZWDecoder {
   int64_t bitEnd = 0;
   int width = 9;
   int prev = -1;
+  int64_t prevOff = 0;
   int count = kFirst;
   bool ended = false;
   bool error = false;
   int rowLength = 0;
-  // String table as prefix chains: entry = string(prefix) + suffix.
-  uint16_t prefix[kMaxCodes];
-  uint8_t suffix[kMaxCodes];
-  uint8_t first[kMaxCodes];
+  int64_t off[kMaxCodes];
   uint16_t len[kMaxCodes];
   std::vector<uint8_t> out;
-  int64_t fill = 0;   // decoded bytes in out
-  int64_t start = 0;  // bytes of out already delivered
+  int64_t fill = 0;      // decoded bytes in out
+  int64_t start = 0;     // bytes of out already delivered
+  int64_t clearOff = 0;  // no entry refers to bytes before this
 
-  void Reset() {
-    count = kFirst;
-    width = 9;
+  static constexpr int64_t kSlack = kMaxCodes + 32;  // the longest string plus overrun
+  static constexpr int64_t kCompactAt = 1 << 16;
+
+  // Drops the delivered bytes that no entry can refer to any more.
+  void Compact() {
+    const int64_t drop = std::min(clearOff, start);
+    if (drop < kCompactAt) return;
+    std::memmove(out.data(), out.data() + drop, static_cast<size_t>(fill - drop));
+    for (int c = kFirst; c < count; ++c) off[c] -= drop;
+    fill -= drop;
+    start -= drop;
+    clearOff -= drop;
+    prevOff -= drop;
   }
 
-  // Next code, or -1 when fewer than `width` bits remain.
-  int NextCode() {
-    if (bitPos + width > bitEnd) return -1;
-    int64_t byte = bitPos >> 3;
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) {
-      v <<= 8;
-      if (byte + i < length) v |= data[byte + i];
-    }
-    v <<= (bitPos & 7);
-    bitPos += width;
-    return static_cast<int>(v >> (32 - width));
-  }
-
-  // Writes the string of `code` at out[fill].
-  void Emit(int code) {
-    int l = len[code];
-    uint8_t* p = out.data() + fill + l;
-    int c = code;
-    while (c >= kFirst) {
-      *--p = suffix[c];
-      c = prefix[c];
-    }
-    *--p = static_cast<uint8_t>(c);
-    fill += l;
-  }
-
-  void Add(int pre, uint8_t ch) {
-    if (count >= kMaxCodes) return;  // a full table takes no more entries
-    prefix[count] = static_cast<uint16_t>(pre);
-    suffix[count] = ch;
-    first[count] = first[pre];
-    len[count] = static_cast<uint16_t>(len[pre] + 1);
-    ++count;
-    if (count == 511)
-      width = 10;
-    else if (count == 1023)
-      width = 11;
-    else if (count == 2047)
-      width = 12;
-  }
-
-  // Decodes codes until at least one row is buffered or the data ends.
+  // Decodes codes until a row is buffered after `start` or the data ends.
+  // The state lives in locals while it runs: the byte stores into the output
+  // would otherwise make the compiler reload every member after each one.
   void Fill() {
-    while (fill < rowLength && !ended) {
-      int code = NextCode();
+    if (int64_t(out.size()) < start + rowLength + kSlack)
+      out.resize(size_t(std::max<int64_t>(start + rowLength + kSlack, int64_t(out.size()) * 2)));
+    uint8_t* const o = out.data();
+    const uint8_t* const src = data;
+    const int64_t target = start + rowLength;
+    const int64_t fastBits = length >= 8 ? (length - 8) * 8 : -1;  // 8 bytes readable
+    int64_t f = fill, bp = bitPos, pOff = prevOff, cOff = clearOff;
+    int w = width, pv = prev, cnt = count;
+    bool bad = false, end = ended;
+
+    auto next = [&]() -> int {
+      uint64_t v;
+      if (bp <= fastBits) {
+        std::memcpy(&v, src + (bp >> 3), sizeof v);
+        v = __builtin_bswap64(v);
+      } else {
+        if (bp + w > bitEnd) return -1;
+        const int64_t byte = bp >> 3;
+        v = 0;
+        for (int i = 0; i < 8; ++i) v = (v << 8) | (byte + i < length ? src[byte + i] : 0);
+      }
+      v <<= (bp & 7);
+      bp += w;
+      return static_cast<int>(v >> (64 - w));
+    };
+    // n bytes from earlier in the output to its end; short strings as one
+    // 16-byte block, loaded before it is stored (the two may overlap).
+    auto copy = [&](int64_t from, int n) {
+      if (n <= 16) {
+        uint8_t block[16];
+        std::memcpy(block, o + from, sizeof block);
+        std::memcpy(o + f, block, sizeof block);
+      } else {
+        std::memcpy(o + f, o + from, static_cast<size_t>(n));
+      }
+      f += n;
+    };
+    // Where the code width grows next: entry 511, 1023, 2047.
+    int limit = cnt < 511 ? 511 : cnt < 1023 ? 1023 : 2047;
+    // The entry of prev's string plus one byte, lying at pOff.  Roots have
+    // length 1 in the table, so no case is needed.
+    auto add = [&]() {
+      if (cnt >= kMaxCodes) return;  // a full table takes no more entries
+      off[cnt] = pOff;
+      len[cnt] = static_cast<uint16_t>(len[pv] + 1);
+      if (++cnt == limit && w < 12) {
+        ++w;
+        limit = limit * 2 + 1;
+      }
+    };
+
+    while (f < target && !end) {
+      int code = next();
+      // The common steps first: a root, or an entry of the table.
+      if (pv >= 0) {
+        if (static_cast<unsigned>(code) < 256u) {
+          const int64_t at = f;
+          o[f++] = static_cast<uint8_t>(code);
+          add();
+          pv = code;
+          pOff = at;
+          continue;
+        }
+        if (code >= kFirst && code < cnt) {
+          const int64_t at = f;
+          copy(off[code], len[code]);
+          add();
+          pv = code;
+          pOff = at;
+          continue;
+        }
+      }
       if (code < 0 || code == kEOI) {
-        ended = true;
+        end = true;
         break;
       }
       if (code == kClear) {
-        Reset();
-        code = NextCode();
+        cnt = kFirst;
+        w = 9;
+        limit = 511;
+        cOff = pv >= 0 ? pOff : f;  // a second clear may still refer to prev
+        code = next();
         if (code < 0 || code == kEOI) {
-          ended = true;
+          end = true;
           break;
         }
         if (code == kClear) continue;
         if (code >= 256) {
-          error = true;
-          return;
+          bad = true;
+          break;
         }
-        Emit(code);
-        prev = code;
+        pOff = f;
+        o[f++] = static_cast<uint8_t>(code);
+        pv = code;
         continue;
       }
-      if (prev < 0) {
+      if (pv < 0) {
         if (code >= 256) {
-          error = true;
-          return;
+          bad = true;
+          break;
         }
-        Emit(code);
-        prev = code;
+        pOff = f;
+        o[f++] = static_cast<uint8_t>(code);
+        pv = code;
         continue;
       }
-      if (code < count) {
-        Emit(code);
-        Add(prev, first[code]);
-      } else if (code == count && count < kMaxCodes) {
-        // The code being defined by this very step (KwKwK).
-        Add(prev, first[prev]);
-        Emit(code);
+      const int64_t at = f;
+      if (code < 256) {
+        o[f++] = static_cast<uint8_t>(code);
+        add();
+      } else if (code < cnt) {
+        copy(off[code], len[code]);
+        add();
+      } else if (code == cnt && cnt < kMaxCodes) {
+        // The code being defined by this very step (KwKwK): prev's string
+        // and its own first byte.
+        copy(pOff, len[pv]);
+        o[f++] = o[pOff];
+        add();
       } else {
-        error = true;
-        return;
+        bad = true;
+        break;
       }
-      prev = code;
+      pv = code;
+      pOff = at;
     }
+    fill = f;
+    bitPos = bp;
+    prevOff = pOff;
+    clearOff = cOff;
+    width = w;
+    prev = pv;
+    count = cnt;
+    ended = end;
+    error = error || bad;
   }
 };
+
+// One decoder per strip would allocate and free its tables and buffer for
+// every strip (thousands per page); the last one freed is kept for the next
+// strip on the same thread instead.
+thread_local std::unique_ptr<LZWDecoder> tSpareDecoder;
+
+LZWDecoder* AcquireDecoder() {
+  LZWDecoder* d = tSpareDecoder.release();
+  if (!d) {
+    d = new LZWDecoder;  // entries above the roots are written before they are read
+    for (int i = 0; i < 256; ++i) d->len[i] = 1;
+    return d;
+  }
+  // The buffer keeps its capacity; the table entries are written before
+  // they are read; the rest starts anew.
+  d->bitPos = 0;
+  d->width = 9;
+  d->prev = -1;
+  d->prevOff = 0;
+  d->count = kFirst;
+  d->ended = d->error = false;
+  d->fill = d->start = d->clearOff = 0;
+  return d;
+}
+
+void ReleaseDecoder(LZWDecoder* d) {
+  if (!d) return;
+  if (tSpareDecoder)
+    delete d;
+  else
+    tSpareDecoder.reset(d);
+}
 
 }  // namespace
 
 uint8_t* TIFFLZWDecompress(const uint8_t* data, int64_t dataLength, int rowLength, void*& state) {
   auto* d = static_cast<LZWDecoder*>(state);
   if (!data) {
-    delete d;
+    ReleaseDecoder(d);
     state = nullptr;
     return nullptr;
   }
   if (rowLength <= 0) return nullptr;
   if (!d) {
-    d = new LZWDecoder();
+    d = AcquireDecoder();
     state = d;
     d->data = data;
     d->length = dataLength > 0 ? dataLength : 0;
     d->bitEnd = d->length * 8;
     d->rowLength = rowLength;
-    for (int i = 0; i < 256; ++i) {
-      d->first[i] = static_cast<uint8_t>(i);
-      d->len[i] = 1;
-      d->prefix[i] = 0;
-      d->suffix[i] = static_cast<uint8_t>(i);
-    }
-    d->len[kClear] = d->len[kEOI] = 0;
-    d->out.resize(static_cast<size_t>(rowLength) + 2 * kMaxCodes);
   }
   if (d->error) return nullptr;
-  if (rowLength != d->rowLength) {
-    if (rowLength > d->rowLength) d->out.resize(static_cast<size_t>(rowLength) + 2 * kMaxCodes);
-    d->rowLength = rowLength;
-  }
-  // Move the bytes decoded beyond the previous row to the front.
-  if (d->start > 0) {
-    int64_t rest = d->fill - d->start;
-    if (rest > 0) std::memmove(d->out.data(), d->out.data() + d->start, static_cast<size_t>(rest));
-    d->fill = rest > 0 ? rest : 0;
-    d->start = 0;
-  }
+  d->rowLength = rowLength;
+  d->Compact();
   d->Fill();
   if (d->error) return nullptr;
-  if (d->fill == 0) return nullptr;
-  if (d->fill < rowLength) {
-    std::memset(d->out.data() + d->fill, 0, static_cast<size_t>(rowLength - d->fill));
-    d->fill = rowLength;
+  if (d->fill == d->start) return nullptr;
+  const int64_t end = d->start + rowLength;
+  if (d->fill < end) {
+    std::memset(d->out.data() + d->fill, 0, static_cast<size_t>(end - d->fill));
+    d->fill = end;
   }
-  d->start = rowLength;
-  return d->out.data();
+  uint8_t* row = d->out.data() + d->start;
+  d->start = end;
+  return row;
 }
 
 namespace {

@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
+
+#include <sys/mman.h>
 
 #include "platform/canvas.h"
 #include "platform/exceptions.h"
@@ -19,6 +22,10 @@ constexpr TColor kVga16[16] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000,
 
 // Largest pixel buffer a bitmap accepts (bytes); beyond it SetSize raises.
 constexpr int64_t kMaxBitmapBytes = int64_t(1) << 34;
+
+// Pixel blocks from this size on are aligned to and advised for huge pages.
+constexpr size_t kHugePageBytes = size_t(2) << 20;
+constexpr size_t kHugeBlockMin = size_t(4) << 20;
 
 bool IsPaletteFormat(TPixelFormat f) { return f == pf4bit || f == pf8bit; }
 
@@ -52,6 +59,23 @@ TColor ReadPixel(const uint8_t* row, int x, TPixelFormat format, const std::vect
 }
 
 }  // namespace
+
+void* PVAllocPixels(size_t bytes) {
+  void* p = nullptr;
+  if (bytes >= kHugeBlockMin) {
+    const size_t rounded = (bytes + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
+    p = std::aligned_alloc(kHugePageBytes, rounded);
+#ifdef MADV_HUGEPAGE
+    if (p) madvise(p, rounded, MADV_HUGEPAGE);  // advice only: failure changes nothing
+#endif
+  } else {
+    p = std::malloc(bytes ? bytes : 1);
+  }
+  if (!p) throw std::bad_alloc();
+  return p;
+}
+
+void PVFreePixels(void* p) noexcept { std::free(p); }
 
 int StorageBitCount(TPixelFormat format) {
   switch (format) {
@@ -163,17 +187,17 @@ void TBitmap::SetSize(int width, int height) {
   if (row_bytes * int64_t(height) > kMaxBitmapBytes)
     throw EOutOfResources("Bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
                           " pixels is too large");
-  std::vector<uint8_t> pixels(static_cast<size_t>(row_bytes * height));
+  const bool grows = width > width_ || height > height_;
+  PVPixelVector pixels;
+  // A growing bitmap gets every byte from the fill below; a shrinking one
+  // starts from zeros so the bits past the kept pixels stay clear.
+  if (grows)
+    pixels.resize(static_cast<size_t>(row_bytes * height));
+  else
+    pixels.assign(static_cast<size_t>(row_bytes * height), 0);
   if (width > 0 && height > 0) {
     // Fill the new area with the brush colour, then keep the old top-left part.
-    uint32_t value = EncodeColor(FillColor());
-    if (width > width_ || height > height_) {
-      // One template row, copied to every row.
-      std::vector<uint8_t> fill(static_cast<size_t>(row_bytes));
-      for (int x = 0; x < width; ++x) StoreValue(fill.data(), x, value);
-      for (int y = 0; y < height; ++y)
-        std::memcpy(pixels.data() + y * row_bytes, fill.data(), static_cast<size_t>(row_bytes));
-    }
+    if (grows) FillRowsOf(pixels.data(), row_bytes, width, 0, height);
     int keep_w = std::min(width, width_), keep_h = std::min(height, height_);
     if (keep_w > 0 && keep_h > 0) {
       int64_t full_bytes = (int64_t(keep_w) * bits) / 8;
@@ -196,11 +220,64 @@ void TBitmap::SetSize(int width, int height) {
   Changed();
 }
 
+// One template row of the brush colour (zero past the last pixel), copied to
+// rows first..last-1 of a block of rows of `row_bytes`.
+void TBitmap::FillRowsOf(uint8_t* pixels, int64_t row_bytes, int width, int first,
+                         int last) const {
+  if (first >= last) return;
+  uint32_t value = EncodeColor(FillColor());
+  std::vector<uint8_t> fill(static_cast<size_t>(row_bytes));
+  for (int x = 0; x < width; ++x) StoreValue(fill.data(), x, value);
+  for (int y = first; y < last; ++y)
+    std::memcpy(pixels + y * row_bytes, fill.data(), static_cast<size_t>(row_bytes));
+}
+
+void TBitmap::AllocateForOverwrite(int width, int height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  const int bits = StorageBitCount(format_);
+  const int64_t row_bytes = StorageRowBytes(width, bits);
+  if (row_bytes * int64_t(height) > kMaxBitmapBytes)
+    throw EOutOfResources("Bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
+                          " pixels is too large");
+  PVPixelVector().swap(pixels_);  // the old pixels go first: peak memory is one bitmap
+  pixels_.resize(static_cast<size_t>(row_bytes * height));
+  // Bytes from the one holding the last pixel's bits to the row's end start
+  // clear, as after SetSize; a reader writes whole bytes over them.
+  const int64_t used = (int64_t(width) * bits) / 8;
+  for (int y = 0; y < height; ++y)
+    std::memset(pixels_.data() + y * row_bytes + used, 0, static_cast<size_t>(row_bytes - used));
+  width_ = width;
+  height_ = height;
+  row_bytes_ = row_bytes;
+  Changed();
+}
+
+void TBitmap::FillRows(int first, int last) {
+  first = std::max(first, 0);
+  last = std::min(last, height_);
+  FillRowsOf(pixels_.data(), row_bytes_, width_, first, last);
+}
+
+TBitmapRowGuard::~TBitmapRowGuard() {
+  const int rows = static_cast<int>(written_.size());
+  for (int y = 0; y < rows;) {
+    if (written_[static_cast<size_t>(y)]) {
+      ++y;
+      continue;
+    }
+    int end = y;
+    while (end < rows && !written_[static_cast<size_t>(end)]) ++end;
+    bitmap_.FillRows(y, end);
+    y = end;
+  }
+}
+
 void TBitmap::SetPixelFormat(TPixelFormat format) {
   if (format == format_) return;
   TPixelFormat old_format = format_;
   std::vector<TColor> old_palette = palette_;
-  std::vector<uint8_t> old_pixels;
+  PVPixelVector old_pixels;
   old_pixels.swap(pixels_);
   int64_t old_row_bytes = row_bytes_;
 

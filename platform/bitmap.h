@@ -21,6 +21,7 @@
 
 #include "platform/colors.h"
 #include "platform/object.h"
+#include "platform/pixelalloc.h"
 
 namespace pictavo {
 
@@ -49,6 +50,14 @@ class TBitmap : public TObject {
   // buffer would exceed the addressable limit.
   void SetSize(int width, int height);
   bool Empty() const { return width_ == 0 || height_ == 0; }
+  // For a reader that writes every row itself: frees the old pixels and sizes
+  // the bitmap without filling it (only the bytes past each row's last pixel
+  // are cleared).  Rows the reader does not reach must get the fill colour
+  // through FillRows; TBitmapRowGuard does that bookkeeping.
+  void AllocateForOverwrite(int width, int height);
+  // Rows first..last-1 (clamped to the bitmap) filled with the brush colour,
+  // as SetSize fills a new area.
+  void FillRows(int first, int last);
 
   TPixelFormat GetPixelFormat() const { return format_; }
   void SetPixelFormat(TPixelFormat format);
@@ -88,15 +97,37 @@ class TBitmap : public TObject {
   TColor FillColor() const;
   uint32_t EncodeColor(TColor color) const;  // pixel value for the current format
   void StoreValue(uint8_t* row, int x, uint32_t value) const;
+  void FillRowsOf(uint8_t* pixels, int64_t row_bytes, int width, int first, int last) const;
 
   int width_ = 0;
   int height_ = 0;
   TPixelFormat format_ = pfDevice;
   int64_t row_bytes_ = 0;
-  std::vector<uint8_t> pixels_;
+  PVPixelVector pixels_;
   std::vector<TColor> palette_;
   std::unique_ptr<TCanvas> canvas_;
   bool modified_ = false;
+};
+
+// Tracks the rows a reader has written into a bitmap sized with
+// AllocateForOverwrite, in any order, and on destruction (success, failure or
+// exception alike) fills every row not written, so no caller ever sees unset
+// pixels.
+class TBitmapRowGuard {
+ public:
+  explicit TBitmapRowGuard(TBitmap& bitmap)
+      : bitmap_(bitmap), written_(static_cast<size_t>(bitmap.GetHeight()), false) {}
+  ~TBitmapRowGuard();
+  TBitmapRowGuard(const TBitmapRowGuard&) = delete;
+  TBitmapRowGuard& operator=(const TBitmapRowGuard&) = delete;
+  // Row y is complete.
+  void Written(int y) {
+    if (y >= 0 && static_cast<size_t>(y) < written_.size()) written_[static_cast<size_t>(y)] = true;
+  }
+
+ private:
+  TBitmap& bitmap_;
+  std::vector<bool> written_;
 };
 
 // The nearest palette entry (sum of absolute channel differences).

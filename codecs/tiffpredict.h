@@ -1,0 +1,14 @@
+// Undoing TIFF's horizontal differencing (predictor 2) on decoded rows: each
+// sample is stored as its difference from the same sample of the pixel to
+// its left, modulo 2^bits.
+#pragma once
+
+#include <cstdint>
+
+namespace pictavo {
+
+// One row of `pixels` pixels of `spp` samples of `bps` bits (8 or 16; other
+// depths are left as they are); `le` when 16-bit samples are little-endian.
+void TIFFUndoPredictor(uint8_t* row, int spp, int pixels, int bps, bool le);
+
+}  // namespace pictavo
