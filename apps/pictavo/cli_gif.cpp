@@ -145,23 +145,14 @@ int GifDelete(const std::vector<std::string>& args) {
 }
 
 void GifInfo(const std::string& fileName, TIOParamsVals& /*params*/, InfoFields& fields) {
-  TIOParamsVals p;
   bool aborting = false;
   TProgressRec progress;
   progress.Aborting = &aborting;
-  int count = 0;
   try {
     TFileStream f(fileName, fmOpenRead | fmShareDenyNone);
-    ReadGifStream(f, nullptr, count, true, progress, p);
-    fields.push_back({"frames", std::to_string(count)});
-    fields.push_back({"animated", _CheckGifAnimate(fileName) ? "yes" : "no"});
-    for (int i = 0; i < count; ++i) {
-      f.SetPosition(0);
-      aborting = false;
-      p.GIF_ImageIndex = i;
-      int n = 0;
-      ReadGifStream(f, nullptr, n, true, progress, p);
-      if (aborting) break;
+    // One pass lists every frame.
+    InfoFields frames;
+    const int count = GIFListFrames(f, progress, [&](int i, const TIOParamsVals& p) {
       std::string v = std::to_string(p.Width) + "x" + std::to_string(p.Height) + " at " +
                       std::to_string(p.GIF_XPos) + "," + std::to_string(p.GIF_YPos) + ", delay " +
                       std::to_string(p.GIF_DelayTime);
@@ -173,8 +164,11 @@ void GifInfo(const std::string& fileName, TIOParamsVals& /*params*/, InfoFields&
       } else {
         v += ", opaque";
       }
-      fields.push_back({"frame " + std::to_string(i), v});
-    }
+      frames.push_back({"frame " + std::to_string(i), v});
+    });
+    fields.push_back({"frames", std::to_string(count)});
+    fields.push_back({"animated", _CheckGifAnimate(fileName) ? "yes" : "no"});
+    fields.insert(fields.end(), frames.begin(), frames.end());
   } catch (const std::exception&) {
   }
 }

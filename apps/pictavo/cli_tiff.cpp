@@ -20,8 +20,8 @@ const char* CompressionName(TIOTIFFCompression c) {
                                  "Group 3 1-D", "Group 3 2-D",
                                  "Group 4",     "LZW",
                                  "old JPEG",    "JPEG",
-                                 "PackBits"};
-  return c <= ioTIFF_PACKBITS ? kNames[c] : "?";
+                                 "PackBits",    "Deflate"};
+  return c <= ioTIFF_DEFLATE ? kNames[c] : "?";
 }
 
 const char* PhotometricName(TIOTIFFPhotometInterpret p) {
@@ -31,24 +31,20 @@ const char* PhotometricName(TIOTIFFPhotometInterpret p) {
 }
 
 void TiffDetails(const std::string& fileName, TIOParamsVals&, InfoFields& fields) {
-  int pages = EnumTIFFIm(fileName);
-  fields.push_back({"pages", std::to_string(pages)});
   TFileStream f(fileName, fmOpenRead | fmShareDenyNone);
-  for (int i = 0; i < pages; ++i) {
-    TIOParamsVals p;
-    p.TIFF_ImageIndex = i;
-    bool aborting = false;
-    TProgressRec progress;
-    progress.Aborting = &aborting;
-    int count = 0;
-    f.SetPosition(0);
-    TIFFReadStream(nullptr, f, count, &p, progress, true);
+  bool aborting = false;
+  TProgressRec progress;
+  progress.Aborting = &aborting;
+  InfoFields pageFields;
+  const int pages = TIFFListPages(f, progress, [&](int i, const TIOParamsVals& p) {
     char text[256];
     std::snprintf(text, sizeof text, "%s, %s, %dx%d, %d x %d bits",
                   CompressionName(p.TIFF_Compression), PhotometricName(p.TIFF_PhotometInterpret),
                   p.Width, p.Height, p.SamplesPerPixel, p.BitsPerSample);
-    fields.push_back({"page " + std::to_string(i), text});
-  }
+    pageFields.push_back({"page " + std::to_string(i), text});
+  });
+  fields.push_back({"pages", std::to_string(pages)});
+  fields.insert(fields.end(), pageFields.begin(), pageFields.end());
 }
 
 PICTAVO_INFO_DETAILS(ftTIFF, TiffDetails);
