@@ -120,7 +120,7 @@ class TBmpReader {
       const int pixels = static_cast<int>(std::min<int64_t>(info_.width, n * 8 / info_.bitCount));
       if (pixels > 0) decode(buf.data(), bmp_.ScanLine(Row(i)), pixels);
       if (n < rowLen_) {
-        progress_.Abort();
+        progress_.Fail(TPVErrorCode::Truncated, "BMP data ends early");
         return;
       }
     }
@@ -219,7 +219,7 @@ class TBmpReader {
     const int64_t available = std::min(expected, rd_.Remaining());
     std::vector<uint8_t> data;
     if (!rd_.ReadBytes(data, available)) {
-      progress_.Abort();
+      progress_.Fail(TPVErrorCode::ReadError, "BMP data cannot be read");
       return;
     }
     bool truncated = available < expected;
@@ -282,7 +282,7 @@ class TBmpReader {
     // Data that ends before the end-of-bitmap code and before the last row
     // means the file was cut short.
     if (!finished) truncated = true;
-    if (truncated) progress_.Abort();
+    if (truncated) progress_.Fail(TPVErrorCode::Truncated, "BMP data ends early");
   }
 
  private:
@@ -412,9 +412,7 @@ bool Decodable(const TBmpInfo& info) {
   const int bc = info.bitCount;
   const bool supported = cm == BI_RGB || (cm == BI_RLE8 && bc == 8) || (cm == BI_RLE4 && bc == 4) ||
                          (HasBitfields(cm) && (bc == 16 || bc == 32));
-  return supported && !(info.topDown && cm != BI_RGB && !HasBitfields(cm)) &&
-         PVImageSizeAllowed(info.width, info.height) &&
-         (int64_t(info.width) * bc + 31) / 32 * 4 <= 0x7FFFFFFF;
+  return supported && !(info.topDown && cm != BI_RGB && !HasBitfields(cm));
 }
 
 void DecodePixels(TBmpReader& reader, const TBmpInfo& info, int64_t encoded) {
@@ -452,7 +450,7 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
   TStreamReader rd(stream);
   uint8_t fh[kFileHeaderSize];
   if (!rd.Read(fh, kFileHeaderSize) || GetU16LE(fh) != kBM) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::UnknownFormat, "not a BMP file");
     return;
   }
   const uint32_t bfSize = GetU32LE(fh + 2);
@@ -461,7 +459,7 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
 
   uint8_t sizeBytes[4];
   if (!rd.Read(sizeBytes, 4)) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::Truncated, "BMP header ends early");
     return;
   }
   const uint32_t H = GetU32LE(sizeBytes);
@@ -472,7 +470,7 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
   std::vector<TRGB> colors;
   if (!(H == kCoreHeaderSize ? ReadCoreHeader(rd, info, colors, params)
                              : ReadInfoHeader(rd, H, bfOffBits, info, colors, params))) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::Corrupt, "BMP header not valid");
     return;
   }
   if (!colors.empty()) params.SetColorMap(colors.data(), static_cast<int>(colors.size()));
@@ -481,23 +479,35 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
   params.Width = info.width;
   params.Height = info.height;
   if (!SetSampleParams(info.bitCount, params) || !Decodable(info)) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::Unsupported, "BMP of " + std::to_string(info.bitCount) +
+                                                 " bits with compression " +
+                                                 std::to_string(info.compression) +
+                                                 " not supported");
+    return;
+  }
+  if (!PVCheckDecodeSize(info.width, info.height, 24, -1, progress)) return;
+  if ((int64_t(info.width) * info.bitCount + 31) / 32 * 4 > 0x7FFFFFFF) {
+    progress.Fail(TPVErrorCode::Corrupt, "BMP rows too long");
     return;
   }
 
   if (bfOffBits != 0 && !rd.SeekTo(P + bfOffBits)) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::Truncated, "BMP pixel data missing");
     return;
   }
   int64_t encoded = blockSize > 0 ? blockSize - (rd.Position() - P) : int64_t(info.sizeImage);
   if (encoded <= 0) encoded = rd.Remaining();
   if (preview || !bitmap) return;
+  // The pixels can occupy no more than what is left of the file or block.
+  int64_t dataBytes = rd.Remaining();
+  if (blockSize > 0) dataBytes = std::min(dataBytes, std::max<int64_t>(0, blockSize - (rd.Position() - P)));
 
   // A 1-bit file is kept as pf1bit only when its two colours are black and
   // white; any other pair is expanded to pf24bit in its own colours.
   auto entry = [&](int i) { return i < params.ColorMapCount ? params.ColorMap[i] : TRGB{}; };
   const bool bilevel = info.bitCount == 1 && ((IsBlack(entry(0)) && IsWhite(entry(1))) ||
                                               (IsWhite(entry(0)) && IsBlack(entry(1))));
+  if (!PVCheckDecodeSize(info.width, info.height, bilevel ? 1 : 24, dataBytes, progress)) return;
   bitmap->SetSize(1, 1);
   bitmap->SetPixelFormat(bilevel ? pf1bit : pf24bit);
   bitmap->SetSize(info.width, info.height);
@@ -732,8 +742,10 @@ void BMPReadStream(TStream& stream, TBitmap& bitmap, int64_t blockSize, TIOParam
                    TProgressRec& progress, bool preview) {
   try {
     ReadBmp(stream, &bitmap, blockSize, params, progress, preview);
-  } catch (const std::exception&) {
-    progress.Abort();
+  } catch (const std::bad_alloc&) {
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Corrupt, std::string("BMP: ") + e.what());
   }
 }
 

@@ -332,10 +332,12 @@ class GifReader {
         params_(params) {}
 
   int Counter() const { return counter_; }
+  // Lists every frame's parameters instead of reading one frame.
+  void ListFrames(std::function<void(int, const TIOParamsVals&)> each) { each_ = std::move(each); }
 
   void Run() {
     if (!ReadScreen()) {
-      progress_.Abort();
+      progress_.Fail(TPVErrorCode::UnknownFormat, "not a GIF file, or no image in it");
       return;
     }
     while (!progress_.Aborted()) {
@@ -348,7 +350,9 @@ class GifReader {
       }
       // Any other byte is ignored.
     }
-    if (!found_ && !paramsOnly_) progress_.Abort();
+    if (!found_ && !paramsOnly_)
+      progress_.Fail(TPVErrorCode::Corrupt,
+                     "GIF frame " + std::to_string(params_.GIF_ImageIndex) + " not found");
   }
 
  private:
@@ -387,7 +391,7 @@ class GifReader {
   bool ReadExtension() {
     uint8_t label = r_.U8();
     if (r_.Failed()) return false;
-    if (label == kGraphicControlLabel && counter_ == params_.GIF_ImageIndex) {
+    if (label == kGraphicControlLabel && (each_ || counter_ == params_.GIF_ImageIndex)) {
       int64_t at = r_.Position();
       uint8_t len = r_.U8();
       if (!r_.Failed() && len >= kGraphicControlSize) {
@@ -414,7 +418,7 @@ class GifReader {
       localBits = (d[8] & kColorTableBits) + 1;
       if (!ReadColorTable(r_, localBits, local)) return false;
     }
-    if (counter_ != params_.GIF_ImageIndex) {
+    if (!each_ && counter_ != params_.GIF_ImageIndex) {
       if (!r_.Skip(1)) return false;
       SkipChain();
       ++counter_;
@@ -423,6 +427,12 @@ class GifReader {
     found_ = true;
     if (progress_.Report(30)) return false;
     if (!ReadWantedImage(d, local, localBits)) return false;
+    if (each_) {
+      each_(counter_, params_);
+      // A graphic control block applies to the one image after it.
+      gcePacked_ = gceTransp_ = 0;
+      gceDelay_ = 0;
+    }
     ++counter_;
     return true;
   }
@@ -442,14 +452,16 @@ class GifReader {
   // missing, the size is not allowed or the stream did not advance).
   bool DecodeIndices(std::vector<uint8_t>& idx, bool& decodeOk) {
     const int w = params_.Width, h = params_.Height;
-    if (!bitmap_ || !PVImageSizeAllowed(w, h)) {
-      progress_.Abort();
+    if (!bitmap_) {
+      progress_.Fail(TPVErrorCode::Internal, "no bitmap to read into");
       return false;
     }
+    // The frame's codes lie between here and the end of the stream.
+    if (!PVCheckDecodeSize(w, h, 24, r_.Remaining(), progress_)) return false;
     TGIFLZWDecompFunc dec =
         params_.GIF_LZWDecompFunc ? params_.GIF_LZWDecompFunc : DefGIF_LZWDECOMPFUNC;
     if (!dec) {
-      progress_.Abort();
+      progress_.Fail(TPVErrorCode::Unsupported, "no GIF decoder");
       return false;
     }
     idx.resize(size_t(w) * size_t(h));
@@ -457,7 +469,7 @@ class GifReader {
     decodeOk = dec(stream_, h, w, params_.GIF_Interlaced, idx.data());
     int64_t after = stream_.GetPosition();
     if (after == before || !r_.SeekTo(after)) {
-      progress_.Abort();
+      progress_.Fail(TPVErrorCode::Corrupt, "GIF image data not valid");
       return false;
     }
     return !progress_.Report(70);
@@ -531,7 +543,9 @@ class GifReader {
     params_.SetColorMap(map.data(), int(map.size()));
     if (!paramsOnly_) {
       Paint(idx, map, bps);
-      if (!decodeOk) progress_.Abort();
+      if (!decodeOk)
+        progress_.Fail(TPVErrorCode::Truncated,
+                       "GIF image data ends early or is damaged; the rest of the frame is filled");
     }
     return true;
   }
@@ -548,6 +562,7 @@ class GifReader {
   uint16_t gceDelay_ = 0;
   std::vector<TRGB> global_;
   int globalBits_ = 0;
+  std::function<void(int, const TIOParamsVals&)> each_;
 };
 
 }  // namespace
@@ -566,12 +581,28 @@ void ReadGifStream(TStream& stream, TBitmap* bitmap, int& imageCount, bool param
       throw;
     }
     counter = reader.Counter();
-  } catch (const std::exception&) {
-    progress.Abort();
+  } catch (const std::bad_alloc&) {
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Corrupt, std::string("GIF: ") + e.what());
   }
   imageCount = counter;
   params.GIF_ImageCount = counter;
   if (!progress.Aborted()) progress.Report(100);
+}
+
+int GIFListFrames(TStream& stream, TProgressRec& progress,
+                  const std::function<void(int index, const TIOParamsVals& params)>& each) {
+  TIOParamsVals params;
+  try {
+    GifReader reader(stream, nullptr, true, progress, params);
+    reader.ListFrames(each);
+    reader.Run();
+    return reader.Counter();
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Corrupt, std::string("GIF: ") + e.what());
+  }
+  return 0;
 }
 
 void ReadGif(const std::string& fileName, TBitmap* bitmap, int& imageCount, bool paramsOnly,
@@ -849,6 +880,29 @@ int _DeleteGifIm(const std::string& fileName, int index, bool save) {
   }
 }
 
+namespace {
+
+constexpr size_t kNoLoopExtension = size_t(-1);
+
+// Where the looping application extension lies among the extensions before
+// the first image (graphic control, comment and other blocks may come
+// first), or kNoLoopExtension.
+size_t FindLoopExtension(const std::vector<uint8_t>& src, size_t p) {
+  constexpr size_t kLoopHeader = 14;  // introducer, label, length, "NETSCAPE2.0"
+  TCursor c{src.data(), src.size(), p};
+  while (c.Left() >= 2 && src[c.p] == kExtensionIntroducer) {
+    const size_t at = c.p;
+    if (c.Left() >= kLoopHeader && src[at + 1] == kApplicationLabel && src[at + 2] == 11 &&
+        std::memcmp(src.data() + at + 3, "NETSCAPE2.0", 11) == 0)
+      return at;
+    c.p += 2;
+    if (!WalkSubBlocks(c, nullptr)) break;
+  }
+  return kNoLoopExtension;
+}
+
+}  // namespace
+
 bool _CheckGifAnimate(const std::string& fileName) {
   try {
     std::vector<uint8_t> src;
@@ -856,9 +910,7 @@ bool _CheckGifAnimate(const std::string& fileName) {
       return false;
     size_t p = 13;
     if (src[10] & 0x80) p += size_t(3) << ((src[10] & 7) + 1);
-    return src.size() >= p + 14 && src[p] == kExtensionIntroducer &&
-           src[p + 1] == kApplicationLabel && src[p + 2] == 11 &&
-           std::memcmp(src.data() + p + 3, "NETSCAPE2.0", 11) == 0;
+    return FindLoopExtension(src, p) != kNoLoopExtension;
   } catch (const std::exception&) {
     return false;
   }
@@ -881,10 +933,13 @@ void _GifMakeAnimate(const std::string& fileName, int loopCount, int screenWidth
     std::memcpy(ext, kLoopExt, 19);
     PutU16LE(ext + 16, uint16_t(loopCount));
     out.insert(out.end(), ext, ext + 19);
+    // The old loop extension, wherever it is before the first image, is
+    // replaced by the new one at the front.
     TCursor c{src.data(), src.size(), p};
-    if (c.Left() >= 14 && src[p] == kExtensionIntroducer && src[p + 1] == kApplicationLabel &&
-        src[p + 2] == 11 && std::memcmp(src.data() + p + 3, "NETSCAPE2.0", 11) == 0) {
-      c.p += 2;
+    const size_t loop = FindLoopExtension(src, p);
+    if (loop != kNoLoopExtension) {
+      out.insert(out.end(), src.begin() + long(p), src.begin() + long(loop));
+      c.p = loop + 2;
       if (!WalkSubBlocks(c, nullptr)) return;  // a damaged extension: leave the file alone
     }
     out.insert(out.end(), src.begin() + long(c.p), src.end());

@@ -2,6 +2,7 @@
 // animation, and the LZW coders (assigned by the application).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "formats/ioparams.h"
@@ -12,6 +13,10 @@ namespace pictavo {
 
 void ReadGifStream(TStream& stream, TBitmap* bitmap, int& imageCount, bool paramsOnly,
                    TProgressRec& progress, TIOParamsVals& params);
+// The parameters of every frame in one pass over the stream: each(index,
+// params) per frame.  Returns the frame count.
+int GIFListFrames(TStream& stream, TProgressRec& progress,
+                  const std::function<void(int index, const TIOParamsVals& params)>& each);
 void ReadGif(const std::string& fileName, TBitmap* bitmap, int& imageCount, bool paramsOnly,
              TProgressRec& progress, TIOParamsVals& params);
 void WriteGifStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);

@@ -230,7 +230,7 @@ void ReadIconImage(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
     const int64_t start = reader.Start();
     uint8_t h[kDirHeaderSize];
     if (!reader.Read(h, kDirHeaderSize)) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Truncated, "icon directory ends early");
       return;
     }
     if (!cursor && h[0] == 'B' && h[1] == 'M') {
@@ -244,12 +244,12 @@ void ReadIconImage(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
     uint8_t e[kDirEntrySize];
     for (int i = 0; i <= index; ++i)
       if (!reader.Read(e, kDirEntrySize)) {
-        progress.Abort();
+        progress.Fail(TPVErrorCode::Truncated, "icon directory ends early");
         return;
       }
     const int64_t offset = GetU32LE(e + 12), dataSize = GetU32LE(e + 8);
     if (!reader.SeekTo(start + offset)) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Truncated, "icon image data missing");
       return;
     }
     const TRGB background = cursor ? params.CUR_Background : params.ICO_Background;
@@ -259,7 +259,7 @@ void ReadIconImage(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
     }
     uint8_t bi[kInfoHeaderSize];
     if (!reader.Read(bi, kInfoHeaderSize)) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Truncated, "icon image header ends early");
       return;
     }
     if (std::memcmp(bi, kPngSignature, sizeof kPngSignature) == 0) {
@@ -270,16 +270,12 @@ void ReadIconImage(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
     TRGB table[256] = {};
     if (!ParseIconLayout(e, bi, cursor, params, l) ||
         !ReadIconTable(reader, bi, l.bits, table, params)) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Corrupt, "icon image header not valid");
       return;
     }
     params.Width = static_cast<int32_t>(std::min<int64_t>(l.width, 0x7FFFFFFF));
     params.Height = static_cast<int32_t>(std::min<int64_t>(l.height, 0x7FFFFFFF));
     if (preview) return;
-    if (!PVImageSizeAllowed(l.width, l.height)) {
-      progress.Abort();
-      return;
-    }
     IconPixels ip;
     ip.width = static_cast<int>(l.width);
     ip.bits = l.bits;
@@ -289,11 +285,15 @@ void ReadIconImage(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
     ip.bw = l.bits == 1 && ((raster::IsBlack(table[0]) && raster::IsWhite(table[1])) ||
                             (raster::IsWhite(table[0]) && raster::IsBlack(table[1])));
     const int hgt = static_cast<int>(l.height);
+    if (!PVCheckDecodeSize(l.width, l.height, ip.bw ? 1 : 24, reader.Remaining(), progress)) return;
     raster::SizeBitmap(bitmap, ip.bw ? pf1bit : pf24bit, ip.width, hgt);
     if (l.bits != 1 && l.bits != 4 && l.bits != 8 && l.bits != 24 && l.bits != 32) return;
-    if (!DecodeIconData(reader, bitmap, ip, hgt)) progress.Abort();
-  } catch (const std::exception&) {
-    progress.Abort();
+    if (!DecodeIconData(reader, bitmap, ip, hgt))
+      progress.Fail(TPVErrorCode::Truncated, "icon data ends early");
+  } catch (const std::bad_alloc&) {
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Corrupt, std::string("icon: ") + e.what());
   }
 }
 

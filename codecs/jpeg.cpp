@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <string>
 #include <vector>
 
 #include "codecs/builtin_formats.h"
@@ -30,19 +32,51 @@ namespace pictavo {
 namespace {
 
 constexpr size_t kJpegBufferSize = 65536;
+// A progressive file of more scans than this is refused: each scan walks the
+// whole coefficient buffer, so the scan count multiplies the work.
+constexpr int kMaxProgressiveScans = 1000;
+// Memory the decoder may use beyond the pixel limit's coefficient buffers
+// (tables, row buffers).
+constexpr int64_t kJpegMemorySlack = int64_t(16) << 20;
+// Coefficient bytes per pixel for up to four components of 16-bit values.
+constexpr int64_t kJpegCoefBytesPerPixel = 8;
 
 struct ErrorMgr {
   jpeg_error_mgr pub;
   jmp_buf jump;
   TProgressRec* progress;
+  void (*libraryFormat)(j_common_ptr, char*);  // the library's message text
 };
+
+std::string LibraryMessage(j_common_ptr cinfo) {
+  ErrorMgr* err = reinterpret_cast<ErrorMgr*>(cinfo->err);
+  char buffer[JMSG_LENGTH_MAX] = {};
+  if (err->libraryFormat) err->libraryFormat(cinfo, buffer);
+  return buffer;
+}
 
 void ErrorExit(j_common_ptr cinfo) {
   ErrorMgr* err = reinterpret_cast<ErrorMgr*>(cinfo->err);
-  if (err->progress) err->progress->Abort();
+  if (err->progress) {
+    const int code = cinfo->err->msg_code;
+    const TPVErrorCode reason = code == JERR_INPUT_EMPTY   ? TPVErrorCode::Truncated
+                                : code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE
+                                    ? TPVErrorCode::OutOfMemory
+                                    : TPVErrorCode::Corrupt;
+    err->progress->Fail(reason, "JPEG: " + LibraryMessage(cinfo));
+  }
   longjmp(err->jump, 1);
 }
-void EmitMessage(j_common_ptr, int) {}
+// Warnings (level -1) are recorded: damage the decoder recovered from.
+void EmitMessage(j_common_ptr cinfo, int level) {
+  ErrorMgr* err = reinterpret_cast<ErrorMgr*>(cinfo->err);
+  if (level >= 0 || !err->progress) return;
+  ++cinfo->err->num_warnings;
+  if (cinfo->err->msg_code == JWRN_JPEG_EOF)
+    err->progress->Warn("JPEG data ends early; the missing rows are filled");
+  else
+    err->progress->Warn("JPEG: " + LibraryMessage(cinfo));
+}
 void OutputMessage(j_common_ptr) {}
 void FormatMessage(j_common_ptr, char* buffer) {
   buffer[0] = 0;
@@ -54,6 +88,7 @@ void ResetErrorMgr(j_common_ptr cinfo) {
 
 void InitErrorMgr(ErrorMgr& err, TProgressRec* progress) {
   jpeg_std_error(&err.pub);
+  err.libraryFormat = err.pub.format_message;
   err.pub.error_exit = ErrorExit;
   err.pub.emit_message = EmitMessage;
   err.pub.output_message = OutputMessage;
@@ -66,6 +101,7 @@ void InitErrorMgr(ErrorMgr& err, TProgressRec* progress) {
 struct StreamSource {
   jpeg_source_mgr pub;
   TStream* stream;
+  int64_t left;  // bytes of the block still to read; negative: no block
   bool eof;
   bool startOfFile;
   JOCTET buffer[kJpegBufferSize];
@@ -79,11 +115,14 @@ boolean SrcFill(j_decompress_ptr cinfo) {
   StreamSource* src = reinterpret_cast<StreamSource*>(cinfo->src);
   int64_t got = 0;
   if (!src->eof) {
+    int64_t want = kJpegBufferSize;
+    if (src->left >= 0) want = std::min(want, src->left);
     try {
-      got = src->stream->Read(src->buffer, kJpegBufferSize);
+      got = want > 0 ? src->stream->Read(src->buffer, want) : 0;
     } catch (...) {
       got = 0;
     }
+    if (got > 0 && src->left >= 0) src->left -= got;
   }
   if (got <= 0) {
     src->eof = true;
@@ -184,7 +223,33 @@ struct ReadContext {
   // get the fill colour whatever way the decoder ends.
   bool overwrite = false;
   int rowsDone = 0;
+  int64_t blockSize = -1;  // bytes of the image when known
+  int64_t dataBytes = -1;  // bytes from the image's start to the end of its data
+  jpeg_progress_mgr monitor;
 };
+
+// Stops a progressive file whose scans run past kMaxProgressiveScans.
+void ScanMonitor(j_common_ptr common) {
+  if (!common->is_decompressor) return;
+  j_decompress_ptr cinfo = reinterpret_cast<j_decompress_ptr>(common);
+  if (cinfo->input_scan_number <= kMaxProgressiveScans) return;
+  ErrorMgr* err = reinterpret_cast<ErrorMgr*>(cinfo->err);
+  if (err->progress)
+    err->progress->Fail(TPVErrorCode::Corrupt, "JPEG: more than " +
+                                                   std::to_string(kMaxProgressiveScans) +
+                                                   " progressive scans");
+  longjmp(err->jump, 1);
+}
+
+// The decoder's memory ceiling: the coefficient buffers of an image at the
+// pixel limit, and no more than the decode ratio allows for the data.
+long MemoryCeiling(int64_t dataBytes) {
+  int64_t ceiling = PVGetMaxImagePixels() * kJpegCoefBytesPerPixel + kJpegMemorySlack;
+  const int64_t ratio = PVGetMaxDecodeRatio();
+  if (ratio > 0 && dataBytes >= 0 && dataBytes < ceiling / ratio)
+    ceiling = std::max(kPVDecodeRatioFloor, dataBytes * ratio) + kJpegMemorySlack;
+  return static_cast<long>(std::min<int64_t>(ceiling, std::numeric_limits<long>::max()));
+}
 
 int AutoScaleDenominator(int imageWidth, int imageHeight, int64_t wanted) {
   if (wanted == 0) return 1;
@@ -221,6 +286,7 @@ bool InstallSource(ReadContext& ctx) {
   ctx.src = static_cast<StreamSource*>(std::malloc(sizeof(StreamSource)));
   if (!ctx.src) return false;
   ctx.src->stream = ctx.stream;
+  ctx.src->left = ctx.blockSize;
   ctx.src->eof = false;
   ctx.src->startOfFile = true;
   ctx.src->pub.init_source = SrcInit;
@@ -276,9 +342,12 @@ void DecodeCore(ReadContext& ctx) {
   jpeg_create_decompress(cinfo);
   ctx.created = true;
   if (!InstallSource(ctx)) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
     return;
   }
+  cinfo->mem->max_memory_to_use = MemoryCeiling(ctx.dataBytes);
+  ctx.monitor.progress_monitor = ScanMonitor;
+  cinfo->progress = &ctx.monitor;
 
   jpeg_save_markers(cinfo, JPEG_COM, 0xFFFF);
   for (int m = 0; m < 16; ++m) jpeg_save_markers(cinfo, JPEG_APP0 + m, 0xFFFF);
@@ -288,7 +357,9 @@ void DecodeCore(ReadContext& ctx) {
   bool cmyk = false;
   if (!ChooseOutputSpace(cinfo, params, cmyk)) {
     // Unknown colour spaces cannot be shown as BGR.
-    progress.Abort();
+    progress.Fail(TPVErrorCode::Unsupported,
+                  "JPEG colour space " + std::to_string(int(cinfo->jpeg_color_space)) +
+                      " not supported");
     return;
   }
   cinfo->dct_method = DctMethod(params.JPEG_DCTMethod);
@@ -329,12 +400,14 @@ void DecodeCore(ReadContext& ctx) {
   jpeg_calc_output_dimensions(cinfo);
   CopyMarkers(ctx);
   if (!PVImageSizeAllowed(cinfo->output_width, cinfo->output_height)) {
-    progress.Abort();
+    PVCheckDecodeSize(cinfo->output_width, cinfo->output_height, 24, -1, progress);
     return;
   }
   params.Width = static_cast<int32_t>(cinfo->output_width);
   params.Height = static_cast<int32_t>(cinfo->output_height);
   if (ctx.paramsOnly) return;
+  if (!PVCheckDecodeSize(cinfo->output_width, cinfo->output_height, 24, ctx.dataBytes, progress))
+    return;
 
   jpeg_start_decompress(cinfo);
   if (progress.Aborted()) return;
@@ -352,7 +425,7 @@ void DecodeCore(ReadContext& ctx) {
   if (cmyk) {
     ctx.rowBuffer = static_cast<JSAMPLE*>(std::malloc(size_t(width) * 4));
     if (!ctx.rowBuffer) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
       return;
     }
   }
@@ -509,14 +582,21 @@ bool JpegTryStream(TStream& stream) {
 }
 
 void ReadJPegStream(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, bool paramsOnly,
-                    TProgressRec& progress) {
+                    TProgressRec& progress, int64_t blockSize) {
+  int64_t dataBytes = -1;
   try {
-    if (!JpegTryStream(stream) || (!paramsOnly && !bitmap)) {
-      progress.Abort();
+    if (!paramsOnly && !bitmap) {
+      progress.Fail(TPVErrorCode::Internal, "no bitmap to read into");
       return;
     }
+    if (!JpegTryStream(stream)) {
+      progress.Fail(TPVErrorCode::UnknownFormat, "not a JPEG file");
+      return;
+    }
+    dataBytes = std::max<int64_t>(0, stream.GetSize() - stream.GetPosition());
+    if (blockSize >= 0) dataBytes = std::min(dataBytes, blockSize);
   } catch (...) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::ReadError, "the JPEG data cannot be read");
     return;
   }
   ReadContext* ctx = new ReadContext();
@@ -527,11 +607,13 @@ void ReadJPegStream(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, boo
   ctx->params = &params;
   ctx->progress = &progress;
   ctx->paramsOnly = paramsOnly;
+  ctx->blockSize = blockSize;
+  ctx->dataBytes = dataBytes;
   try {
     DecodeCore(*ctx);
   } catch (...) {
     // Bitmap sizing or marker storage failed outside the library.
-    progress.Abort();
+    progress.Fail(TPVErrorCode::OutOfMemory, "the JPEG image cannot be stored");
   }
   try {
     if (ctx->overwrite) bitmap->FillRows(ctx->rowsDone, bitmap->GetHeight());
@@ -661,8 +743,8 @@ bool PVJpegInjectIPTC(TStream& source, TStream& dest, const TPVIPTCInfoList& ipt
 namespace {
 
 void JpegCodecRead(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
-                   bool preview, int64_t /*blockSize*/) {
-  ReadJPegStream(stream, bitmap, params, preview, progress);
+                   bool preview, int64_t blockSize) {
+  ReadJPegStream(stream, bitmap, params, preview, progress, blockSize);
 }
 
 }  // namespace

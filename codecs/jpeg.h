@@ -10,7 +10,7 @@ namespace pictavo {
 
 bool JpegTryStream(TStream& stream);
 void ReadJPegStream(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, bool paramsOnly,
-                    TProgressRec& progress);
+                    TProgressRec& progress, int64_t blockSize = -1);
 void WriteJPegStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);
 bool PVJpegInjectIPTC(TStream& source, TStream& dest, const TPVIPTCInfoList& iptc);
 

@@ -182,7 +182,7 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
     const int64_t start = reader.Start();
     uint8_t h[128];
     if (!reader.Read(h, 128)) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Truncated, "PCX header ends early");
       return;
     }
     const int bpp = h[3], encoding = h[2], planes = h[65];
@@ -192,11 +192,11 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
     const int width = xmax - xmin + 1, height = ymax - ymin + 1;
     // Header checks: every size must be consistent before anything is used.
     if (h[0] != 10 || bpp > 8 || bpp == 0 || encoding > 1 || xmax < xmin || ymax < ymin ||
-        planes == 0 || planes > 4 || int64_t(bytesPerLine) * 8 < int64_t(width) * bpp ||
-        !PVImageSizeAllowed(width, height)) {
-      progress.Abort();
+        planes == 0 || planes > 4 || int64_t(bytesPerLine) * 8 < int64_t(width) * bpp) {
+      progress.Fail(TPVErrorCode::Corrupt, "PCX header not valid");
       return;
     }
+    if (!PVCheckDecodeSize(width, height, 24, -1, progress)) return;
     int dpiX = GetU16LE(h + 12), dpiY = GetU16LE(h + 14);
     if (dpiX == 0 || dpiY == 0) {
       dpiX = gSystemDPIX;
@@ -208,7 +208,7 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
     TRGB pal256[256];
     int64_t dataEnd = reader.End();
     if (planes == 1 && bpp > 4 && !ReadEndPalette(reader, start, pal256, dataEnd)) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Corrupt, "PCX palette missing");
       return;
     }
     const int64_t dataBytes = std::max<int64_t>(0, dataEnd - reader.Position());
@@ -233,6 +233,8 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
         mono1bit = monoInvert = true;
       }
     }
+    if (!PVCheckDecodeSize(width, height, mono1bit ? 1 : 24, dataBytes, progress))
+      return;
     raster::SizeBitmap(bitmap, mono1bit ? pf1bit : pf24bit, width, height);
 
     TPcxLineDecoder decoder(reader, dataBytes, encoding == 1);
@@ -280,12 +282,14 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
       }
       if (decoder.Truncated()) {
         // What was there is decoded; the rest of the image is missing.
-        progress.Abort();
+        progress.Fail(TPVErrorCode::Truncated, "PCX data ends early");
         return;
       }
     }
-  } catch (const std::exception&) {
-    progress.Abort();
+  } catch (const std::bad_alloc&) {
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Corrupt, std::string("PCX: ") + e.what());
   }
 }
 

@@ -13,6 +13,7 @@
 #include <csetjmp>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "codecs/builtin_formats.h"
@@ -34,11 +35,20 @@ struct ReadContext {
   TIOParamsVals* params = nullptr;
   TProgressRec* progress = nullptr;
   bool paramsOnly = false;
+  bool truncated = false;  // the stream ended inside the data
+  int64_t dataBytes = -1;  // bytes from the signature to the end of the data
 };
 
-void ReadError(png_structp png, png_const_charp) {
+// The largest ancillary chunk libpng may allocate, and how many ancillary
+// chunks it may keep: far beyond any real text or palette chunk, far below
+// what a hostile length field can claim.
+constexpr png_alloc_size_t kMaxPngChunkBytes = png_alloc_size_t(8) << 20;
+constexpr png_uint_32 kMaxPngCachedChunks = 1000;
+
+void ReadError(png_structp png, png_const_charp message) {
   ReadContext* ctx = static_cast<ReadContext*>(png_get_error_ptr(png));
-  ctx->progress->Abort();
+  ctx->progress->Fail(ctx->truncated ? TPVErrorCode::Truncated : TPVErrorCode::Corrupt,
+                      std::string("PNG: ") + (message ? message : "error"));
   png_longjmp(png, 1);
 }
 void IgnoreWarning(png_structp, png_const_charp) {}
@@ -51,7 +61,10 @@ void ReadData(png_structp png, png_bytep data, png_size_t length) {
   } catch (...) {
     got = -1;
   }
-  if (got != static_cast<int64_t>(length)) png_error(png, "read past the end of the data");
+  if (got != static_cast<int64_t>(length)) {
+    ctx->truncated = true;
+    png_error(png, "the data ends early");
+  }
 }
 
 uint8_t ScaleToByte(unsigned value, int depth) {
@@ -113,6 +126,17 @@ void DecodeCore(ReadContext& ctx) {
   // No dimension beyond the pixel limit reaches an allocation.
   const int64_t limit = std::min<int64_t>(PVGetMaxImagePixels(), 0x7FFFFFFF);
   png_set_user_limits(png, static_cast<png_uint_32>(limit), static_cast<png_uint_32>(limit));
+  png_set_chunk_malloc_max(png, kMaxPngChunkBytes);
+  png_set_chunk_cache_max(png, kMaxPngCachedChunks);
+  // Ancillary chunks the reader does not use are skipped unread: libpng
+  // would otherwise allocate whatever size their length field claims.
+  static const png_byte kUsedChunks[] = {'b', 'K', 'G', 'D', '\0', 'p', 'H', 'Y', 's', '\0',
+                                         't', 'R', 'N', 'S', '\0', 'g', 'A', 'M', 'A', '\0',
+                                         's', 'R', 'G', 'B', '\0', 'c', 'H', 'R', 'M', '\0',
+                                         's', 'B', 'I', 'T', '\0'};
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kUsedChunks,
+                              sizeof kUsedChunks / 5);
   png_set_read_fn(png, &ctx, ReadData);
   png_read_info(png, info);
 
@@ -179,13 +203,10 @@ void DecodeCore(ReadContext& ctx) {
   StoreHeader(png, info, params, width, height, depth, colorType, interlace, palette, paletteCount);
   if (ctx.paramsOnly) return;
 
-  if (!PVImageSizeAllowed(width, height)) {
-    progress.Abort();
-    return;
-  }
+  if (!PVCheckDecodeSize(width, height, oneBit ? 1 : 24, ctx.dataBytes, progress)) return;
   const size_t expected = oneBit ? (size_t(width) + 7) / 8 : size_t(width) * 3;
   if (png_get_rowbytes(png, info) != expected) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::Unsupported, "PNG pixel layout not supported");
     return;
   }
   TBitmap& bitmap = *ctx.bitmap;
@@ -332,10 +353,15 @@ bool IsPNGStream(TStream& stream) {
 void ReadPNGStream(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, bool paramsOnly,
                    TProgressRec& progress) {
   if (!paramsOnly && !bitmap) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::Internal, "no bitmap to read into");
     return;
   }
   ReadContext ctx;
+  try {
+    ctx.dataBytes = std::max<int64_t>(0, stream.GetSize() - stream.GetPosition());
+  } catch (...) {
+    ctx.dataBytes = -1;
+  }
   ctx.stream = &stream;
   ctx.bitmap = bitmap;
   ctx.params = &params;
@@ -344,12 +370,12 @@ void ReadPNGStream(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, bool
   ctx.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &ctx, ReadError, IgnoreWarning);
   if (ctx.png) ctx.info = png_create_info_struct(ctx.png);
   if (!ctx.png || !ctx.info) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
   } else {
     try {
       DecodeCore(ctx);
     } catch (...) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::OutOfMemory, "the PNG image cannot be stored");
     }
   }
   if (ctx.png) png_destroy_read_struct(&ctx.png, ctx.info ? &ctx.info : nullptr, nullptr);

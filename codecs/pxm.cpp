@@ -207,6 +207,7 @@ bool ReadRawRgbRow(raster::TByteSource& source, TBitmap& bitmap, int y, int w,
 void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool preview,
                    TProgressRec& progress) {
   try {
+    const int64_t fileBytes = std::max<int64_t>(0, stream.GetSize() - stream.GetPosition());
     TStreamReader reader(stream);
     raster::TByteSource source(reader, 65536);
     TPxmTokens tokens(source);
@@ -219,8 +220,12 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
                          : 0;
     int64_t maximum = 1;
     if (kind != 1 && kind != 4) maximum = ParseNumber(tokens.NextValue(&params.PXM_Comments));
-    if (width <= 0 || height <= 0 || kind == 0) {
-      progress.Abort();
+    if (kind == 0) {
+      progress.Fail(TPVErrorCode::UnknownFormat, "not a PBM, PGM or PPM file");
+      return;
+    }
+    if (width <= 0 || height <= 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) {
+      progress.Fail(TPVErrorCode::Corrupt, "PNM image size not valid");
       return;
     }
     if (maximum < 0) maximum = 0;
@@ -236,10 +241,8 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
     params.BitsPerSample = bits ? 1 : 8;
     params.SamplesPerPixel = colour ? 3 : 1;
     if (preview) return;
-    if (!PVImageSizeAllowed(width, height)) {
-      progress.Abort();
-      return;
-    }
+    // The header is a few bytes: the file's size bounds what the samples fill.
+    if (!PVCheckDecodeSize(width, height, bits ? 1 : 24, fileBytes, progress)) return;
     const int w = static_cast<int>(width), hgt = static_cast<int>(height);
     // Every row below is written whole (a row cut short is filled first); the
     // guard fills the rows never reached.
@@ -290,9 +293,11 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
       ++progress.Current;
       if (progress.Report(static_cast<int>(progress.Current * progress.PerUnit))) return;
     }
-    if (!complete) progress.Abort();
-  } catch (const std::exception&) {
-    progress.Abort();
+    if (!complete) progress.Fail(TPVErrorCode::Truncated, "PNM data ends early");
+  } catch (const std::bad_alloc&) {
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Corrupt, std::string("PNM: ") + e.what());
   }
 }
 

@@ -108,11 +108,15 @@ namespace pictavo::raster {
 constexpr TRGB Rgb(uint8_t r, uint8_t g, uint8_t b) {
   return TRGB{b, g, r};
 }
+// A 5-bit channel scaled to 0..255 by repeating its high bits in the low
+// ones (31 gives 255, 16 gives 132), as BMP bit fields scale any width.
+constexpr uint8_t Scale5(uint32_t v) {
+  return uint8_t((v << 3) | (v >> 2));
+}
 // A 16-bit pixel of 5-5-5 (red in bits 10-14, blue in bits 0-4; bit 15
-// ignored) with each channel scaled by 8, as BMP and TGA store it.
+// ignored), as BMP and TGA store it.
 constexpr TRGB Rgb555(uint32_t w) {
-  return TRGB{uint8_t((w & 31) << 3), uint8_t(((w >> 5) & 31) << 3),
-              uint8_t(((w >> 10) & 31) << 3)};
+  return TRGB{Scale5(w & 31), Scale5((w >> 5) & 31), Scale5((w >> 10) & 31)};
 }
 // Grey value of a colour: (R*21 + G*71 + B*7) div 100.
 constexpr int Grey(int r, int g, int b) {

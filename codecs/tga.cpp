@@ -351,7 +351,7 @@ void DecodePixels(TStreamReader& reader, const TgaHeader& hd, const TRGB* table,
     ++progress.Current;
     if (progress.Report(static_cast<int>(progress.Current * progress.PerUnit))) return;
     if (!complete) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Truncated, "TGA data ends early");
       return;
     }
   }
@@ -379,26 +379,28 @@ void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPro
 
     uint8_t h[kHeaderSize];
     if (!reader.SeekTo(start) || !reader.Read(h, kHeaderSize)) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Truncated, "TGA header ends early");
       return;
     }
     const TgaHeader hd = ParseHeader(h);
     params.TGA_XPos = GetU16LE(h + 8);
     params.TGA_YPos = GetU16LE(h + 10);
     if (!ValidType(hd.type) || !ValidDepth(hd.depth)) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Unsupported, "TGA type " + std::to_string(hd.type) + " of " +
+                                                   std::to_string(hd.depth) +
+                                                   " bits not supported");
       return;
     }
     uint8_t id[256];
     if (!reader.Read(id, hd.idLength)) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Truncated, "TGA header ends early");
       return;
     }
     params.TGA_Descriptor = FixedString(id, hd.idLength);
 
     TRGB table[256];
     if (!ReadColorTable(reader, hd, table, params)) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Corrupt, "TGA colour map not valid");
       return;
     }
     params.TGA_Compressed = hd.type >= kFirstRleType;
@@ -408,17 +410,17 @@ void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPro
     params.DpiY = gSystemDPIY;
     SetSampleParams(hd.depth, params);
     if (preview) return;
-    if (!PVImageSizeAllowed(hd.width, hd.height)) {
-      progress.Abort();
-      return;
-    }
     // Two colours that are black and white load as pf1bit, others as pf24bit.
     const bool bw = hd.depth == 1 && ((raster::IsBlack(table[0]) && raster::IsWhite(table[1])) ||
                                       (raster::IsWhite(table[0]) && raster::IsBlack(table[1])));
+    // The pixels lie between here and the end of the stream.
+    if (!PVCheckDecodeSize(hd.width, hd.height, bw ? 1 : 24, reader.Remaining(), progress)) return;
     raster::SizeBitmap(bitmap, bw ? pf1bit : pf24bit, hd.width, hd.height);
     DecodePixels(reader, hd, table, bw, bitmap, progress);
-  } catch (const std::exception&) {
-    progress.Abort();
+  } catch (const std::bad_alloc&) {
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Corrupt, std::string("TGA: ") + e.what());
   }
 }
 

@@ -3,6 +3,7 @@
 // insertion and deletion.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "formats/ioparams.h"
@@ -15,6 +16,10 @@ namespace pictavo {
 void TIFFReadStream(TBitmap* bitmap, TStream& stream, int& imageCount, TIOParamsVals* params,
                     TProgressRec& progress, bool paramsOnly);
 int _EnumTIFFImStream(TStream& stream);
+// The parameters of every page in one walk of the page chain: each(index,
+// params) for every page whose fields are valid.  Returns the page count.
+int TIFFListPages(TStream& stream, TProgressRec& progress,
+                  const std::function<void(int index, const TIOParamsVals& params)>& each);
 int EnumTIFFIm(const std::string& fileName);
 // Without append: a new one-page file (returns 1).  With append: inserts the
 // bitmap at params.TIFF_ImageIndex and returns the new page count (0 on failure).

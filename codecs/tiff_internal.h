@@ -56,6 +56,13 @@ constexpr int kCompressG3 = 3;
 constexpr int kCompressG4 = 4;
 constexpr int kCompressLZW = 5;
 constexpr int kCompressPackBits = 32773;
+constexpr int kCompressJPEG = 7;
+constexpr int kCompressDeflate = 8;
+constexpr int kCompressDeflateOld = 32946;  // the code Deflate had before it was registered
+
+inline bool IsDeflate(uint32_t compression) {
+  return compression == kCompressDeflate || compression == kCompressDeflateOld;
+}
 
 // Photometric interpretations.
 constexpr int kPhotoWhiteIsZero = 0;

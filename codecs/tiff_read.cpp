@@ -1,10 +1,15 @@
 // TIFF reader: header, IFD chain, tags, strips and tiles, row decoding and
 // conversion into pf1bit or pf24bit bitmaps.
+#include <zlib.h>
+
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "codecs/packbits.h"
@@ -38,6 +43,13 @@ class TiffFile {
     base = s.GetPosition();
     size = std::max<int64_t>(s.GetSize() - base, 0);
     if (limit >= 0 && limit < size) size = limit;
+    readBudget = std::max(kMinReadBudget, size * kReadBudgetFactor);
+  }
+  // Strip and tile bytes read so far are charged here: strips that overlap
+  // or share their data cannot make the work outgrow the file.
+  bool Charge(int64_t n) {
+    readBudget -= n;
+    return readBudget >= 0;
   }
   bool ReadAt(int64_t off, void* buf, int64_t n) {
     if (off < 0 || n < 0 || off > size || n > size - off) return false;
@@ -47,8 +59,11 @@ class TiffFile {
   uint16_t U16(const uint8_t* p) const { return le ? GetU16LE(p) : GetU16BE(p); }
   uint32_t U32(const uint8_t* p) const { return le ? GetU32LE(p) : GetU32BE(p); }
 
+  static constexpr int64_t kReadBudgetFactor = 16;
+  static constexpr int64_t kMinReadBudget = int64_t(64) << 20;
   TStream& stream;
   int64_t base, size;
+  int64_t readBudget = 0;
   bool le = true;
 };
 
@@ -339,7 +354,8 @@ class ChunkDecoder {
   // (out is then completed with zeros) or the decoder failed.
   // Uncompressed rows that are all there are used where they lie.
   const uint8_t* Direct(int rowBytes) {
-    if (v_.compression != 1 || pos_ + rowBytes > len_) return nullptr;
+    if (!(v_.compression == 1 || IsDeflate(v_.compression)) || pos_ + rowBytes > len_)
+      return nullptr;
     const uint8_t* p = data_ + pos_;
     pos_ += rowBytes;
     return p;
@@ -352,7 +368,9 @@ class ChunkDecoder {
   }
   bool Next(uint8_t* out, int rowBytes) {
     switch (v_.compression) {
-      case 1: {
+      case 1:
+      case kCompressDeflate:  // inflated when the chunk was read
+      case kCompressDeflateOld: {
         int64_t n = std::min<int64_t>(rowBytes, len_ - pos_);
         if (n < 0) n = 0;
         if (n > 0) std::memcpy(out, data_ + pos_, size_t(n));
@@ -420,6 +438,10 @@ void SetCompression(TIOParamsVals& p, uint32_t c, uint32_t t4) {
     case 32773:
       p.TIFF_Compression = ioTIFF_PACKBITS;
       break;
+    case kCompressDeflate:
+    case kCompressDeflateOld:
+      p.TIFF_Compression = ioTIFF_DEFLATE;
+      break;
     default:
       break;
   }
@@ -430,19 +452,79 @@ void SetPhotometric(TIOParamsVals& p, uint32_t v) {
   if (v < 9 && kMap[v] >= 0) p.TIFF_PhotometInterpret = TIOTIFFPhotometInterpret(kMap[v]);
 }
 
-// Reads the chunk (strip or tile) at offset; a count of 0 runs to the end of
-// the data.  Returns false when the chunk is cut short by the end.
-bool ReadChunk(TiffFile& f, uint32_t off, uint32_t count, std::vector<uint8_t>& buf) {
+constexpr uint32_t kFillOrderReversed = 2;
+constexpr uint32_t kUnknownCount = 0xFFFFFFFF;
+
+// The most bytes a chunk of `rows` rows of `rowBytes` (all planes counted
+// in rowBytes) can occupy compressed: fax codes spend at most about two
+// bytes per pixel, the byte-oriented codes less than twice the data.
+int64_t ChunkByteCap(const Vars& v, int64_t rows, int64_t rowBytes) {
+  constexpr int64_t kSlack = 1024;
+  constexpr int64_t kFaxBytesPerPixel = 2;
+  constexpr int64_t kByteCodeExpansion = 2;
+  const int64_t raw = rows * rowBytes;
+  if (v.compression == kCompressNone) return raw;
+  if (v.compression >= kCompressCCITT1D && v.compression <= kCompressG4)
+    return rows * rowBytes * 8 * kFaxBytesPerPixel + kSlack;
+  return raw * kByteCodeExpansion + kSlack;
+}
+
+// Reads the chunk (strip or tile) at offset.  A count of 0 or 0xFFFFFFFF
+// means unknown: the chunk then runs to the end of the data, but never past
+// `cap` bytes.  Returns false when the chunk is cut short by the end or the
+// file's read budget is spent (`overBudget`).
+bool ReadChunk(TiffFile& f, uint32_t off, uint32_t count, int64_t cap, std::vector<uint8_t>& buf,
+               bool& overBudget) {
   buf.clear();
   if (off >= f.size) return false;
+  const bool unknown = count == 0 || count == kUnknownCount;
   int64_t avail = f.size - off;
-  int64_t n = count == 0 ? avail : std::min<int64_t>(count, avail);
+  int64_t n = unknown ? std::min(avail, cap) : std::min<int64_t>(count, avail);
+  if (!f.Charge(n)) {
+    overBudget = true;
+    return false;
+  }
   buf.resize(size_t(n));
   if (!f.ReadAt(off, buf.data(), n)) {
     buf.clear();
     return false;
   }
-  return count == 0 || n == count;
+  return unknown || n == count;
+}
+
+// Undoes FillOrder 2 (the first pixel in the low bit) on raw chunk data, as
+// libtiff does before any decoder but the fax ones, which read either order.
+void ReverseBitsOfBytes(std::vector<uint8_t>& buf) {
+  static const auto kTable = [] {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i) {
+      int r = 0;
+      for (int b = 0; b < 8; ++b)
+        if (i & (1 << b)) r |= 0x80 >> b;
+      t[size_t(i)] = uint8_t(r);
+    }
+    return t;
+  }();
+  for (uint8_t& b : buf) b = kTable[b];
+}
+
+// Inflates a Deflate chunk in place, keeping at most `expected` bytes;
+// false when the zlib data is damaged or short (what was inflated stays).
+bool InflateChunk(std::vector<uint8_t>& buf, int64_t expected) {
+  std::vector<uint8_t> out(size_t(std::max<int64_t>(expected, 0)));
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return false;
+  z.next_in = buf.data();
+  z.avail_in = uInt(std::min<size_t>(buf.size(), 0x7FFFFFFF));
+  z.next_out = out.data();
+  z.avail_out = uInt(std::min<size_t>(out.size(), 0x7FFFFFFF));
+  int code = Z_OK;
+  while (code == Z_OK && z.avail_out > 0) code = inflate(&z, Z_NO_FLUSH);
+  const size_t got = out.size() - z.avail_out;
+  inflateEnd(&z);
+  out.resize(got);
+  buf.swap(out);
+  return int64_t(got) == expected;
 }
 
 // Reads the page's fields into v; false when its samples differ in size.
@@ -523,18 +605,21 @@ bool IsTiled(const Vars& v) {
   return v.tileW > 0 || v.tileL > 0;
 }
 
+bool IsKnownCompression(uint32_t compression) {
+  static const uint32_t kKnown[] = {kCompressNone,    kCompressCCITT1D,    kCompressG3,
+                                    kCompressG4,      kCompressLZW,        kCompressPackBits,
+                                    kCompressDeflate, kCompressDeflateOld};
+  return std::find(std::begin(kKnown), std::end(kKnown), compression) != std::end(kKnown);
+}
+
 // Whether the page's layout is one this reader decodes.
 bool Decodable(const Vars& v) {
   constexpr uint32_t kMaxSamplesPerPixel = 16;
   // JPEG pages (6 and 7) are reported but not decoded.
-  static const uint32_t kKnown[] = {kCompressNone, kCompressCCITT1D, kCompressG3,
-                                    kCompressG4,   kCompressLZW,     kCompressPackBits};
-  if (std::find(std::begin(kKnown), std::end(kKnown), v.compression) == std::end(kKnown) ||
-      v.spp == 0 || v.spp > kMaxSamplesPerPixel || v.bps == 0 || (v.bps > 8 && v.bps != 16))
+  if (!IsKnownCompression(v.compression) || v.spp == 0 || v.spp > kMaxSamplesPerPixel || v.bps == 0 || (v.bps > 8 && v.bps != 16))
     return false;
   const bool fax = v.compression >= kCompressCCITT1D && v.compression <= kCompressG4;
   if (fax && (v.bps != 1 || v.spp != 1)) return false;
-  if (!PVImageSizeAllowed(v.width, v.height)) return false;
   // Separate planes are interleaved sample by sample: whole bytes only.
   if (v.planar == kPlanarSeparate && v.spp > 1 && v.bps != 8 && v.bps != 16) return false;
   if (IsTiled(v) && (v.tileW <= 0 || v.tileL <= 0 || !PVImageSizeAllowed(v.tileW, v.tileL) ||
@@ -583,8 +668,8 @@ class PageDecoder {
     planeRows_.resize(size_t(rowBytes_) * planes_ + 8);
     if (planes_ > 1) chunky_.resize(size_t(chunkW_) * v_.spp * bytesPerSample_ + 8);
     outRow_.resize(size_t(chunkW_) * 3 + 8);
-    predict_ =
-        v_.predictor == kPredictorHorizontal && v_.compression == kCompressLZW && v_.bps >= 8;
+    predict_ = v_.predictor == kPredictorHorizontal &&
+               (v_.compression == kCompressLZW || IsDeflate(v_.compression)) && v_.bps >= 8;
     step_ = 100.0 / v_.height;
     data_.resize(size_t(planes_));
     return true;
@@ -598,8 +683,21 @@ class PageDecoder {
     if (!(IsTiled(v_) ? DecodeTiles() : DecodeStrips())) return false;
     return !failed_ && !truncated_;
   }
+  bool OverBudget() const { return overBudget_; }
+  bool Truncated() const { return truncated_; }
 
  private:
+  // Reads one chunk of `rows` rows of one plane and makes it ready for the
+  // row decoders: bit order undone, Deflate data inflated.
+  void LoadChunk(uint32_t offset, uint32_t count, int rows, std::vector<uint8_t>& buf) {
+    const int64_t cap = ChunkByteCap(v_, rows, rowBytes_);
+    if (!ReadChunk(f_, offset, count, cap, buf, overBudget_)) truncated_ = true;
+    const bool fax = v_.compression >= kCompressCCITT1D && v_.compression <= kCompressG4;
+    if (v_.fillOrder == kFillOrderReversed && !fax) ReverseBitsOfBytes(buf);
+    if (IsDeflate(v_.compression) && !InflateChunk(buf, int64_t(rows) * rowBytes_))
+      truncated_ = true;
+  }
+
   void ReportRow() {
     ++rowsDone_;
     if (progress_.ProgressEvent)
@@ -662,8 +760,9 @@ class PageDecoder {
       for (int p = 0; p < planes_; ++p) {
         size_t k = i + size_t(p) * strips;
         uint32_t count = k < v_.stripCounts.size() ? v_.stripCounts[k] : 0;
-        if (!ReadChunk(f_, v_.stripOffsets[k], count, data_[p])) truncated_ = true;
+        LoadChunk(v_.stripOffsets[k], count, rows, data_[p]);
       }
+      if (overBudget_) return false;
       DecodeChunk(
           rows, [&](int r) { return bitmap_.ScanLine(int(y0) + r); },
           [&](int r, const uint8_t*) {
@@ -703,7 +802,8 @@ class PageDecoder {
     for (int64_t t = 0; t < tiles && !failed_ && !progress_.Aborted(); ++t) {
       int64_t tx = (t % across) * v_.tileW, ty = (t / across) * v_.tileL;
       uint32_t count = size_t(t) < v_.tileCounts.size() ? v_.tileCounts[size_t(t)] : 0;
-      if (!ReadChunk(f_, v_.tileOffsets[size_t(t)], count, data_[0])) truncated_ = true;
+      LoadChunk(v_.tileOffsets[size_t(t)], count, int(v_.tileL), data_[0]);
+      if (overBudget_) return false;
       int visible = int(std::min<int64_t>(v_.tileW, v_.width - tx));
       DecodeChunk(
           int(v_.tileL), [](int) -> uint8_t* { return nullptr; },
@@ -729,48 +829,133 @@ class PageDecoder {
   bool predict_ = false;
   double step_ = 0;
   int rowsDone_ = 0;
-  bool truncated_ = false, failed_ = false;
+  bool truncated_ = false, failed_ = false, overBudget_ = false;
   TBitmapRowGuard* rowGuard_ = nullptr;
 };
+
+// Why a page that Decodable refuses cannot be read.
+std::string Undecodable(const Vars& v) {
+  if (v.compression == kCompressJPEG || v.compression == 6 || !IsKnownCompression(v.compression))
+    return "TIFF compression " + std::to_string(v.compression) + " not supported";
+  return "TIFF page of " + std::to_string(v.spp) + " samples of " + std::to_string(v.bps) +
+         " bits (photometric " + std::to_string(v.photometric) + ", planar " +
+         std::to_string(v.planar) + ") not supported";
+}
 
 void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TProgressRec& progress,
               bool paramsOnly) {
   Vars v;
   if (!ParseFields(f, pg, v)) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::Unsupported, "TIFF samples of different sizes not supported");
+    return;
+  }
+  // Sizes are checked before they are reported: a width or height of 2^31
+  // or more would turn negative in the parameters.
+  if (v.width == 0 || v.height == 0 || v.width > 0x7FFFFFFF || v.height > 0x7FFFFFFF) {
+    progress.Fail(TPVErrorCode::Corrupt, "TIFF image size " + std::to_string(v.width) +
+                                             "\u00D7" + std::to_string(v.height) + " not valid");
     return;
   }
   StoreParams(f, pg, v, params);
   if (v.compression == kCompressLZW) {
     v.lzw = params.TIFF_LZWDecompFunc ? params.TIFF_LZWDecompFunc : DefTIFF_LZWDECOMPFUNC;
     if (!v.lzw) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Unsupported, "no LZW decoder");
       return;
     }
   }
   if (paramsOnly || !bitmap) return;
   if (!Decodable(v)) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::Unsupported, Undecodable(v));
     return;
   }
   bool bilevel = false, invert = false;
   ChooseBilevel(v, bilevel, invert);
+  // Every page's data lies inside the file: its size bounds the bitmap.
+  if (!PVCheckDecodeSize(v.width, v.height, bilevel ? 1 : 24, f.size, progress)) return;
   bitmap->SetSize(1, 1);
   bitmap->SetPixelFormat(bilevel ? pf1bit : pf24bit);
   PageDecoder decoder(f, v, *bitmap, progress, bilevel, invert);
+  // Why the page failed, from what the decoder saw.
+  auto run = [&] {
+    if (!decoder.Setup()) {
+      progress.Fail(TPVErrorCode::Unsupported, "TIFF rows too long");
+    } else if (!decoder.Run()) {
+      if (decoder.OverBudget())
+        progress.Fail(TPVErrorCode::Corrupt, "TIFF strips ask to read more than " +
+                                                 std::to_string(TiffFile::kReadBudgetFactor) +
+                                                 " times the file's size");
+      else if (decoder.Truncated())
+        progress.Fail(TPVErrorCode::Truncated, "TIFF data ends early");
+      else
+        progress.Fail(TPVErrorCode::Corrupt, "TIFF data not valid");
+    }
+  };
   if (IsTiled(v)) {  // tiles may write parts of rows: the bitmap starts filled
     bitmap->SetSize(int(v.width), int(v.height));
-    if (!decoder.Setup() || !decoder.Run()) progress.Abort();
+    run();
     return;
   }
   // Strips write whole rows from the top; the guard fills what they miss.
   bitmap->AllocateForOverwrite(int(v.width), int(v.height));
   TBitmapRowGuard guard(*bitmap);
   decoder.SetRowGuard(&guard);
-  if (!decoder.Setup() || !decoder.Run()) progress.Abort();
+  run();
+}
+
+// The n entries of the IFD at off (already checked to lie inside the file).
+void ReadEntries(TiffFile& f, uint32_t off, uint32_t n, Page& page) {
+  std::vector<uint8_t> raw(size_t(n) * 12);
+  f.ReadAt(off + 2, raw.data(), int64_t(raw.size()));
+  page.entries.resize(n);
+  for (uint32_t i = 0; i < n; ++i) {
+    const uint8_t* p = raw.data() + 12 * i;
+    Entry& e = page.entries[i];
+    e.tag = f.U16(p);
+    e.type = f.U16(p + 2);
+    e.count = f.U32(p + 4);
+    std::memcpy(e.value, p + 8, 4);
+  }
 }
 
 }  // namespace
+
+int TIFFListPages(TStream& stream, TProgressRec& progress,
+                  const std::function<void(int index, const TIOParamsVals& params)>& each) {
+  int count = 0;
+  try {
+    TiffFile f(stream, -1);
+    uint8_t hdr[8];
+    if (!f.ReadAt(0, hdr, 8) || !((hdr[0] == 'I' && hdr[1] == 'I') || (hdr[0] == 'M' && hdr[1] == 'M'))) {
+      progress.Fail(TPVErrorCode::UnknownFormat, "not a TIFF file");
+      return 0;
+    }
+    f.le = hdr[0] == 'I';
+    uint32_t off = f.U32(hdr + 4);
+    std::set<uint32_t> visited;
+    while (off != 0 && count < kMaxIFDs && visited.insert(off).second) {
+      uint8_t b[4];
+      if (!f.ReadAt(off, b, 2)) break;
+      const uint32_t n = f.U16(b);
+      if (int64_t(off) + 2 + int64_t(n) * 12 + 4 > f.size) break;
+      Page page;
+      ReadEntries(f, off, n, page);
+      TIOParamsVals params;
+      params.TIFF_ImageIndex = count;
+      bool aborting = false;
+      TProgressRec pageProgress;
+      pageProgress.Aborting = &aborting;
+      ReadPage(f, page, nullptr, params, pageProgress, true);
+      if (!aborting) each(count, params);
+      f.ReadAt(off + 2 + int64_t(n) * 12, b, 4);
+      off = f.U32(b);
+      ++count;
+    }
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Corrupt, std::string("TIFF: ") + e.what());
+  }
+  return count;
+}
 
 void TIFFReadStream(TBitmap* bitmap, TStream& stream, int& imageCount, TIOParamsVals* params,
                     TProgressRec& progress, bool paramsOnly) {
@@ -784,7 +969,7 @@ void TIFFReadStreamLimited(TBitmap* bitmap, TStream& stream, int& imageCount, TI
     TiffFile f(stream, limit);
     uint8_t hdr[8];
     if (!f.ReadAt(0, hdr, 8)) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Truncated, "TIFF header ends early");
       return;
     }
     if (hdr[0] == 'I' && hdr[1] == 'I')
@@ -792,7 +977,7 @@ void TIFFReadStreamLimited(TBitmap* bitmap, TStream& stream, int& imageCount, TI
     else if (hdr[0] == 'M' && hdr[1] == 'M')
       f.le = false;
     else {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::UnknownFormat, "not a TIFF file");
       return;
     }
     uint32_t off = f.U32(hdr + 4);
@@ -807,21 +992,11 @@ void TIFFReadStreamLimited(TBitmap* bitmap, TStream& stream, int& imageCount, TI
       uint32_t n = f.U16(b);
       if (int64_t(off) + 2 + int64_t(n) * 12 + 4 > f.size) {
         // An IFD cut short by the end of the file ends the chain.
-        if (count == wanted) progress.Abort();
+        if (count == wanted) progress.Fail(TPVErrorCode::Truncated, "TIFF page directory ends early");
         break;
       }
       if (count == wanted) {
-        std::vector<uint8_t> raw(size_t(n) * 12);
-        f.ReadAt(off + 2, raw.data(), int64_t(raw.size()));
-        page.entries.resize(n);
-        for (uint32_t i = 0; i < n; ++i) {
-          const uint8_t* p = raw.data() + 12 * i;
-          Entry& e = page.entries[i];
-          e.tag = f.U16(p);
-          e.type = f.U16(p + 2);
-          e.count = f.U32(p + 4);
-          std::memcpy(e.value, p + 8, 4);
-        }
+        ReadEntries(f, off, n, page);
         loaded = true;
       }
       f.ReadAt(off + 2 + int64_t(n) * 12, b, 4);
@@ -832,8 +1007,12 @@ void TIFFReadStreamLimited(TBitmap* bitmap, TStream& stream, int& imageCount, TI
     if (params) params->TIFF_ImageCount = count;
     if (!loaded || !params) return;
     ReadPage(f, page, bitmap, *params, progress, paramsOnly);
+  } catch (const std::bad_alloc&) {
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Corrupt, std::string("TIFF: ") + e.what());
   } catch (...) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::Corrupt, "TIFF data not valid");
   }
 }
 

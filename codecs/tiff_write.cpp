@@ -1,5 +1,7 @@
 // TIFF writer: little-endian pages of one strip, as a new file or inserted
 // into the page chain of an existing file.
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -135,6 +137,10 @@ void RequestedCompression(const TIOParamsVals& params, Layout& l) {
     case ioTIFF_PACKBITS:
       l.compression = kCompressPackBits;
       break;
+    case ioTIFF_DEFLATE:
+      l.compression = kCompressDeflate;
+      l.predictor = kPredictorHorizontal;
+      break;
     default:
       break;
   }
@@ -238,6 +244,40 @@ std::unique_ptr<TCCITTEncoder> MakeFaxEncoder(const Layout& l, int width) {
                                          width);
 }
 
+// zlib's deflate over the rows of a strip, its output written as it comes.
+class DeflateSink {
+ public:
+  explicit DeflateSink(Writer& w) : w_(w), out_(kChunk) { ok_ = deflateInit(&z_, kLevel) == Z_OK; }
+  ~DeflateSink() {
+    if (ok_) deflateEnd(&z_);
+  }
+  bool Put(const uint8_t* data, int64_t n) { return Run(data, n, Z_NO_FLUSH); }
+  bool Finish() { return Run(nullptr, 0, Z_FINISH); }
+
+ private:
+  static constexpr size_t kChunk = 65536;
+  static constexpr int kLevel = 6;
+  bool Run(const uint8_t* data, int64_t n, int flush) {
+    if (!ok_) return false;
+    z_.next_in = const_cast<Bytef*>(data);
+    z_.avail_in = uInt(n);
+    for (;;) {
+      z_.next_out = out_.data();
+      z_.avail_out = uInt(kChunk);
+      const int code = deflate(&z_, flush);
+      if (code == Z_STREAM_ERROR) return ok_ = false;
+      w_.Put(out_.data(), int64_t(kChunk - z_.avail_out));
+      if (w_.failed_) return false;
+      if (flush == Z_FINISH ? code == Z_STREAM_END : (z_.avail_in == 0 && z_.avail_out != 0))
+        return true;
+    }
+  }
+  Writer& w_;
+  z_stream z_{};
+  std::vector<uint8_t> out_;
+  bool ok_ = false;
+};
+
 // Writes the image as one strip; false when writing failed or was aborted.
 bool WriteStrip(Writer& w, TStream& stream, const TBitmap& bmp, const Layout& l,
                 TProgressRec& progress) {
@@ -245,6 +285,8 @@ bool WriteStrip(Writer& w, TStream& stream, const TBitmap& bmp, const Layout& l,
   const int rowLen = l.bilevel ? (width + 7) / 8 : width * l.spp;
   std::vector<uint8_t> row(size_t(rowLen) + 8), packed;
   std::unique_ptr<TCCITTEncoder> fax = MakeFaxEncoder(l, width);
+  std::unique_ptr<DeflateSink> zip =
+      l.compression == kCompressDeflate ? std::make_unique<DeflateSink>(w) : nullptr;
   void* lzwState = nullptr;
   for (int y = 0; y < height && !w.failed_; ++y) {
     if (progress.Report(int(int64_t(y) * 100 / height))) break;
@@ -258,6 +300,9 @@ bool WriteStrip(Writer& w, TStream& stream, const TBitmap& bmp, const Layout& l,
           w.failed_ = true;
           progress.Abort();
         }
+        break;
+      case kCompressDeflate:
+        if (!zip->Put(row.data(), rowLen)) w.failed_ = true;
         break;
       case kCompressPackBits:
         packed.clear();
@@ -276,6 +321,7 @@ bool WriteStrip(Writer& w, TStream& stream, const TBitmap& bmp, const Layout& l,
     w.failed_ = true;
     progress.Abort();
   }
+  if (zip && !w.failed_ && !progress.Aborted() && !zip->Finish()) w.failed_ = true;
   if (fax && !w.failed_ && !progress.Aborted()) {
     fax->Finish();
     w.Put(fax->Bytes().data(), int64_t(fax->Bytes().size()));
@@ -288,8 +334,18 @@ class EntryList {
   void Add(uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
     entries_.push_back({tag, type, count, value});
   }
+  // A text of up to three characters and its terminating zero fits in the
+  // value field, where readers look for it; longer texts go out of line.
   void AddText(Writer& w, uint16_t tag, const std::string& text) {
-    if (!text.empty()) Add(tag, kTypeAscii, uint32_t(text.size() + 1), w.Text(text));
+    if (text.empty()) return;
+    const uint32_t count = uint32_t(text.size() + 1);
+    if (count > 4) {
+      Add(tag, kTypeAscii, count, w.Text(text));
+      return;
+    }
+    uint32_t inlineValue = 0;  // written little-endian: the first byte first
+    for (size_t i = 0; i < text.size(); ++i) inlineValue |= uint32_t(uint8_t(text[i])) << (8 * i);
+    Add(tag, kTypeAscii, count, inlineValue);
   }
   // Writes the IFD at the next even offset and returns that offset.
   uint32_t WriteIfd(Writer& w, uint32_t nextIfd) const {

@@ -119,4 +119,22 @@ void PVSetMaxImagePixels(int64_t pixels);
 // exceed the limit.
 bool PVImageSizeAllowed(int64_t width, int64_t height);
 
+// The decode ratio: a reader sizes a bitmap only when its bytes are at most
+// max(kPVDecodeRatioFloor, ratio x the bytes the image's data can occupy in
+// the file or stream), so a small hostile header cannot claim gigabytes.
+// 0 disables the check; the default is kPVDefaultDecodeRatio.
+inline constexpr int64_t kPVDefaultDecodeRatio = 10000;
+inline constexpr int64_t kPVDecodeRatioFloor = int64_t(64) << 20;
+int64_t PVGetMaxDecodeRatio();
+void PVSetMaxDecodeRatio(int64_t ratio);
+// Bytes of a bitmap of that size and bits per pixel (rows padded to 32 bits).
+int64_t PVBitmapBytes(int64_t width, int64_t height, int bitsPerPixel);
+// The check every reader makes before allocating its bitmap: the pixel
+// limit, then the decode ratio against dataBytes (the bytes from the start
+// of the image's data to the end of the file, stream or block; negative when
+// unknown, which skips the ratio).  A refusal is recorded through
+// progress.Fail with the numbers, and false is returned.
+bool PVCheckDecodeSize(int64_t width, int64_t height, int bitsPerPixel, int64_t dataBytes,
+                       TProgressRec& progress);
+
 }  // namespace pictavo

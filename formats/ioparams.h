@@ -28,7 +28,8 @@ enum TIOTIFFCompression : uint8_t {
   ioTIFF_LZW,
   ioTIFF_OLDJPEG,
   ioTIFF_JPEG,
-  ioTIFF_PACKBITS
+  ioTIFF_PACKBITS,
+  ioTIFF_DEFLATE  // appended: files of parameters keep the values before it
 };
 enum TIOTIFFPhotometInterpret : uint8_t {
   ioTIFF_WHITEISZERO,
@@ -67,9 +68,9 @@ enum TIOPNGFilter : uint8_t { ioPNG_FILTER_NONE, ioPNG_FILTER_SUB, ioPNG_FILTER_
   struct TPVEnumNames<E> {                                                    \
     static constexpr std::array<const char*, Last + 1> Names = {__VA_ARGS__}; \
   };
-PV_ENUM_NAMES(TIOTIFFCompression, ioTIFF_PACKBITS, "ioTIFF_UNCOMPRESSED", "ioTIFF_CCITT1D",
+PV_ENUM_NAMES(TIOTIFFCompression, ioTIFF_DEFLATE, "ioTIFF_UNCOMPRESSED", "ioTIFF_CCITT1D",
               "ioTIFF_G3FAX1D", "ioTIFF_G3FAX2D", "ioTIFF_G4FAX", "ioTIFF_LZW", "ioTIFF_OLDJPEG",
-              "ioTIFF_JPEG", "ioTIFF_PACKBITS")
+              "ioTIFF_JPEG", "ioTIFF_PACKBITS", "ioTIFF_DEFLATE")
 PV_ENUM_NAMES(TIOTIFFPhotometInterpret, ioTIFF_CIELAB, "ioTIFF_WHITEISZERO", "ioTIFF_BLACKISZERO",
               "ioTIFF_RGB", "ioTIFF_RGBPALETTE", "ioTIFF_TRANSPMASK", "ioTIFF_CMYK", "ioTIFF_YCBCR",
               "ioTIFF_CIELAB")

@@ -107,8 +107,9 @@ std::string TIOParamsVals::GetFileTypeStr() const {
     case ftTIFF: {
       static const char* const names[] = {" Uncompressed",   " Huffman",     " Group 3 Fax",
                                           " Group 3 Fax 2D", " Group 4 Fax", " LZW",
-                                          " Jpeg v.5",       " Jpeg",        " PackBits RLE"};
-      if (TIFF_Compression <= ioTIFF_PACKBITS) text += names[TIFF_Compression];
+                                          " Jpeg v.5",       " Jpeg",        " PackBits RLE",
+                                          " Deflate"};
+      if (TIFF_Compression <= ioTIFF_DEFLATE) text += names[TIFF_Compression];
       break;
     }
     case ftGIF:

@@ -145,24 +145,14 @@ int GifDelete(const std::vector<std::string>& args) {
 }
 
 void GifInfo(const std::string& fileName, TIOParamsVals& /*params*/, InfoFields& fields) {
-  TIOParamsVals p;
   bool aborting = false;
   TProgressRec progress;
   progress.Aborting = &aborting;
-  int count = 0;
   try {
     TFileStream f(fileName, fmOpenRead | fmShareDenyNone);
-    ReadGifStream(f, nullptr, count, true, progress, p);
-    fields.push_back({"frame count", InfoValue::Int(count)});
-    fields.push_back({"animated", InfoValue::Bool(_CheckGifAnimate(fileName))});
+    // One pass lists every frame.
     std::vector<InfoValue> frames;
-    for (int i = 0; i < count; ++i) {
-      f.SetPosition(0);
-      aborting = false;
-      p.GIF_ImageIndex = i;
-      int n = 0;
-      ReadGifStream(f, nullptr, n, true, progress, p);
-      if (aborting) break;
+    const int count = GIFListFrames(f, progress, [&](int, const TIOParamsVals& p) {
       std::vector<std::pair<std::string, InfoValue>> frame = {
           {"width", InfoValue::Int(p.Width)},
           {"height", InfoValue::Int(p.Height)},
@@ -177,7 +167,9 @@ void GifInfo(const std::string& fileName, TIOParamsVals& /*params*/, InfoFields&
         frame.push_back({"transparent colour", InfoValue::Str(buf)});
       }
       frames.push_back(InfoValue::Object(frame));
-    }
+    });
+    fields.push_back({"frame count", InfoValue::Int(count)});
+    fields.push_back({"animated", InfoValue::Bool(_CheckGifAnimate(fileName))});
     fields.push_back({"frames", InfoValue::List(std::move(frames))});
   } catch (const std::exception&) {
   }

@@ -20,8 +20,8 @@ const char* CompressionName(TIOTIFFCompression c) {
                                  "Group 3 1-D", "Group 3 2-D",
                                  "Group 4",     "LZW",
                                  "old JPEG",    "JPEG",
-                                 "PackBits"};
-  return c <= ioTIFF_PACKBITS ? kNames[c] : "?";
+                                 "PackBits",    "Deflate"};
+  return c <= ioTIFF_DEFLATE ? kNames[c] : "?";
 }
 
 const char* PhotometricName(TIOTIFFPhotometInterpret p) {
@@ -31,19 +31,13 @@ const char* PhotometricName(TIOTIFFPhotometInterpret p) {
 }
 
 void TiffDetails(const std::string& fileName, TIOParamsVals&, InfoFields& fields) {
-  int pages = EnumTIFFIm(fileName);
-  fields.push_back({"page count", InfoValue::Int(pages)});
   TFileStream f(fileName, fmOpenRead | fmShareDenyNone);
+  bool aborting = false;
+  TProgressRec progress;
+  progress.Aborting = &aborting;
+  // One walk of the page chain lists every page.
   std::vector<InfoValue> list;
-  for (int i = 0; i < pages; ++i) {
-    TIOParamsVals p;
-    p.TIFF_ImageIndex = i;
-    bool aborting = false;
-    TProgressRec progress;
-    progress.Aborting = &aborting;
-    int count = 0;
-    f.SetPosition(0);
-    TIFFReadStream(nullptr, f, count, &p, progress, true);
+  const int pages = TIFFListPages(f, progress, [&](int, const TIOParamsVals& p) {
     list.push_back(InfoValue::Object(
         {{"compression", InfoValue::Str(CompressionName(p.TIFF_Compression))},
          {"photometric", InfoValue::Str(PhotometricName(p.TIFF_PhotometInterpret))},
@@ -51,7 +45,8 @@ void TiffDetails(const std::string& fileName, TIOParamsVals&, InfoFields& fields
          {"height", InfoValue::Int(p.Height)},
          {"samples", InfoValue::Int(p.SamplesPerPixel)},
          {"bits", InfoValue::Int(p.BitsPerSample)}}));
-  }
+  });
+  fields.push_back({"page count", InfoValue::Int(pages)});
   fields.push_back({"pages", InfoValue::List(std::move(list))});
 }
 
