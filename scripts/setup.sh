@@ -16,6 +16,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   libstb-dev libimagequant-dev
   libtiff-dev libexif-dev liblcms2-dev libimage-exiftool-perl
+  xvfb xauth xdotool
   imagemagick libtiff-tools netpbm giflib-tools libjpeg-turbo-progs libpng-tools
 )
 
