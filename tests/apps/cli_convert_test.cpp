@@ -60,6 +60,21 @@ TEST_F(CliConvertTest, BatchGoesOnAfterABadFileAndFailsAtTheEnd) {
   EXPECT_FALSE(std::filesystem::exists(out + "/missing.bmp"));
 }
 
+TEST_F(CliConvertTest, BatchDoesNotOverwriteAnOutputOfTheSameName) {
+  TBitmap png, gif, back;
+  PaintPattern(png, 6, 6, 1);
+  PaintPattern(gif, 5, 7, 6);
+  const std::string first = Save(png, "same.png");
+  const std::string second = Save(gif, "same.gif");
+  const std::string out = Path("out");
+  CliResult r = Run({"convert", first, second, "-o", out, "--format", "tif"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("cannot write " + out + "/same.tif: already written"), std::string::npos)
+      << r.err;
+  Load(out + "/same.tif", back);
+  ExpectSamePixels(png, back, "the first input's output stays");
+}
+
 TEST_F(CliConvertTest, AllFramesGifToTiffToGifKeepsFramesAndPixels) {
   constexpr int kFrames = 3;
   TBitmap frames[kFrames];

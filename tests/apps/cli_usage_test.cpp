@@ -147,7 +147,9 @@ TEST_F(CliUsageTest, FormatsTableSaysWhatEachKeyReadsAndWrites) {
         << line;
     EXPECT_EQ(m[1] == "yes", e.read) << line;
     EXPECT_EQ(m[2] == "yes", e.write) << line;
-    if (e.read && !e.write) EXPECT_EQ(m[2], "read-only") << line;
+    if (e.read && !e.write) {
+      EXPECT_EQ(m[2], "read-only") << line;
+    }
     EXPECT_EQ(m[4], e.frames) << line;
     ++rows;
   }
