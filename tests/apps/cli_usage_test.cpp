@@ -115,20 +115,19 @@ struct FormatRow {
 };
 
 TEST_F(CliUsageTest, FormatsTableSaysWhatEachKeyReadsAndWrites) {
-  const FormatRow expected[] = {
-      {1, true, true, "read+write"},
-      {2, true, true, "read+write"},
-      {3, true, true, "one image"},
-      {4, true, true, "one image"},
-      {5, true, true, "one image"},
-      {6, true, false, "read"},
-      {7, true, false, "read"},
-      {8, true, true, "one image"},
-      // Metafiles are imported (info, ImportMetafile), not loaded by a reader.
-      {9, false, false, "one image"},
-      {10, false, false, "one image"},
-      {11, true, true, "one image"},
-      {12, true, true, "one image"}};
+  const FormatRow expected[] = {{1, true, true, "read+write"},
+                                {2, true, true, "read+write"},
+                                {3, true, true, "one image"},
+                                {4, true, true, "one image"},
+                                {5, true, true, "one image"},
+                                {6, true, false, "read"},
+                                {7, true, false, "read"},
+                                {8, true, true, "one image"},
+                                // Metafiles are read by drawing them; nothing writes them.
+                                {9, true, false, "one image"},
+                                {10, true, false, "one image"},
+                                {11, true, true, "one image"},
+                                {12, true, true, "one image"}};
   CliResult r = Run({"formats"});
   ASSERT_EQ(r.code, 0);
   std::istringstream lines(r.out);
