@@ -202,9 +202,9 @@ TEST_F(CliInfoTest, IccProfileDescriptionOfAnEmbeddedProfile) {
   PaintPattern(b, 8, 8, 0);
   const std::string jpg = Save(b, "profiled.jpg");
   WriteAll(Path("p.icc"), ProfileWithDescription("Pictavo test profile"));
-  CliResult embed = RunShell("exiftool -q -overwrite_original '-ICC_Profile<=" + Path("p.icc") +
-                                 "' " + ShellQuote(jpg),
-                             dir_);
+  CliResult embed = RunShell(
+      "exiftool -q -overwrite_original '-ICC_Profile<=" + Path("p.icc") + "' " + ShellQuote(jpg),
+      dir_);
   ASSERT_EQ(embed.code, 0) << embed.err;
   CliResult json = Run({"info", "--json", jpg});
   EXPECT_NE(json.out.find("\"ICC profile\": \"Pictavo test profile\""), std::string::npos)
