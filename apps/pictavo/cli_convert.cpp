@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -279,11 +280,21 @@ int ConvertBatch(const ConvertArgs& c, const std::string* stdinData) {
     return kFailure;
   }
   int failed = 0;
+  std::set<std::string> written;
   for (const std::string& in : c.inputs) {
     const std::filesystem::path source(in == kStdStream ? "stdin" : in);
     std::string ext = c.format.empty() ? source.extension().string() : "." + Lower(c.format);
     const std::string out = (std::filesystem::path(c.outDir) / source.stem()).string() + ext;
-    if (!ConvertOne(c, in, out, stdinData)) ++failed;
+    // Two inputs of the same name (a.png, a.gif) would write one output.
+    if (written.count(out)) {
+      ReportFailure("write", out, "already written from another input of the same name");
+      ++failed;
+      continue;
+    }
+    if (ConvertOne(c, in, out, stdinData))
+      written.insert(out);
+    else
+      ++failed;
   }
   std::printf("%zu files: %zu converted, %d failed\n", c.inputs.size(), c.inputs.size() - failed,
               failed);

@@ -48,7 +48,8 @@ int RunFormats(const std::vector<std::string>& args) {
   for (int i = 0; i < PVFileFormatCount(); ++i) {
     const TPVFileFormatInfo* info = PVFileFormatAt(i);
     const TPVFormatDef* def = PVBuiltinFormat(info->FileType);
-    bool read = def ? def->Codec.Read != nullptr : info->ReadFunction != nullptr;
+    // WMF and EMF files are read by drawing them (by extension only).
+    bool read = def ? def->Codec.Read != nullptr || def->Metafile : info->ReadFunction != nullptr;
     bool write = def ? def->Codec.Write != nullptr : info->WriteFunction != nullptr;
     bool detect = def ? !def->Signatures.empty() : info->TryFunction != nullptr;
     std::string exts = info->Extensions;

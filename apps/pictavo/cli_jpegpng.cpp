@@ -162,8 +162,16 @@ void DeclareUtf8IfNeeded(TPVIPTCInfoList& iptc) {
   InsertInOrder(iptc, kEnvelopeRecord, kCharsetDataset, kUtf8Charset);
 }
 
+// --add appends a record; --set replaces the first record of that number in
+// place and drops the others; --delete drops them all.
 void ApplyIptcEdit(TPVIPTCInfoList& iptc, const IptcEdit& e) {
-  if (e.op != IptcOp::Add) DeleteAll(iptc, e.record, e.dataset);
+  const int first = iptc.IndexOf(e.record, e.dataset);
+  if (e.op == IptcOp::Set && first >= 0) {
+    DeleteAll(iptc, e.record, e.dataset);
+    iptc.InsertStringItem(first, e.record, e.dataset, e.text);
+    return;
+  }
+  if (e.op == IptcOp::Delete) DeleteAll(iptc, e.record, e.dataset);
   if (e.op != IptcOp::Delete) InsertInOrder(iptc, e.record, e.dataset, e.text);
 }
 
