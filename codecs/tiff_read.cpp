@@ -374,8 +374,11 @@ class ChunkDecoder {
   // (out is then completed with zeros) or the decoder failed.
   // Uncompressed rows that are all there are used where they lie.
   const uint8_t* Direct(int rowBytes) {
-    if (!(v_.compression == 1 || IsDeflate(v_.compression)) || pos_ + rowBytes > len_)
-      return nullptr;
+    // Inflated Deflate data is used in place too, unless a predictor must
+    // first be undone on a copy.
+    const bool plain =
+        v_.compression == 1 || (IsDeflate(v_.compression) && v_.predictor != kPredictorHorizontal);
+    if (!plain || pos_ + rowBytes > len_) return nullptr;
     const uint8_t* p = data_ + pos_;
     pos_ += rowBytes;
     return p;
@@ -620,8 +623,8 @@ bool IsTiled(const Vars& v) {
 }
 
 bool IsKnownCompression(uint32_t compression) {
-  static const uint32_t kKnown[] = {kCompressNone,    kCompressCCITT1D,    kCompressG3,
-                                    kCompressG4,      kCompressLZW,        kCompressPackBits,
+  static const uint32_t kKnown[] = {kCompressNone,    kCompressCCITT1D,   kCompressG3,
+                                    kCompressG4,      kCompressLZW,       kCompressPackBits,
                                     kCompressDeflate, kCompressDeflateOld};
   return std::find(std::begin(kKnown), std::end(kKnown), compression) != std::end(kKnown);
 }
@@ -630,7 +633,8 @@ bool IsKnownCompression(uint32_t compression) {
 bool Decodable(const Vars& v) {
   constexpr uint32_t kMaxSamplesPerPixel = 16;
   // JPEG pages (6 and 7) are reported but not decoded.
-  if (!IsKnownCompression(v.compression) || v.spp == 0 || v.spp > kMaxSamplesPerPixel || v.bps == 0 || (v.bps > 8 && v.bps != 16))
+  if (!IsKnownCompression(v.compression) || v.spp == 0 || v.spp > kMaxSamplesPerPixel ||
+      v.bps == 0 || (v.bps > 8 && v.bps != 16))
     return false;
   const bool fax = v.compression >= kCompressCCITT1D && v.compression <= kCompressG4;
   if (fax && (v.bps != 1 || v.spp != 1)) return false;
@@ -858,8 +862,8 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TPr
   // Sizes are checked before they are reported: a width or height of 2^31
   // or more would turn negative in the parameters.
   if (v.width == 0 || v.height == 0 || v.width > 0x7FFFFFFF || v.height > 0x7FFFFFFF) {
-    progress.Fail(TPVErrorCode::Corrupt, "TIFF image size " + std::to_string(v.width) +
-                                             "\u00D7" + std::to_string(v.height) + " not valid");
+    progress.Fail(TPVErrorCode::Corrupt, "TIFF image size " + std::to_string(v.width) + "\u00D7" +
+                                             std::to_string(v.height) + " not valid");
     return;
   }
   StoreParams(f, pg, v, params);
@@ -920,7 +924,8 @@ int TIFFListPages(TStream& stream, TProgressRec& progress,
   try {
     TiffFile f(stream, -1);
     uint8_t hdr[8];
-    if (!f.ReadAt(0, hdr, 8) || !((hdr[0] == 'I' && hdr[1] == 'I') || (hdr[0] == 'M' && hdr[1] == 'M'))) {
+    if (!f.ReadAt(0, hdr, 8) ||
+        !((hdr[0] == 'I' && hdr[1] == 'I') || (hdr[0] == 'M' && hdr[1] == 'M'))) {
       progress.Fail(TPVErrorCode::UnknownFormat, "not a TIFF file");
       return 0;
     }
@@ -986,7 +991,8 @@ void TIFFReadStreamLimited(TBitmap* bitmap, TStream& stream, int& imageCount, TI
       uint32_t n = f.U16(b);
       if (int64_t(off) + 2 + int64_t(n) * 12 + 4 > f.size) {
         // An IFD cut short by the end of the file ends the chain.
-        if (count == wanted) progress.Fail(TPVErrorCode::Truncated, "TIFF page directory ends early");
+        if (count == wanted)
+          progress.Fail(TPVErrorCode::Truncated, "TIFF page directory ends early");
         break;
       }
       if (count == wanted) {
