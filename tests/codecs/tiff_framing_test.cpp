@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -372,6 +373,52 @@ TEST(TiffFraming, PageListInOnePass) {
   EXPECT_EQ(pages, 3);
   EXPECT_EQ(sizes, (std::vector<std::pair<int, int>>{{10, 5}, {11, 7}, {12, 9}}));
   EXPECT_EQ(compressions, (std::vector<int>{ioTIFF_PACKBITS, ioTIFF_DEFLATE, ioTIFF_PACKBITS}));
+}
+
+}  // namespace
+}  // namespace pictavo
+
+namespace pictavo {
+namespace {
+
+std::vector<uint8_t> FileBytes(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+}
+
+// JPEG strips of libtiff (YCbCr with shared tables, and RGB, and grey): the
+// pixels libtiff itself decodes, within the rounding of two decoders.
+TEST(TiffFraming, JpegStripsReadWithTheirTables) {
+  if (!tifftest::HaveTool("tiffcp")) GTEST_SKIP() << "libtiff tools missing";
+  TBitmap bmp;
+  Picture(bmp, 40, 24);
+  TIOParamsVals params;
+  std::vector<uint8_t> plain = WritePage(bmp, params);
+  const std::string src = tifftest::Tmp("jpeg_src.tif");
+  std::ofstream(src, std::ios::binary)
+      .write(reinterpret_cast<const char*>(plain.data()), std::streamsize(plain.size()));
+  for (const char* options : {"-c jpeg -r 16", "-c jpeg:r -r 8", "-c jpeg -t -w 16 -l 16"}) {
+    SCOPED_TRACE(options);
+    const std::string jpg = tifftest::Tmp("jpeg_strips.tif"), back = tifftest::Tmp("jpeg_back.tif");
+    ASSERT_EQ(tifftest::Sh(std::string("tiffcp ") + options + " '" + src + "' '" + jpg + "'"), 0);
+    ASSERT_EQ(tifftest::Sh("tiffcp -c none '" + jpg + "' '" + back + "'"), 0);
+    Read ours, ref;
+    ReadTiffBytes(FileBytes(jpg), ours);
+    ReadTiffBytes(FileBytes(back), ref);
+    ASSERT_FALSE(ours.aborted) << ours.diag.Error.Message;
+    ASSERT_FALSE(ref.aborted) << ref.diag.Error.Message;
+    EXPECT_EQ(ours.params.TIFF_Compression, ioTIFF_JPEG);
+    ASSERT_EQ(ours.bmp.GetWidth(), 40);
+    ASSERT_EQ(ref.bmp.GetWidth(), 40);
+    int worst = 0;
+    for (int y = 0; y < 24; ++y) {
+      const uint8_t* a = ours.bmp.ScanLine(y);
+      const uint8_t* b = ref.bmp.ScanLine(y);
+      for (int i = 0; i < 40 * 3; ++i) worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
+    }
+    EXPECT_LE(worst, 4);
+  }
 }
 
 }  // namespace
