@@ -479,10 +479,9 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
   params.Width = info.width;
   params.Height = info.height;
   if (!SetSampleParams(info.bitCount, params) || !Decodable(info)) {
-    progress.Fail(TPVErrorCode::Unsupported, "BMP of " + std::to_string(info.bitCount) +
-                                                 " bits with compression " +
-                                                 std::to_string(info.compression) +
-                                                 " not supported");
+    progress.Fail(TPVErrorCode::Unsupported,
+                  "BMP of " + std::to_string(info.bitCount) + " bits with compression " +
+                      std::to_string(info.compression) + " not supported");
     return;
   }
   if (!PVCheckDecodeSize(info.width, info.height, 24, -1, progress)) return;
@@ -500,7 +499,8 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
   if (preview || !bitmap) return;
   // The pixels can occupy no more than what is left of the file or block.
   int64_t dataBytes = rd.Remaining();
-  if (blockSize > 0) dataBytes = std::min(dataBytes, std::max<int64_t>(0, blockSize - (rd.Position() - P)));
+  if (blockSize > 0)
+    dataBytes = std::min(dataBytes, std::max<int64_t>(0, blockSize - (rd.Position() - P)));
 
   // A 1-bit file is kept as pf1bit only when its two colours are black and
   // white; any other pair is expanded to pf24bit in its own colours.

@@ -19,10 +19,14 @@ int GIFListFrames(TStream& stream, TProgressRec& progress,
                   const std::function<void(int index, const TIOParamsVals& params)>& each);
 void ReadGif(const std::string& fileName, TBitmap* bitmap, int& imageCount, bool paramsOnly,
              TProgressRec& progress, TIOParamsVals& params);
-void WriteGifStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);
-void WriteGif(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);
-int _InsertGifImStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);
-int _InsertGifIm(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);
+void WriteGifStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress);
+void WriteGif(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params,
+              TProgressRec& progress);
+int _InsertGifImStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                       TProgressRec& progress);
+int _InsertGifIm(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params,
+                 TProgressRec& progress);
 int _DeleteGifIm(const std::string& fileName, int index, bool save);
 bool _CheckGifAnimate(const std::string& fileName);
 void _GifMakeAnimate(const std::string& fileName, int loopCount, int screenWidth, int screenHeight);

@@ -56,7 +56,7 @@ void ReadIconPng(TStreamReader& reader, int64_t at, int64_t dataSize, TBitmap& b
   std::vector<uint8_t> png;
   reader.SeekTo(at);
   if (!reader.ReadBytes(png, n)) {
-    progress.Abort();
+    progress.Fail(TPVErrorCode::Truncated, "icon PNG data ends early");
     return;
   }
   TReadOnlyMemoryStream ms(png.data(), int64_t(png.size()));

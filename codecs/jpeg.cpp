@@ -59,7 +59,7 @@ void ErrorExit(j_common_ptr cinfo) {
   ErrorMgr* err = reinterpret_cast<ErrorMgr*>(cinfo->err);
   if (err->progress) {
     const int code = cinfo->err->msg_code;
-    const TPVErrorCode reason = code == JERR_INPUT_EMPTY   ? TPVErrorCode::Truncated
+    const TPVErrorCode reason = code == JERR_INPUT_EMPTY ? TPVErrorCode::Truncated
                                 : code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE
                                     ? TPVErrorCode::OutOfMemory
                                     : TPVErrorCode::Corrupt;
@@ -235,9 +235,9 @@ void ScanMonitor(j_common_ptr common) {
   if (cinfo->input_scan_number <= kMaxProgressiveScans) return;
   ErrorMgr* err = reinterpret_cast<ErrorMgr*>(cinfo->err);
   if (err->progress)
-    err->progress->Fail(TPVErrorCode::Corrupt, "JPEG: more than " +
-                                                   std::to_string(kMaxProgressiveScans) +
-                                                   " progressive scans");
+    err->progress->Fail(
+        TPVErrorCode::Corrupt,
+        "JPEG: more than " + std::to_string(kMaxProgressiveScans) + " progressive scans");
   longjmp(err->jump, 1);
 }
 
@@ -357,9 +357,9 @@ void DecodeCore(ReadContext& ctx) {
   bool cmyk = false;
   if (!ChooseOutputSpace(cinfo, params, cmyk)) {
     // Unknown colour spaces cannot be shown as BGR.
-    progress.Fail(TPVErrorCode::Unsupported,
-                  "JPEG colour space " + std::to_string(int(cinfo->jpeg_color_space)) +
-                      " not supported");
+    progress.Fail(
+        TPVErrorCode::Unsupported,
+        "JPEG colour space " + std::to_string(int(cinfo->jpeg_color_space)) + " not supported");
     return;
   }
   cinfo->dct_method = DctMethod(params.JPEG_DCTMethod);

@@ -298,8 +298,8 @@ void ReadPcx(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params
   try {
     TFileStream f(fileName, fmOpenRead | fmShareDenyWrite);
     ReadPcxStream(f, bitmap, params, f.GetSize(), progress, false);
-  } catch (const std::exception&) {
-    progress.Abort();
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::ReadError, e.what());
   }
 }
 

@@ -130,10 +130,10 @@ void DecodeCore(ReadContext& ctx) {
   png_set_chunk_cache_max(png, kMaxPngCachedChunks);
   // Ancillary chunks the reader does not use are skipped unread: libpng
   // would otherwise allocate whatever size their length field claims.
-  static const png_byte kUsedChunks[] = {'b', 'K', 'G', 'D', '\0', 'p', 'H', 'Y', 's', '\0',
-                                         't', 'R', 'N', 'S', '\0', 'g', 'A', 'M', 'A', '\0',
-                                         's', 'R', 'G', 'B', '\0', 'c', 'H', 'R', 'M', '\0',
-                                         's', 'B', 'I', 'T', '\0'};
+  static const png_byte kUsedChunks[] = {'b',  'K',  'G',  'D', '\0', 'p',  'H',  'Y', 's',
+                                         '\0', 't',  'R',  'N', 'S',  '\0', 'g',  'A', 'M',
+                                         'A',  '\0', 's',  'R', 'G',  'B',  '\0', 'c', 'H',
+                                         'R',  'M',  '\0', 's', 'B',  'I',  'T',  '\0'};
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kUsedChunks,
                               sizeof kUsedChunks / 5);
@@ -240,6 +240,7 @@ struct WriteContext {
   TProgressRec* progress = nullptr;
   bool palette = false;
   TRGB* colorMap = nullptr;            // 256 entries, palette images
+  const TRGB* twoColours = nullptr;    // a 1-bit image's colours other than black and white
   uint8_t* backgroundIndex = nullptr;  // palette index of PNG_Background
   TPVQuantizer* quantizer = nullptr;
   uint8_t* rowBuffer = nullptr;
@@ -279,7 +280,7 @@ void EncodeCore(WriteContext& ctx) {
   int colorType = PNG_COLOR_TYPE_RGB;
   int depth = 8;
   if (oneBit) {
-    colorType = PNG_COLOR_TYPE_GRAY;
+    colorType = ctx.twoColours ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_GRAY;
     depth = 1;
   } else if (ctx.palette) {
     colorType = PNG_COLOR_TYPE_PALETTE;
@@ -295,6 +296,14 @@ void EncodeCore(WriteContext& ctx) {
       plte[i].blue = ctx.colorMap[i].b;
     }
     png_set_PLTE(png, info, plte, 256);
+  } else if (ctx.twoColours) {
+    png_color plte[2];
+    for (int i = 0; i < 2; ++i) {
+      plte[i].red = ctx.twoColours[i].r;
+      plte[i].green = ctx.twoColours[i].g;
+      plte[i].blue = ctx.twoColours[i].b;
+    }
+    png_set_PLTE(png, info, plte, 2);
   }
   png_set_pHYs(png, info,
                static_cast<png_uint_32>(std::max(0.0, std::nearbyint(params.DpiX * 100 / 2.54))),
@@ -309,6 +318,8 @@ void EncodeCore(WriteContext& ctx) {
   const TRGB& b = params.PNG_Background;
   if (ctx.palette) {
     bg.index = *ctx.backgroundIndex;
+  } else if (ctx.twoColours) {
+    bg.index = b == ctx.twoColours[1] ? 1 : 0;
   } else if (oneBit) {
     bg.gray = _RGBToGray(b) >= 128 ? 1 : 0;
   } else {
@@ -390,17 +401,22 @@ void WritePNGStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   // The bitmap to write: one bit when asked for, else 24 bits.
   std::unique_ptr<TBitmap> work;
   TBitmap* source = &bitmap;
+  // The colours of a two-colour (or one-colour) image, written as a
+  // two-entry palette unless they are black and white.
+  TRGB twoColours[2] = {CreateRGB(0, 0, 0), CreateRGB(255, 255, 255)};
+  bool keepColours = false;
   if (params.BitsPerSample == 1) {
     if (bitmap.GetPixelFormat() != pf1bit) {
       TBitmap full;
       full.Assign(bitmap);
       full.SetPixelFormat(pf24bit);
-      TRGB c0, c1;
       bool abortFlag = false;
       TProgressRec silent;
       silent.Aborting = &abortFlag;
-      work = PVReduceToBilevel(full, c0, c1, silent);
+      work = PVReduceToBilevel(full, twoColours[0], twoColours[1], silent);
       source = work.get();
+      keepColours =
+          !(twoColours[0] == CreateRGB(0, 0, 0) && twoColours[1] == CreateRGB(255, 255, 255));
     }
   } else if (bitmap.GetPixelFormat() != pf24bit) {
     work = std::make_unique<TBitmap>();
@@ -419,6 +435,7 @@ void WritePNGStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   ctx.params = &params;
   ctx.progress = &progress;
   ctx.palette = source->GetPixelFormat() != pf1bit && params.SamplesPerPixel == 1;
+  if (keepColours) ctx.twoColours = twoColours;
   std::vector<TRGB> colorMap;
   std::vector<uint8_t> rowBuffer;
   std::unique_ptr<TPVQuantizer> quantizer;

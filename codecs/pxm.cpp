@@ -357,7 +357,7 @@ void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
       for (int i = 0; i < bytes; ++i) out[i] = uint8_t(~row[i]);
     } else if (kind == 5) {
       for (int x = 0; x < width; ++x)
-        out[x] = uint8_t(raster::Grey(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+        out[x] = uint8_t(raster::StoredGrey(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
     } else {
       for (int x = 0; x < width; ++x) {
         out[3 * x] = row[3 * x + 2];

@@ -122,4 +122,10 @@ constexpr TRGB Rgb555(uint32_t w) {
 constexpr int Grey(int r, int g, int b) {
   return (r * 21 + g * 71 + b * 7) / 100;
 }
+// The grey a writer of grey files stores: a pixel already grey (three equal
+// channels) keeps its value, so grey files do not darken on every save (the
+// weights sum to 99); colour pixels use Grey.
+constexpr int StoredGrey(int r, int g, int b) {
+  return r == g && g == b ? r : Grey(r, g, b);
+}
 }  // namespace pictavo::raster

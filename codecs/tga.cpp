@@ -551,10 +551,12 @@ void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   palette[1] = raster::Rgb(255, 255, 255);
   std::unique_ptr<TPVQuantizer> quantizer;
   const bool grey = depth == 8 && params.TGA_GrayLevel;
-  if (depth == 1) {
+  // One bit per pixel is written as 8-bit indices into a map of the two
+  // colours: packed 1-bit TGA data is not read by other programs.
+  const bool oneBit = depth == 1;
+  if (oneBit) {
     if (format != pf1bit) {
-      TRGB c0, c1;
-      scratch = PVReduceToBilevel(bitmap, c0, c1, progress);
+      scratch = PVReduceToBilevel(bitmap, palette[0], palette[1], progress);
       source = scratch.get();
     }
     params.TGA_Compressed = false;
@@ -566,17 +568,19 @@ void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
     params.SetColorMap(palette, 1 << depth);
   }
   const bool compressed = params.TGA_Compressed && (depth == 8 || depth == 24);
-  const bool hasMap = depth == 4 || (depth == 8 && !grey);
+  const bool hasMap = oneBit || depth == 4 || (depth == 8 && !grey);
+  const int mapEntries = oneBit ? 2 : 1 << depth;
+  const int pixelDepth = oneBit ? 8 : depth;
 
   std::string desc = params.TGA_Descriptor.substr(0, 254);
   uint8_t h[18] = {};
   h[0] = static_cast<uint8_t>(desc.size() + 1);
-  if (depth == 1 || grey) {
+  if (grey) {
     h[2] = compressed ? 11 : 3;
   } else if (hasMap) {
     h[1] = 1;
     h[2] = compressed ? 9 : 1;
-    PutU16LE(h + 5, static_cast<uint16_t>(1 << depth));
+    PutU16LE(h + 5, static_cast<uint16_t>(mapEntries));
     h[7] = 24;
   } else {
     h[2] = compressed ? 10 : 2;
@@ -585,11 +589,11 @@ void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   PutU16LE(h + 10, static_cast<uint16_t>(params.TGA_YPos));
   PutU16LE(h + 12, static_cast<uint16_t>(width));
   PutU16LE(h + 14, static_cast<uint16_t>(height));
-  h[16] = static_cast<uint8_t>(depth);
+  h[16] = static_cast<uint8_t>(pixelDepth);
   h[17] = 32;
   SafeStreamWrite(stream, aborting.Flag(), h, 18);
   SafeStreamWrite(stream, aborting.Flag(), desc.c_str(), int64_t(desc.size()) + 1);
-  if (hasMap) SafeStreamWrite(stream, aborting.Flag(), palette, int64_t(3) << depth);
+  if (hasMap) SafeStreamWrite(stream, aborting.Flag(), palette, int64_t(3) * mapEntries);
 
   const int srcBits = source->GetPixelFormat() == pf1bit ? 1 : 24;
   std::vector<uint8_t> out(size_t(width) * 3 + 8), encoded;
@@ -599,13 +603,16 @@ void WriteTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
     const uint8_t* row = source->ScanLine(y);
     int len;
     std::fill(out.begin(), out.end(), 0);
-    if (grey) {
+    if (oneBit) {
+      len = width;
+      for (int x = 0; x < width; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+    } else if (grey) {
       len = width;
       if (srcBits == 1) {
         for (int x = 0; x < width; ++x) out[x] = ((row[x >> 3] >> (7 - (x & 7))) & 1) ? 255 : 0;
       } else {
         for (int x = 0; x < width; ++x)
-          out[x] = uint8_t(raster::Grey(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
+          out[x] = uint8_t(raster::StoredGrey(row[3 * x + 2], row[3 * x + 1], row[3 * x]));
       }
     } else {
       len = _ConvertXBitsToYBits(row, out.data(), srcBits, depth, width, palette, quantizer.get());

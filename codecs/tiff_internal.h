@@ -37,6 +37,7 @@ constexpr uint16_t kTagTileLength = 323;
 constexpr uint16_t kTagTileOffsets = 324;
 constexpr uint16_t kTagTileByteCounts = 325;
 constexpr uint16_t kTagSubIFDs = 330;
+constexpr uint16_t kTagJPEGTables = 347;
 constexpr uint16_t kTagJPEGInterchangeFormat = 513;
 constexpr uint16_t kTagJPEGInterchangeFormatLength = 514;
 constexpr uint16_t kTagExifIFD = 34665;
@@ -70,6 +71,7 @@ constexpr int kPhotoBlackIsZero = 1;
 constexpr int kPhotoRGB = 2;
 constexpr int kPhotoPalette = 3;
 constexpr int kPhotoSeparated = 5;
+constexpr int kPhotoYCbCr = 6;
 
 // Sample arrangements.
 constexpr uint32_t kPlanarChunky = 1;

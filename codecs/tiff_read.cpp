@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/jpeg.h"
 #include "codecs/packbits.h"
 #include "codecs/tiff.h"
 #include "codecs/tiff_internal.h"
@@ -183,6 +184,7 @@ struct Vars {
   std::vector<TRGB> colorMap;
   uint32_t predictor = 1, t4 = 0, fillOrder = 1;
   std::string software;
+  std::vector<uint8_t> jpegTables;  // JPEGTables: the tables every JPEG strip shares
   TTIFFLZWDecompFunc lzw = nullptr;
 };
 
@@ -354,8 +356,11 @@ class ChunkDecoder {
   // (out is then completed with zeros) or the decoder failed.
   // Uncompressed rows that are all there are used where they lie.
   const uint8_t* Direct(int rowBytes) {
-    if (!(v_.compression == 1 || IsDeflate(v_.compression)) || pos_ + rowBytes > len_)
-      return nullptr;
+    // Inflated Deflate data is used in place too, unless a predictor must
+    // first be undone on a copy.
+    const bool plain = v_.compression == 1 || v_.compression == kCompressJPEG ||
+                       (IsDeflate(v_.compression) && v_.predictor != kPredictorHorizontal);
+    if (!plain || pos_ + rowBytes > len_) return nullptr;
     const uint8_t* p = data_ + pos_;
     pos_ += rowBytes;
     return p;
@@ -370,7 +375,8 @@ class ChunkDecoder {
     switch (v_.compression) {
       case 1:
       case kCompressDeflate:  // inflated when the chunk was read
-      case kCompressDeflateOld: {
+      case kCompressDeflateOld:
+      case kCompressJPEG: {  // decoded when the chunk was read
         int64_t n = std::min<int64_t>(rowBytes, len_ - pos_);
         if (n < 0) n = 0;
         if (n > 0) std::memcpy(out, data_ + pos_, size_t(n));
@@ -508,6 +514,50 @@ void ReverseBitsOfBytes(std::vector<uint8_t>& buf) {
   for (uint8_t& b : buf) b = kTable[b];
 }
 
+// Decodes a JPEG chunk in place into `rows` raw rows of `width` pixels in
+// the page's sample layout (RGB or grey), the shared tables put before the
+// chunk's own data; false when it cannot be decoded or has another size.
+bool DecodeJpegChunk(const Vars& v, int width, int rows, std::vector<uint8_t>& buf) {
+  constexpr uint8_t kMarker = 0xFF, kSOI = 0xD8, kEOI = 0xD9;
+  std::vector<uint8_t> stream;
+  const std::vector<uint8_t>& t = v.jpegTables;
+  const bool tables = t.size() >= 4 && t[0] == kMarker && t[1] == kSOI;
+  if (tables) {
+    const bool endMarker = t[t.size() - 2] == kMarker && t[t.size() - 1] == kEOI;
+    stream.assign(t.begin(), t.end() - (endMarker ? 2 : 0));
+    const size_t skip = buf.size() >= 2 && buf[0] == kMarker && buf[1] == kSOI ? 2 : 0;
+    stream.insert(stream.end(), buf.begin() + long(skip), buf.end());
+  } else {
+    stream.swap(buf);
+  }
+  const size_t samples = v.spp == 1 ? 1 : 3;
+  std::vector<uint8_t> out(size_t(width) * size_t(rows) * samples, 0);
+  TReadOnlyMemoryStream s(stream.data(), int64_t(stream.size()));
+  TBitmap decoded;
+  TIOParamsVals params;
+  params.JPEG_Scale = ioJPEG_FULLSIZE;
+  bool aborted = false;
+  TProgressRec progress;
+  progress.Aborting = &aborted;
+  ReadJPegStream(s, &decoded, params, false, progress);
+  buf.swap(out);
+  if (aborted || decoded.GetWidth() < width || decoded.GetHeight() < rows) return false;
+  for (int y = 0; y < rows; ++y) {
+    const uint8_t* bgr = decoded.ScanLine(y);
+    uint8_t* d = buf.data() + size_t(y) * size_t(width) * samples;
+    for (int x = 0; x < width; ++x, bgr += 3) {
+      if (samples == 1) {
+        d[x] = bgr[1];
+      } else {
+        d[3 * x] = bgr[2];
+        d[3 * x + 1] = bgr[1];
+        d[3 * x + 2] = bgr[0];
+      }
+    }
+  }
+  return true;
+}
+
 // Inflates a Deflate chunk in place, keeping at most `expected` bytes;
 // false when the zlib data is damaged or short (what was inflated stays).
 bool InflateChunk(std::vector<uint8_t>& buf, int64_t expected) {
@@ -532,6 +582,7 @@ bool ParseFields(TiffFile& f, Page& pg, Vars& v) {
   constexpr uint32_t kMaxSamples = 1024;
   constexpr uint32_t kMaxChunks = 1u << 24;
   constexpr uint32_t kMaxColorMap = 3 * 65536;
+  constexpr uint32_t kMaxJpegTables = 65536;
   v.width = GetScalar(f, pg, kTagImageWidth, 0);
   v.height = GetScalar(f, pg, kTagImageLength, 0);
   v.spp = GetScalar(f, pg, kTagSamplesPerPixel, 1);
@@ -554,6 +605,8 @@ bool ParseFields(TiffFile& f, Page& pg, Vars& v) {
   v.t4 = GetScalar(f, pg, kTagT4Options, 0);
   v.fillOrder = GetScalar(f, pg, kTagFillOrder, 1);
   v.software = GetString(f, pg, kTagSoftware);
+  if (const Entry* e = pg.Find(kTagJPEGTables); e && GetValues(f, *e, vals, kMaxJpegTables))
+    v.jpegTables.assign(vals.begin(), vals.end());
   if (const Entry* e = pg.Find(kTagStripOffsets)) GetValues(f, *e, v.stripOffsets, kMaxChunks);
   if (const Entry* e = pg.Find(kTagStripByteCounts)) GetValues(f, *e, v.stripCounts, kMaxChunks);
   if (const Entry* e = pg.Find(kTagTileOffsets)) GetValues(f, *e, v.tileOffsets, kMaxChunks);
@@ -608,7 +661,7 @@ bool IsTiled(const Vars& v) {
 bool IsKnownCompression(uint32_t compression) {
   static const uint32_t kKnown[] = {kCompressNone,    kCompressCCITT1D,    kCompressG3,
                                     kCompressG4,      kCompressLZW,        kCompressPackBits,
-                                    kCompressDeflate, kCompressDeflateOld};
+                                    kCompressDeflate, kCompressDeflateOld, kCompressJPEG};
   return std::find(std::begin(kKnown), std::end(kKnown), compression) != std::end(kKnown);
 }
 
@@ -616,10 +669,15 @@ bool IsKnownCompression(uint32_t compression) {
 bool Decodable(const Vars& v) {
   constexpr uint32_t kMaxSamplesPerPixel = 16;
   // JPEG pages (6 and 7) are reported but not decoded.
-  if (!IsKnownCompression(v.compression) || v.spp == 0 || v.spp > kMaxSamplesPerPixel || v.bps == 0 || (v.bps > 8 && v.bps != 16))
+  if (!IsKnownCompression(v.compression) || v.spp == 0 || v.spp > kMaxSamplesPerPixel ||
+      v.bps == 0 || (v.bps > 8 && v.bps != 16))
     return false;
   const bool fax = v.compression >= kCompressCCITT1D && v.compression <= kCompressG4;
   if (fax && (v.bps != 1 || v.spp != 1)) return false;
+  // JPEG strips hold 8-bit grey or three-component pixels, all planes together.
+  if (v.compression == kCompressJPEG &&
+      (v.bps != 8 || (v.spp != 1 && v.spp != 3) || v.planar == kPlanarSeparate))
+    return false;
   // Separate planes are interleaved sample by sample: whole bytes only.
   if (v.planar == kPlanarSeparate && v.spp > 1 && v.bps != 8 && v.bps != 16) return false;
   if (IsTiled(v) && (v.tileW <= 0 || v.tileL <= 0 || !PVImageSizeAllowed(v.tileW, v.tileL) ||
@@ -695,6 +753,8 @@ class PageDecoder {
     const bool fax = v_.compression >= kCompressCCITT1D && v_.compression <= kCompressG4;
     if (v_.fillOrder == kFillOrderReversed && !fax) ReverseBitsOfBytes(buf);
     if (IsDeflate(v_.compression) && !InflateChunk(buf, int64_t(rows) * rowBytes_))
+      truncated_ = true;
+    if (v_.compression == kCompressJPEG && !DecodeJpegChunk(v_, chunkW_, rows, buf))
       truncated_ = true;
   }
 
@@ -835,7 +895,7 @@ class PageDecoder {
 
 // Why a page that Decodable refuses cannot be read.
 std::string Undecodable(const Vars& v) {
-  if (v.compression == kCompressJPEG || v.compression == 6 || !IsKnownCompression(v.compression))
+  if (!IsKnownCompression(v.compression))
     return "TIFF compression " + std::to_string(v.compression) + " not supported";
   return "TIFF page of " + std::to_string(v.spp) + " samples of " + std::to_string(v.bps) +
          " bits (photometric " + std::to_string(v.photometric) + ", planar " +
@@ -852,8 +912,8 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TPr
   // Sizes are checked before they are reported: a width or height of 2^31
   // or more would turn negative in the parameters.
   if (v.width == 0 || v.height == 0 || v.width > 0x7FFFFFFF || v.height > 0x7FFFFFFF) {
-    progress.Fail(TPVErrorCode::Corrupt, "TIFF image size " + std::to_string(v.width) +
-                                             "\u00D7" + std::to_string(v.height) + " not valid");
+    progress.Fail(TPVErrorCode::Corrupt, "TIFF image size " + std::to_string(v.width) + "\u00D7" +
+                                             std::to_string(v.height) + " not valid");
     return;
   }
   StoreParams(f, pg, v, params);
@@ -871,6 +931,8 @@ void ReadPage(TiffFile& f, Page& pg, TBitmap* bitmap, TIOParamsVals& params, TPr
   }
   bool bilevel = false, invert = false;
   ChooseBilevel(v, bilevel, invert);
+  // libjpeg turns YCbCr into RGB: the decoded strips are RGB (or grey).
+  if (v.compression == kCompressJPEG && v.photometric == kPhotoYCbCr) v.photometric = kPhotoRGB;
   // Every page's data lies inside the file: its size bounds the bitmap.
   if (!PVCheckDecodeSize(v.width, v.height, bilevel ? 1 : 24, f.size, progress)) return;
   bitmap->SetSize(1, 1);
@@ -926,7 +988,8 @@ int TIFFListPages(TStream& stream, TProgressRec& progress,
   try {
     TiffFile f(stream, -1);
     uint8_t hdr[8];
-    if (!f.ReadAt(0, hdr, 8) || !((hdr[0] == 'I' && hdr[1] == 'I') || (hdr[0] == 'M' && hdr[1] == 'M'))) {
+    if (!f.ReadAt(0, hdr, 8) ||
+        !((hdr[0] == 'I' && hdr[1] == 'I') || (hdr[0] == 'M' && hdr[1] == 'M'))) {
       progress.Fail(TPVErrorCode::UnknownFormat, "not a TIFF file");
       return 0;
     }
@@ -992,7 +1055,8 @@ void TIFFReadStreamLimited(TBitmap* bitmap, TStream& stream, int& imageCount, TI
       uint32_t n = f.U16(b);
       if (int64_t(off) + 2 + int64_t(n) * 12 + 4 > f.size) {
         // An IFD cut short by the end of the file ends the chain.
-        if (count == wanted) progress.Fail(TPVErrorCode::Truncated, "TIFF page directory ends early");
+        if (count == wanted)
+          progress.Fail(TPVErrorCode::Truncated, "TIFF page directory ends early");
         break;
       }
       if (count == wanted) {

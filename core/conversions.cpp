@@ -401,10 +401,45 @@ void _ConvertToBWOrdered(TBitmap& bitmap, TProgressRec& progress) {
   bitmap.Assign(out);
 }
 
+namespace {
+
+// The one colour of a pf24bit bitmap, or false when it has more.
+bool SingleColour(const TBitmap& bitmap, TRGB& colour) {
+  if (bitmap.GetPixelFormat() != pf24bit || bitmap.GetWidth() <= 0 || bitmap.GetHeight() <= 0)
+    return false;
+  const int w = bitmap.GetWidth();
+  const uint8_t* first = bitmap.ScanLine(0);
+  for (int y = 0; y < bitmap.GetHeight(); ++y) {
+    const uint8_t* s = bitmap.ScanLine(y);
+    for (int x = 0; x < w; ++x, s += 3)
+      if (s[0] != first[0] || s[1] != first[1] || s[2] != first[2]) return false;
+  }
+  colour = CreateRGB(first[2], first[1], first[0]);
+  return true;
+}
+
+}  // namespace
+
 std::unique_ptr<TBitmap> PVReduceToBilevel(const TBitmap& bitmap, TRGB& c0, TRGB& c1,
                                            TProgressRec& progress) {
   std::unique_ptr<TBitmap> bits = _ConvertTo1bit(bitmap, c0, c1);
   if (bits) return bits;
+  // One colour keeps it: a dark one as bit 0 beside white, a light one as
+  // bit 1 beside black, so writers without a colour map still store it as
+  // the nearer of black and white.
+  TRGB only;
+  if (SingleColour(bitmap, only)) {
+    constexpr int kMidGrey = 128;
+    const bool light = std::nearbyint((only.r * 21 + only.g * 71 + only.b * 7) / 100.0) >= kMidGrey;
+    bits = std::make_unique<TBitmap>();
+    bits->SetPixelFormat(pf1bit);
+    bits->SetSize(bitmap.GetWidth(), bitmap.GetHeight());
+    for (int y = 0; y < bits->GetHeight(); ++y)
+      std::memset(bits->ScanLine(y), light ? 0xFF : 0, size_t(bits->RowBytes()));
+    c0 = light ? CreateRGB(0, 0, 0) : only;
+    c1 = light ? only : CreateRGB(255, 255, 255);
+    return bits;
+  }
   bits = std::make_unique<TBitmap>();
   bits->Assign(bitmap);
   if (bits->GetPixelFormat() != pf24bit) bits->SetPixelFormat(pf24bit);

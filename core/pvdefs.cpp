@@ -8,11 +8,15 @@ int gSystemDPIY = 96;
 namespace {
 int64_t g_max_image_pixels = int64_t(1) << 28;
 int64_t g_max_decode_ratio = kPVDefaultDecodeRatio;
+}  // namespace
+
+int64_t PVGetMaxImagePixels() {
+  return g_max_image_pixels;
 }
 
-int64_t PVGetMaxImagePixels() { return g_max_image_pixels; }
-
-void PVSetMaxImagePixels(int64_t pixels) { g_max_image_pixels = pixels > 0 ? pixels : 1; }
+void PVSetMaxImagePixels(int64_t pixels) {
+  g_max_image_pixels = pixels > 0 ? pixels : 1;
+}
 
 bool PVImageSizeAllowed(int64_t width, int64_t height) {
   if (width <= 0 || height <= 0) return false;
@@ -20,9 +24,13 @@ bool PVImageSizeAllowed(int64_t width, int64_t height) {
   return width * height <= g_max_image_pixels;
 }
 
-int64_t PVGetMaxDecodeRatio() { return g_max_decode_ratio; }
+int64_t PVGetMaxDecodeRatio() {
+  return g_max_decode_ratio;
+}
 
-void PVSetMaxDecodeRatio(int64_t ratio) { g_max_decode_ratio = ratio > 0 ? ratio : 0; }
+void PVSetMaxDecodeRatio(int64_t ratio) {
+  g_max_decode_ratio = ratio > 0 ? ratio : 0;
+}
 
 int64_t PVBitmapBytes(int64_t width, int64_t height, int bitsPerPixel) {
   if (width <= 0 || height <= 0 || bitsPerPixel <= 0) return 0;
@@ -48,11 +56,11 @@ bool PVCheckDecodeSize(int64_t width, int64_t height, int bitsPerPixel, int64_t 
   const int64_t bytes = PVBitmapBytes(width, height, bitsPerPixel);
   // bytes <= ratio * dataBytes, without overflowing the product.
   if (bytes <= kPVDecodeRatioFloor || dataBytes >= (bytes + ratio - 1) / ratio) return true;
-  progress.Fail(TPVErrorCode::DecodeRatio,
-                "image of " + std::to_string(width) + "\u00D7" + std::to_string(height) +
-                    " pixels needs " + std::to_string(bytes) + " bytes, more than " +
-                    std::to_string(ratio) + " times the " + std::to_string(dataBytes) +
-                    " bytes of its data");
+  progress.Fail(TPVErrorCode::DecodeRatio, "image of " + std::to_string(width) + "\u00D7" +
+                                               std::to_string(height) + " pixels needs " +
+                                               std::to_string(bytes) + " bytes, more than " +
+                                               std::to_string(ratio) + " times the " +
+                                               std::to_string(dataBytes) + " bytes of its data");
   return false;
 }
 

@@ -41,7 +41,7 @@ enum class TPVErrorCode : uint8_t {
   DecodeRatio,       // the image claims far more memory than its data can fill
   Cancelled,         // stopped through the progress handler
   OutOfMemory,
-  Internal,          // anything else (an exception from a registered codec)
+  Internal,  // anything else (an exception from a registered codec)
 };
 
 struct TPVError {
@@ -104,7 +104,15 @@ struct TProgressRec {
   }
 };
 
-enum TResampleFilter : uint8_t { rfNone, rfTriangle, rfHermite, rfBell, rfBSpline, rfLanczos3, rfMitchell };
+enum TResampleFilter : uint8_t {
+  rfNone,
+  rfTriangle,
+  rfHermite,
+  rfBell,
+  rfBSpline,
+  rfLanczos3,
+  rfMitchell
+};
 
 // Resolution stored by readers when a file carries none (owned by the view
 // unit, which sets them from the screen).
