@@ -203,6 +203,10 @@ TEST_F(PictureDialogForms, OpenFormEntersFoldersAndRefusesNothingTyped) {
     name->clear();
     ok->click();
     EXPECT_TRUE(form.isVisible());
+    // A file that does not exist is not returned either.
+    name->setText("missing.png");
+    ok->click();
+    EXPECT_TRUE(form.isVisible());
     // A typed folder is entered instead of being returned.
     name->setText("sub");
     ok->click();

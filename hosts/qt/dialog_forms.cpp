@@ -209,6 +209,7 @@ void PictureFileForm::OkClicked() {
     SetFileNameText({});
     return;
   }
+  if (!CanAccept(path)) return;
   CommitFileName(path);
   accept();
 }
@@ -265,6 +266,11 @@ void OpenPictureForm::FileSelected(const QString& path) {
 
 void OpenPictureForm::CommitFileName(const QString& path) {
   model_.SetFileName(path.toStdString());
+}
+
+// Only an existing file can be opened (the model refuses anything else).
+bool OpenPictureForm::CanAccept(const QString& path) const {
+  return QFileInfo(path).isFile();
 }
 
 void OpenPictureForm::ShowPreview() {

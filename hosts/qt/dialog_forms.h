@@ -65,6 +65,12 @@ class PictureFileForm : public QDialog {
   virtual void FilterChosen(int index);
   // Hands the typed name to the model before the dialog closes.
   virtual void CommitFileName(const QString& path) = 0;
+  // Whether OK may close the dialog with this (non-folder) path; a refused
+  // path keeps the dialog open, as the model would not accept it.
+  virtual bool CanAccept(const QString& path) const {
+    (void)path;
+    return true;
+  }
   void SetFileNameText(const QString& name);
   QString FileNameText() const;
   // The typed name as a path (relative names are in the shown folder).
@@ -96,6 +102,7 @@ class OpenPictureForm : public PictureFileForm {
  protected:
   void FileSelected(const QString& path) override;
   void CommitFileName(const QString& path) override;
+  bool CanAccept(const QString& path) const override;
 
  private:
   // Shows the model's preview: picture, information lines, frame buttons.
