@@ -10,6 +10,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFormLayout>
@@ -366,6 +367,48 @@ TEST_F(PictureDialogForms, SaveFormFollowsTheTypedExtensionAndItsFields) {
   });
   EXPECT_EQ(pv.ExecuteSaveDialog(dir_, "", false), File("pic.png"));
   EXPECT_TRUE(pv.GetIOParams().PNG_Interlaced);
+}
+
+TEST_F(PictureDialogForms, SaveFormEnablesAndShowsFieldsAsTheModelSays) {
+  TPictavo pv;
+  pv.SetMsgLanguage(msEnglish);
+  pv.GetIOParams().GIF_Transparent = false;
+  pv.GetIOParams().GIF_TranspColor = TRGB{0x56, 0x34, 0x12};  // b, g, r
+  WhenShown([&](QDialog& form) {
+    auto* format = Child<QComboBox>(form, "formatCombo");
+    if (!format) return;
+    format->setCurrentIndex(format->findData(int(ftGIF)));
+    auto* transparent = Child<QCheckBox>(form, "field_GIF_Transparent");
+    auto* colour = Child<QPushButton>(form, "field_GIF_TranspColor");
+    if (!transparent || !colour) return;
+    EXPECT_EQ(colour->text(), "#123456");
+    // The colour applies only with transparency on.
+    EXPECT_FALSE(colour->isEnabled());
+    transparent->setChecked(true);
+    EXPECT_TRUE(colour->isEnabled());
+    // The colour button opens a colour dialog whose choice is written.
+    WhenShown([](QDialog& picker) {
+      auto* dialog = qobject_cast<QColorDialog*>(&picker);
+      ASSERT_NE(dialog, nullptr);
+      dialog->setCurrentColor(QColor(0x65, 0x43, 0x21));
+      dialog->accept();
+    });
+    colour->click();
+    EXPECT_EQ(colour->text(), "#654321");
+    // TIFF's predictor is derived from the other fields: shown, not editable.
+    format->setCurrentIndex(format->findData(int(ftTIFF)));
+    auto* predictor = Child<QComboBox>(form, "field_TIFF_Predictor");
+    if (predictor) {
+      EXPECT_FALSE(predictor->isEnabled());
+    }
+    EXPECT_TRUE(Child<QComboBox>(form, "field_TIFF_Compression")->isEnabled());
+    Child<QLineEdit>(form, "fileNameEdit")->setText("anim");
+    format->setCurrentIndex(format->findData(int(ftGIF)));
+    Child<QPushButton>(form, "okButton")->click();
+  });
+  EXPECT_EQ(pv.ExecuteSaveDialog(dir_, "", false), File("anim.gif"));
+  EXPECT_TRUE(pv.GetIOParams().GIF_Transparent);
+  EXPECT_EQ(pv.GetIOParams().GIF_TranspColor, (TRGB{0x21, 0x43, 0x65}));
 }
 
 TEST_F(PictureDialogForms, CancelledSaveFormWritesNothing) {
