@@ -133,7 +133,7 @@ def tasks(c, t, out):
         "stb_image": f"{t}/peer_stb dec {{f}}", "netpbm": "ppmtoppm < {f} > /dev/null",
         "Pillow": pil_dec, "ImageMagick": im_dec})))
     rows.append(("decode PBM page", *dec("page.pbm", {
-        "netpbm": "pbmtopbm < {f} > /dev/null", "Pillow": pil_dec, "ImageMagick": im_dec})))
+        "netpbm": "pamtopnm < {f} > /dev/null", "Pillow": pil_dec, "ImageMagick": im_dec})))
     rows.append(("decode GIF", *dec("photo.gif", {
         "giflib": f"{t}/peer_gif dec {{f}}", "stb_image": f"{t}/peer_stb dec {{f}}",
         "Pillow": pil_dec, "ImageMagick": im_dec})))
