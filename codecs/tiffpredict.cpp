@@ -53,7 +53,7 @@ void Undo16Any(const uint8_t* src, uint8_t* row, int spp, int pixels, bool le) {
   for (int i = 0; i < 2 * spp; ++i) row[i] = src[i];
   for (int i = spp; i < pixels * spp; ++i)
     Put16(row + 2 * i,
-          static_cast<uint16_t>(Get16(row + 2 * i, le) + Get16(row + 2 * (i - spp), le)), le);
+          static_cast<uint16_t>(Get16(src + 2 * i, le) + Get16(row + 2 * (i - spp), le)), le);
 }
 
 }  // namespace
