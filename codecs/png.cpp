@@ -20,6 +20,7 @@
 #include "codecs/quantize.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
+#include "core/rowconv.h"
 #include "formats/registry.h"
 #include "platform/exceptions.h"
 
@@ -330,7 +331,6 @@ void EncodeCore(WriteContext& ctx) {
   png_set_bKGD(png, info, &bg);
   png_set_compression_level(png, std::clamp<int32_t>(params.PNG_Compression, 0, 9));
   png_write_info(png, info);
-  if (!oneBit && !ctx.palette) png_set_bgr(png);
   const int passes = png_set_interlace_handling(png);
   const double step = 100.0 / (double(passes) * height);
   int64_t counter = 0;
@@ -341,6 +341,9 @@ void EncodeCore(WriteContext& ctx) {
         const TRGB* px = reinterpret_cast<const TRGB*>(row);
         for (int x = 0; x < width; ++x)
           ctx.rowBuffer[x] = static_cast<uint8_t>(ctx.quantizer->GetRGBIndex(px[x]));
+        row = ctx.rowBuffer;
+      } else if (!oneBit) {
+        PVSwapRB24(row, ctx.rowBuffer, width);
         row = ctx.rowBuffer;
       }
       png_write_row(png, row);
@@ -449,6 +452,11 @@ void WritePNGStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
     ctx.quantizer = quantizer.get();
     ctx.rowBuffer = rowBuffer.data();
     ctx.backgroundIndex = &backgroundIndex;
+  } else if (source->GetPixelFormat() != pf1bit) {
+    // Colour rows are put into red-green-blue order here (a vector shuffle)
+    // rather than by the library's per-pixel transform.
+    rowBuffer.resize(static_cast<size_t>(source->GetWidth()) * 3 + 32);
+    ctx.rowBuffer = rowBuffer.data();
   }
 
   ctx.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &ctx, WriteError, IgnoreWarning);

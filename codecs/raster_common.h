@@ -28,6 +28,13 @@ class TByteSource {
   size_t Read(uint8_t* dest, size_t count) {
     size_t done = 0;
     while (done < count) {
+      if (pos_ == len_ && count - done >= kDirectRead) {
+        // A large read with the buffer empty goes straight to dest.
+        const int64_t n = reader_.ReadSome(dest + done, static_cast<int64_t>(count - done));
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+        continue;
+      }
       if (pos_ == len_ && !Fill()) break;
       size_t n = std::min(count - done, len_ - pos_);
       std::memcpy(dest + done, buf_.data() + pos_, n);
@@ -44,6 +51,7 @@ class TByteSource {
     len_ = static_cast<size_t>(reader_.ReadSome(buf_.data(), static_cast<int64_t>(buf_.size())));
     return len_ > 0;
   }
+  static constexpr size_t kDirectRead = 4096;
   TStreamReader& reader_;
   std::vector<uint8_t> buf_;
   size_t pos_ = 0;

@@ -786,6 +786,14 @@ class PageDecoder {
       bool ok = true;
       const uint8_t* direct = planes_ == 1 ? dec[0]->Direct(rowBytes_) : nullptr;
       if (!direct && planes_ == 1 && !predict_) direct = dec[0]->Borrow(rowBytes_);
+      // An LZW row with a predictor is undone from where the decoder holds
+      // it straight into the row buffer.
+      if (!direct && planes_ == 1 && predict_ && (v_.bps == 8 || v_.bps == 16)) {
+        if (const uint8_t* held = dec[0]->Borrow(rowBytes_)) {
+          TIFFUndoPredictorInto(held, planeRows_.data(), sppPlane_, chunkW_, int(v_.bps), f_.le);
+          direct = planeRows_.data();
+        }
+      }
       if (!direct) {
         for (int p = 0; p < planes_; ++p) {
           uint8_t* pr = planeRows_.data() + size_t(p) * rowBytes_;

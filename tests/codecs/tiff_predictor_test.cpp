@@ -4,6 +4,7 @@
 // samples per pixel and odd widths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -39,6 +40,13 @@ TEST(TiffPredictor, GroupedUndoMatchesTheDefinition) {
           std::vector<uint8_t> row(size_t(pixels * spp * bps / 8) + 4);
           for (auto& b : row) b = uint8_t(rng());
           const std::vector<uint8_t> want = Reference(row, spp, pixels, bps, le);
+          // From another buffer: every byte of the pixels written, the rest kept.
+          std::vector<uint8_t> into(row.size(), 0xC3);
+          TIFFUndoPredictorInto(row.data(), into.data(), spp, pixels, bps, le);
+          const size_t used = size_t(pixels * spp * bps / 8);
+          EXPECT_TRUE(std::equal(into.begin(), into.begin() + int64_t(used), want.begin()))
+              << "into: " << bps << " bits, " << spp << " samples, " << pixels << " px";
+          EXPECT_EQ(into.back(), 0xC3);
           TIFFUndoPredictor(row.data(), spp, pixels, bps, le);
           EXPECT_EQ(row, want) << bps << " bits, " << spp << " samples, " << pixels << " px";
         }
