@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QThread>
 #include <cstdio>
+#include <memory>
 #include <set>
 
 #include "apps/viewer/coders.h"
@@ -218,11 +219,10 @@ TEST(ViewerDialogs, ProcessingMenuHoldsEveryEntryAndTriggersIt) {
 
 // Runs the Qt loop (and with it the application's synchronised steps)
 // until `done` or a generous limit.
-bool SpinUntil(const std::function<bool()>& done) {
-  constexpr int kLimitMs = 10000;
+bool SpinUntil(const std::function<bool()>& done, int limitMs = 10000) {
   QElapsedTimer timer;
   timer.start();
-  while (!done() && timer.elapsed() < kLimitMs) {
+  while (!done() && timer.elapsed() < limitMs) {
     QApplication::processEvents();
     qt::PumpApplication();
     QThread::msleep(1);
@@ -280,6 +280,30 @@ TEST(ViewerLoader, MissingFileEndsAsAFailureNamingIt) {
   ASSERT_TRUE(SpinUntil([&] { return ended; }));
   EXPECT_FALSE(ok);
   EXPECT_NE(text.find("/nonexistent/picture.png"), std::string::npos) << text;
+}
+
+// Deleting a loader while it reads (a new file chosen, the window closed)
+// stops it and runs its last step before the callback goes away; nothing
+// runs afterwards.
+TEST(ViewerLoader, DeletingARunningLoadWaitsForItAndNothingRunsLater) {
+  const std::string bmp = testing::TempDir() + "viewer_big.bmp";
+  {
+    TBitmap picture(1500, 1000, pf24bit);
+    TPictavoIO io;
+    io.SetAttachedBitmap(&picture);
+    io.SaveToFile(bmp);
+    ASSERT_FALSE(io.Aborting);
+  }
+  int calls = 0;
+  auto thread = std::make_unique<ViewerLoadThread>(bmp, FramePickFor(bmp, 0),
+                                                   [&](ViewerLoadThread&) { ++calls; });
+  thread->Start();
+  thread.reset();
+  EXPECT_LE(calls, 1);
+  const int after = calls;
+  SpinUntil([] { return false; }, 200);
+  EXPECT_EQ(calls, after);
+  std::remove(bmp.c_str());
 }
 
 TEST(ViewerLoader, FramePickFollowsTheExtension) {
