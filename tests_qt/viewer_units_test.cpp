@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QThread>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <set>
 
@@ -21,6 +22,7 @@
 #include "apps/viewer/proc_menu.h"
 #include "apps/viewer/proc_table.h"
 #include "hosts/qt/qt_bridge.h"
+#include "processing/filters.h"
 
 namespace pictavo::viewer {
 namespace {
@@ -125,6 +127,8 @@ TEST(ViewerOps, EveryEntryRunsWithItsDefaultsAndUndoesInOneStep) {
     io.SaveToFile(other);
     ASSERT_FALSE(io.Aborting);
   }
+  const std::string filterFile = testing::TempDir() + "viewer_blur.flt";
+  SaveFilterToFile(filterFile, PVFiltPres[1]);
   for (const TProcOp& op : ProcOps()) {
     TPictavo p;
     Fill(p);
@@ -132,7 +136,9 @@ TEST(ViewerOps, EveryEntryRunsWithItsDefaultsAndUndoesInOneStep) {
     const auto before = Pixels(p.Bitmap());
     TOpValues values;
     for (const TOpParam& param : op.params) values.numbers.push_back(InitialValue(param, kW, kH));
-    values.file = other;
+    values.text = &op == FindProcOp("Filter from file...") ? filterFile
+                  : &op == FindProcOp("Hide text...")      ? "hi"
+                                                           : other;
     ASSERT_NO_THROW(ApplyProcOp(p, op, values)) << op.caption;
     EXPECT_FALSE(p.Bitmap().Empty()) << op.caption;
     if (!op.modifies) {
@@ -146,6 +152,48 @@ TEST(ViewerOps, EveryEntryRunsWithItsDefaultsAndUndoesInOneStep) {
     EXPECT_TRUE(p.GetAutoUndo()) << op.caption;
   }
   std::remove(other.c_str());
+  std::remove(filterFile.c_str());
+}
+
+TEST(ViewerOps, ChannelExtractionGivesTheChannelAsGrey) {
+  TPictavo p;
+  Fill(p);
+  Apply(p, "Extract channel...", {2});  // red
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const int r = GetRValue(Sample(x, y));
+      ASSERT_EQ(p.Bitmap().GetPixel(x, y), RGB(r, r, r));
+    }
+  Fill(p);
+  Apply(p, "Extract channel...", {0});  // blue
+  const int b = GetBValue(Sample(4, 3));
+  EXPECT_EQ(p.Bitmap().GetPixel(4, 3), RGB(b, b, b));
+}
+
+TEST(ViewerOps, HiddenTextRoundTripsAndTooLongTextIsRefused) {
+  constexpr int kSide = 40;  // room: (3 * 40 - 2) * 40 / 8 - 8 = 582 bytes
+  TPictavo p;
+  TBitmap grey(kSide, kSide, pf24bit);
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide; ++x) grey.SetPixel(x, y, RGB(100, 120, 140));  // low bits 0
+  p.Assign(&grey);
+  EXPECT_EQ(ApplyProcOp(p, Op("Reveal text"), {}), "No hidden text.");
+  const auto before = Pixels(p.Bitmap());
+  EXPECT_THROW(ApplyProcOp(p, Op("Hide text..."), TOpValues{{0}, std::string(583, 'x')}),
+               std::runtime_error);
+  EXPECT_EQ(Pixels(p.Bitmap()), before);
+  const std::string secret = "meet at the lighthouse";
+  EXPECT_EQ(ApplyProcOp(p, Op("Hide text..."), TOpValues{{0}, secret}), "22 bytes hidden");
+  EXPECT_EQ(ApplyProcOp(p, Op("Reveal text"), {}), "Hidden text: " + secret);
+  // Every channel moved by at most one.
+  const auto after = Pixels(p.Bitmap());
+  for (size_t i = 0; i < after.size(); ++i) {
+    ASSERT_LE(std::abs(GetRValue(after[i]) - GetRValue(before[i])), 1);
+    ASSERT_LE(std::abs(GetBValue(after[i]) - GetBValue(before[i])), 1);
+  }
+  const std::string longest(582, 'y');
+  EXPECT_NO_THROW(ApplyProcOp(p, Op("Hide text..."), TOpValues{{0}, longest}));
+  EXPECT_EQ(ApplyProcOp(p, Op("Reveal text"), {}), "Hidden text: " + longest);
 }
 
 TEST(ViewerOps, BlackAndWhiteImageIsExpandedAndUndoneToOneBit) {
@@ -172,7 +220,7 @@ TEST(ViewerOps, MergeWithUnreadableFileFailsAndLeavesTheImage) {
 }
 
 TEST(ViewerOps, InitialValuesComeFromTheImage) {
-  TOpParam width{"w", 1, 100, 7, TParamDefault::Width, {}, false};
+  TOpParam width{"w", 1, 100, 7, TParamDefault::Width, {}, false, false};
   EXPECT_EQ(InitialValue(width, 640, 480), 640);
   width.from = TParamDefault::HalfHeight;
   EXPECT_EQ(InitialValue(width, 640, 481), 240);
