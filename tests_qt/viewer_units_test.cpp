@@ -259,6 +259,25 @@ TEST(ViewerDialogs, ProcessingMenuHoldsEveryEntryAndTriggersIt) {
     }
   }
   EXPECT_EQ(items, ProcOps().size());
+  // The keyboard reaches every item: within one menu no two accelerators
+  // are the same letter (a repeated one would only cycle the highlight).
+  auto accelerators = [](QMenu* m) {
+    std::vector<QChar> keys;
+    for (QAction* a : m->actions()) {
+      const QString text = a->text();
+      const int amp = text.indexOf('&');
+      EXPECT_GE(amp, 0) << text.toStdString();
+      if (amp >= 0 && amp + 1 < text.size()) keys.push_back(text[amp + 1].toLower());
+    }
+    return keys;
+  };
+  std::vector<QMenu*> menus = {&menu};
+  for (QAction* group : menu.actions()) menus.push_back(group->menu());
+  for (QMenu* m : menus) {
+    const auto keys = accelerators(m);
+    const std::set<QChar> distinct(keys.begin(), keys.end());
+    EXPECT_EQ(distinct.size(), keys.size()) << m->title().toStdString();
+  }
   ASSERT_NE(negative, nullptr);
   negative->trigger();
   ASSERT_EQ(chosen.size(), 1u);
