@@ -16,6 +16,7 @@
 #include <map>
 #include <thread>
 
+#include "hosts/qt/dialog_forms.h"
 #include "hosts/qt/host_widget.h"
 #include "platform/app.h"
 #include "platform/clipboard.h"
@@ -195,6 +196,7 @@ void InstallQtBridge() {
     if (g_pump) g_pump->Wake();
   });
   SetModalHandler(ShowFormDialog);
+  InstallQtDialogHost();
   SetMessageHandler(ShowMessageBox);
   SetClipboardBackend(std::make_unique<QtClipboardBackend>());
   Screen().OnCursorChange = [] {
@@ -207,6 +209,7 @@ void UninstallQtBridge() {
   if (!g_pump) return;
   Application().SetWakeHandler(nullptr);
   SetModalHandler(nullptr);
+  UninstallQtDialogHost();
   SetMessageHandler(nullptr);
   SetClipboardBackend(nullptr);
   Screen().OnCursorChange = nullptr;

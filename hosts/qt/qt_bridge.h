@@ -1,8 +1,9 @@
 // The bridge between the library's application object and Qt: runs the
 // application's posted messages, synchronised steps and timers inside the
 // Qt event loop (woken from any thread), shows TForm models as modal
-// dialogs and message boxes with QMessageBox, bridges the CF_DIB clipboard
-// to QClipboard both ways, and maps the library's cursors to QCursor.
+// dialogs, the picture dialogs as their Qt forms (dialog_forms.h) and
+// message boxes with QMessageBox, bridges the CF_DIB clipboard to
+// QClipboard both ways, and maps the library's cursors to QCursor.
 #pragma once
 
 #include <QCursor>

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/pvopensavedlg.h"
 #include "platform/desktop.h"
+#include "platform/stream.h"
 #include "tests/processing/proc_test_support.h"
 #include "tests/view/view_test_util.h"
 #include "view/view_globals.h"
@@ -125,6 +127,127 @@ TEST_F(PictavoControl, FreedByItsOwnerItLeavesOutsideComponentsDetached) {
   owner.reset();  // frees the control, which frees its own components first
   EXPECT_EQ(outside.GetAttachedPictavo(), nullptr);
   EXPECT_EQ(outside.GetAttachedBitmap(), nullptr);
+}
+
+TEST_F(PictavoControl, PropertiesReachTheComponentsThatKeepThem) {
+  TPictavo pv;
+  pv.SetAutoUndo(false);
+  EXPECT_FALSE(pv.Proc().GetAutoUndo());
+  pv.SetMsgLanguage(msGerman);
+  EXPECT_EQ(pv.Proc().GetMsgLanguage(), msGerman);
+  pv.SetProcPreviewsParams(TPRPreviewsParams{prppDefaultLockPreview});
+  EXPECT_TRUE(pv.Proc().GetPreviewsParams().Contains(prppDefaultLockPreview));
+  pv.SetStreamHeaders(true);
+  EXPECT_TRUE(pv.IO().GetStreamHeaders());
+  pv.SetStreamHeaders(false);
+  EXPECT_FALSE(pv.IO().GetStreamHeaders());
+  int previews = 0;
+  pv.SetOnPreview([&](TObject*, TForm*) { ++previews; });
+  ASSERT_TRUE(pv.Proc().OnPreview);
+  pv.Proc().OnPreview(nullptr, nullptr);
+  EXPECT_EQ(previews, 1);
+  // The preview font is set on both components.
+  TFont font;
+  font.SetName("DejaVu Serif");
+  font.SetSize(17);
+  pv.SetPreviewFont(font);
+  EXPECT_EQ(pv.Proc().GetPreviewFont().GetName(), "DejaVu Serif");
+  EXPECT_EQ(pv.IO().GetPreviewFont().GetSize(), 17);
+  EXPECT_EQ(pv.GetPreviewFont().GetName(), "DejaVu Serif");
+}
+
+TEST_F(PictavoControl, ForwardsWorkOnTheViewsBitmap) {
+  auto source = MakeBitmap(6, 4, CoordColor);
+  TPictavo pv;
+  pv.Assign(source.get());
+  pv.Flip(fdHorizontal);
+  // Mirrored left to right: (x, y) now holds the source's (5 - x, y).
+  EXPECT_EQ(Get(pv.Bitmap(), 0, 2), Get(*source, 5, 2));
+  EXPECT_EQ(Get(pv.Bitmap(), 4, 1), Get(*source, 1, 1));
+  EXPECT_TRUE(pv.GetCanUndo());
+  pv.Undo();
+  EXPECT_TRUE(proctest::SamePixels(pv.Bitmap(), *source));
+
+  // A PNG stream written by one control and read by another one's per-format
+  // method, with the parameters-only read beforehand.
+  TMemoryStream stream;
+  pv.SaveToStreamPNG(stream);
+  ASSERT_FALSE(pv.GetAborting());
+  TPictavo other;
+  const int untouchedWidth = other.Bitmap().GetWidth();
+  ASSERT_NE(untouchedWidth, 6);
+  stream.SetPosition(0);
+  other.ParamsFromStream(stream);
+  EXPECT_EQ(other.GetIOParams().Width, 6);
+  EXPECT_EQ(other.GetIOParams().Height, 4);
+  EXPECT_EQ(other.Bitmap().GetWidth(), untouchedWidth);  // parameters only
+  stream.SetPosition(0);
+  other.LoadFromStreamPNG(stream);
+  ASSERT_FALSE(other.GetAborting());
+  EXPECT_TRUE(proctest::SamePixels(other.Bitmap(), *source));
+
+  // A failed load reports through the forwarded abort flag.
+  TMemoryStream garbage;
+  const char junk[] = "not a picture at all";
+  garbage.Write(junk, sizeof junk);
+  garbage.SetPosition(0);
+  other.LoadFromStreamGif(garbage);
+  EXPECT_TRUE(other.GetAborting());
+  other.SetAborting(false);
+  EXPECT_FALSE(other.IO().Aborting);
+}
+
+TEST_F(PictavoControl, OpenDialogIsOwnedByTheViewAndSpeaksItsLanguage) {
+  auto source = MakeBitmap(12, 9, CoordColor);
+  TPictavo writer;
+  writer.Assign(source.get());
+  writer.SaveToFile(Path("pick.png"));
+  ASSERT_FALSE(writer.GetAborting());
+
+  TPictavo pv;
+  pv.SetMsgLanguage(msFrench);
+  int shown = 0;
+  TPVDialogHostScope host([&](TPVDialogModel& model) {
+    ++shown;
+    auto* d = dynamic_cast<TOpenPictavoDialog*>(&model);
+    if (!d) return false;
+    EXPECT_EQ(d->GetOwner(), &pv);
+    EXPECT_EQ(d->GetInitialDir(), dir_.string());
+    EXPECT_EQ(d->GetFilter(), "PNG|*.png");
+    EXPECT_TRUE(d->GetAnimate());  // from AlwaysAnimate
+    EXPECT_EQ(d->GetMsgLanguage(), msFrench);
+    EXPECT_EQ(d->Caption(PVMSG_CANCEL), "Annuler");
+    d->SelectFile(Path("pick.png"));
+    EXPECT_EQ(d->GetPreview().Width, 12);
+    EXPECT_EQ(d->GetPreview().Height, 9);
+    return true;
+  });
+  EXPECT_EQ(pv.ExecuteOpenDialog(dir_.string(), "PNG|*.png", true), Path("pick.png"));
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(pv.ComponentCount(), 2);  // the dialog was freed
+}
+
+TEST_F(PictavoControl, SaveDialogEditsTheOwnedIOParameters) {
+  TPictavo pv;
+  pv.GetIOParams().JPEG_Quality = 90;
+  bool accept = false;
+  TPVDialogHostScope host([&](TPVDialogModel& model) {
+    auto* d = dynamic_cast<TSavePictavoDialog*>(&model);
+    if (!d) return false;
+    EXPECT_EQ(d->GetAttachedPictavoIO(), &pv.IO());
+    d->SetFileName(Path("out"));
+    EXPECT_TRUE(d->SetFormat(ftJPEG));
+    EXPECT_EQ(d->GetFieldValue("JPEG_Quality"), 90);
+    EXPECT_TRUE(d->SetFieldValue("JPEG_Quality", 50));
+    return accept;
+  });
+  // Cancelled: no name and the parameters stay.
+  EXPECT_EQ(pv.ExecuteSaveDialog(dir_.string(), "", false), "");
+  EXPECT_EQ(pv.GetIOParams().JPEG_Quality, 90);
+  accept = true;
+  EXPECT_EQ(pv.ExecuteSaveDialog(dir_.string(), "", false), Path("out.jpg"));
+  EXPECT_EQ(pv.GetIOParams().JPEG_Quality, 50);
+  EXPECT_EQ(pv.ComponentCount(), 2);
 }
 
 }  // namespace
