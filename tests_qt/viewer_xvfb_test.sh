@@ -5,8 +5,8 @@
 # the saved file and the window's image area as read back from the X
 # server equal the negative of the sample computed by ImageMagick; so does
 # the file saved through File > Save as, the dialog driven by keys; Ctrl+Z
-# brings the sample back on the screen.  Then Page Down and Page Up step
-# through the frames of a GIF.  The screenshots are kept in ARTIFACT_DIR.
+# brings the sample back on the screen.  Then a GIF opened through File >
+# Open has its frames stepped by Page Down and Page Up.  The screenshots are kept in ARTIFACT_DIR.
 #
 #   viewer_xvfb_test.sh VIEWER ARTIFACT_DIR
 set -euo pipefail
@@ -128,10 +128,16 @@ quit_viewer
 # Frames: a three-frame GIF opens on its first frame; Page Down shows the
 # second (title and screen), Page Up the first again.
 convert -size 40x30 xc:'#ff0000' xc:'#0000ff' xc:'#00ff00' "$WORK/frames.gif"
-"$VIEWER" --test-save "$WORK/frame.png" "$WORK/frames.gif" >"$WORK/out.log" 2>"$WORK/err.log" &
+# This time the viewer starts empty and the file comes through File > Open.
+"$VIEWER" --test-save "$WORK/frame.png" >"$WORK/out.log" 2>"$WORK/err.log" &
 VIEWER_PID=$!
-poll 'grep -q "^loaded 40 x 30" "$WORK/out.log"' "the GIF to load"
 WID="$(xdotool search --sync --onlyvisible --name 'Pictavo viewer' | head -n 1)"
+xdotool windowfocus --sync "$WID"
+xdotool key ctrl+o
+poll '[ "$(xdotool search --onlyvisible --class pictavo-viewer | wc -l)" -ge 2 ]' "the open dialog"
+xdotool type --delay 20 "$WORK/frames.gif"
+xdotool key Return
+poll 'grep -q "^loaded 40 x 30" "$WORK/out.log"' "the GIF to load through the open dialog"
 xdotool windowfocus --sync "$WID"
 poll '[[ "$(xdotool getwindowname "$WID")" == *"[1/3]"* ]]' "the title to show frame 1 of 3"
 xdotool key Next
