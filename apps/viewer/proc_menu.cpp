@@ -48,7 +48,7 @@ QWidget* Editor(const TOpParam& param, int initial, QWidget* parent) {
 
 ProcParamsDialog::ProcParamsDialog(const TProcOp& op, int imageWidth, int imageHeight,
                                    QWidget* parent)
-    : QDialog(parent), op_(op) {
+    : QDialog(parent) {
   setWindowTitle(QString::fromStdString(op.caption).remove('&').remove("..."));
   auto* form = new QFormLayout(this);
   for (const TOpParam& param : op.params) {
