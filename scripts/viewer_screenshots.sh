@@ -38,6 +38,8 @@ xdotool key ctrl+shift+s
 sleep 1
 DIALOG="$(xdotool search --onlyvisible --name 'Save' | grep -v "^$WID$" | head -n 1 || true)"
 if [ -n "$DIALOG" ]; then
+  xdotool type --delay 30 "hills-edited.jpg"
+  sleep 0.3
   import -window "$DIALOG" "$ROOT/docs/images/viewer_save_dialog.png"
   xdotool key Escape
 fi

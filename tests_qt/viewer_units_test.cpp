@@ -13,6 +13,8 @@
 #include <QSpinBox>
 #include <QThread>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <set>
 
 #include "apps/viewer/coders.h"
@@ -20,6 +22,7 @@
 #include "apps/viewer/proc_menu.h"
 #include "apps/viewer/proc_table.h"
 #include "hosts/qt/qt_bridge.h"
+#include "processing/filters.h"
 
 namespace pictavo::viewer {
 namespace {
@@ -124,6 +127,8 @@ TEST(ViewerOps, EveryEntryRunsWithItsDefaultsAndUndoesInOneStep) {
     io.SaveToFile(other);
     ASSERT_FALSE(io.Aborting);
   }
+  const std::string filterFile = testing::TempDir() + "viewer_blur.flt";
+  SaveFilterToFile(filterFile, PVFiltPres[1]);
   for (const TProcOp& op : ProcOps()) {
     TPictavo p;
     Fill(p);
@@ -131,7 +136,9 @@ TEST(ViewerOps, EveryEntryRunsWithItsDefaultsAndUndoesInOneStep) {
     const auto before = Pixels(p.Bitmap());
     TOpValues values;
     for (const TOpParam& param : op.params) values.numbers.push_back(InitialValue(param, kW, kH));
-    values.file = other;
+    values.text = &op == FindProcOp("Filter from file...") ? filterFile
+                  : &op == FindProcOp("Hide text...")      ? "hi"
+                                                           : other;
     ASSERT_NO_THROW(ApplyProcOp(p, op, values)) << op.caption;
     EXPECT_FALSE(p.Bitmap().Empty()) << op.caption;
     if (!op.modifies) {
@@ -145,6 +152,48 @@ TEST(ViewerOps, EveryEntryRunsWithItsDefaultsAndUndoesInOneStep) {
     EXPECT_TRUE(p.GetAutoUndo()) << op.caption;
   }
   std::remove(other.c_str());
+  std::remove(filterFile.c_str());
+}
+
+TEST(ViewerOps, ChannelExtractionGivesTheChannelAsGrey) {
+  TPictavo p;
+  Fill(p);
+  Apply(p, "Extract channel...", {2});  // red
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const int r = GetRValue(Sample(x, y));
+      ASSERT_EQ(p.Bitmap().GetPixel(x, y), RGB(r, r, r));
+    }
+  Fill(p);
+  Apply(p, "Extract channel...", {0});  // blue
+  const int b = GetBValue(Sample(4, 3));
+  EXPECT_EQ(p.Bitmap().GetPixel(4, 3), RGB(b, b, b));
+}
+
+TEST(ViewerOps, HiddenTextRoundTripsAndTooLongTextIsRefused) {
+  constexpr int kSide = 40;  // room: (3 * 40 - 2) * 40 / 8 - 8 = 582 bytes
+  TPictavo p;
+  TBitmap grey(kSide, kSide, pf24bit);
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide; ++x) grey.SetPixel(x, y, RGB(100, 120, 140));  // low bits 0
+  p.Assign(&grey);
+  EXPECT_EQ(ApplyProcOp(p, Op("Reveal text"), {}), "No hidden text.");
+  const auto before = Pixels(p.Bitmap());
+  EXPECT_THROW(ApplyProcOp(p, Op("Hide text..."), TOpValues{{0}, std::string(583, 'x')}),
+               std::runtime_error);
+  EXPECT_EQ(Pixels(p.Bitmap()), before);
+  const std::string secret = "meet at the lighthouse";
+  EXPECT_EQ(ApplyProcOp(p, Op("Hide text..."), TOpValues{{0}, secret}), "22 bytes hidden");
+  EXPECT_EQ(ApplyProcOp(p, Op("Reveal text"), {}), "Hidden text: " + secret);
+  // Every channel moved by at most one.
+  const auto after = Pixels(p.Bitmap());
+  for (size_t i = 0; i < after.size(); ++i) {
+    ASSERT_LE(std::abs(GetRValue(after[i]) - GetRValue(before[i])), 1);
+    ASSERT_LE(std::abs(GetBValue(after[i]) - GetBValue(before[i])), 1);
+  }
+  const std::string longest(582, 'y');
+  EXPECT_NO_THROW(ApplyProcOp(p, Op("Hide text..."), TOpValues{{0}, longest}));
+  EXPECT_EQ(ApplyProcOp(p, Op("Reveal text"), {}), "Hidden text: " + longest);
 }
 
 TEST(ViewerOps, BlackAndWhiteImageIsExpandedAndUndoneToOneBit) {
@@ -171,7 +220,7 @@ TEST(ViewerOps, MergeWithUnreadableFileFailsAndLeavesTheImage) {
 }
 
 TEST(ViewerOps, InitialValuesComeFromTheImage) {
-  TOpParam width{"w", 1, 100, 7, TParamDefault::Width, {}, false};
+  TOpParam width{"w", 1, 100, 7, TParamDefault::Width, {}, false, false};
   EXPECT_EQ(InitialValue(width, 640, 480), 640);
   width.from = TParamDefault::HalfHeight;
   EXPECT_EQ(InitialValue(width, 640, 481), 240);
@@ -210,6 +259,25 @@ TEST(ViewerDialogs, ProcessingMenuHoldsEveryEntryAndTriggersIt) {
     }
   }
   EXPECT_EQ(items, ProcOps().size());
+  // The keyboard reaches every item: within one menu no two accelerators
+  // are the same letter (a repeated one would only cycle the highlight).
+  auto accelerators = [](QMenu* m) {
+    std::vector<QChar> keys;
+    for (QAction* a : m->actions()) {
+      const QString text = a->text();
+      const int amp = text.indexOf('&');
+      EXPECT_GE(amp, 0) << text.toStdString();
+      if (amp >= 0 && amp + 1 < text.size()) keys.push_back(text[amp + 1].toLower());
+    }
+    return keys;
+  };
+  std::vector<QMenu*> menus = {&menu};
+  for (QAction* group : menu.actions()) menus.push_back(group->menu());
+  for (QMenu* m : menus) {
+    const auto keys = accelerators(m);
+    const std::set<QChar> distinct(keys.begin(), keys.end());
+    EXPECT_EQ(distinct.size(), keys.size()) << m->title().toStdString();
+  }
   ASSERT_NE(negative, nullptr);
   negative->trigger();
   ASSERT_EQ(chosen.size(), 1u);
@@ -218,11 +286,10 @@ TEST(ViewerDialogs, ProcessingMenuHoldsEveryEntryAndTriggersIt) {
 
 // Runs the Qt loop (and with it the application's synchronised steps)
 // until `done` or a generous limit.
-bool SpinUntil(const std::function<bool()>& done) {
-  constexpr int kLimitMs = 10000;
+bool SpinUntil(const std::function<bool()>& done, int limitMs = 10000) {
   QElapsedTimer timer;
   timer.start();
-  while (!done() && timer.elapsed() < kLimitMs) {
+  while (!done() && timer.elapsed() < limitMs) {
     QApplication::processEvents();
     qt::PumpApplication();
     QThread::msleep(1);
@@ -280,6 +347,30 @@ TEST(ViewerLoader, MissingFileEndsAsAFailureNamingIt) {
   ASSERT_TRUE(SpinUntil([&] { return ended; }));
   EXPECT_FALSE(ok);
   EXPECT_NE(text.find("/nonexistent/picture.png"), std::string::npos) << text;
+}
+
+// Deleting a loader while it reads (a new file chosen, the window closed)
+// stops it and runs its last step before the callback goes away; nothing
+// runs afterwards.
+TEST(ViewerLoader, DeletingARunningLoadWaitsForItAndNothingRunsLater) {
+  const std::string bmp = testing::TempDir() + "viewer_big.bmp";
+  {
+    TBitmap picture(1500, 1000, pf24bit);
+    TPictavoIO io;
+    io.SetAttachedBitmap(&picture);
+    io.SaveToFile(bmp);
+    ASSERT_FALSE(io.Aborting);
+  }
+  int calls = 0;
+  auto thread = std::make_unique<ViewerLoadThread>(bmp, FramePickFor(bmp, 0),
+                                                   [&](ViewerLoadThread&) { ++calls; });
+  thread->Start();
+  thread.reset();
+  EXPECT_LE(calls, 1);
+  const int after = calls;
+  SpinUntil([] { return false; }, 200);
+  EXPECT_EQ(calls, after);
+  std::remove(bmp.c_str());
 }
 
 TEST(ViewerLoader, FramePickFollowsTheExtension) {

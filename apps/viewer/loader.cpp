@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <thread>
+
+#include "platform/app.h"
 
 namespace pictavo::viewer {
 namespace {
@@ -32,6 +36,17 @@ ViewerLoadThread::ViewerLoadThread(const std::string& fileName, const TFramePick
   TIOParamsVals& params = PrivateIO().IOParams();
   if (frame_.gif) params.GIF_ImageIndex = frame_.index;
   if (frame_.tiff) params.TIFF_ImageIndex = frame_.index;
+}
+
+ViewerLoadThread::~ViewerLoadThread() {
+  if (!Started()) return;
+  PrepareDestroy();
+  const bool mainThread = Application().IsMainThread();
+  while (!Finished()) {
+    PrivateIO().Aborting = true;  // a running codec stops at its next check
+    if (mainThread) Application().CheckSynchronize();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 void ViewerLoadThread::Execute() {

@@ -27,6 +27,11 @@ class ViewerLoadThread : public TPVIOThread {
   // thread, whose PrivateIO and PrivateBitmap hold the outcome.
   using TDone = std::function<void(ViewerLoadThread& thread)>;
   ViewerLoadThread(const std::string& fileName, const TFramePick& frame, TDone done);
+  // Stops a running load and waits for it here, while `done` still exists
+  // (the base destructor would wait only after this class's members are
+  // gone).  A pending step runs on the way, so call it from the main thread
+  // with `done` made harmless (the viewer checks a load generation).
+  ~ViewerLoadThread() override;
 
   // True when the file was read without failure.
   bool Succeeded();

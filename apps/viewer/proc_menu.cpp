@@ -31,6 +31,7 @@ QWidget* FileEditor(QWidget* parent) {
 
 QWidget* Editor(const TOpParam& param, int initial, QWidget* parent) {
   if (param.file) return FileEditor(parent);
+  if (param.text) return new QLineEdit(parent);
   if (!param.choices.empty()) {
     auto* box = new QComboBox(parent);
     for (const std::string& word : param.choices) box->addItem(QString::fromStdString(word));
@@ -47,7 +48,7 @@ QWidget* Editor(const TOpParam& param, int initial, QWidget* parent) {
 
 ProcParamsDialog::ProcParamsDialog(const TProcOp& op, int imageWidth, int imageHeight,
                                    QWidget* parent)
-    : QDialog(parent), op_(op) {
+    : QDialog(parent) {
   setWindowTitle(QString::fromStdString(op.caption).remove('&').remove("..."));
   auto* form = new QFormLayout(this);
   for (const TOpParam& param : op.params) {
@@ -70,7 +71,9 @@ TOpValues ProcParamsDialog::Values() const {
       values.numbers.push_back(box->currentIndex());
     } else {
       values.numbers.push_back(0);
-      values.file = editor->findChild<QLineEdit*>()->text().toStdString();
+      auto* line = qobject_cast<QLineEdit*>(editor);
+      if (!line) line = editor->findChild<QLineEdit*>();
+      values.text = line->text().toStdString();
     }
   }
   return values;

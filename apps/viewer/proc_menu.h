@@ -23,7 +23,6 @@ class ProcParamsDialog : public QDialog {
   TOpValues Values() const;
 
  private:
-  const TProcOp& op_;
   std::vector<QWidget*> editors_;
 };
 

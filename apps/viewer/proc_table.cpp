@@ -20,17 +20,26 @@ const std::vector<std::string> kPresetNames = {"None",        "Blur",        "Ed
                                                "High pass 3", "Low pass 1",  "Low pass 2"};
 
 TOpParam Num(std::string label, int min, int max, int value) {
-  return {std::move(label), min, max, value, TParamDefault::Constant, {}, false};
+  return {std::move(label), min, max, value, TParamDefault::Constant, {}, false, false};
 }
 TOpParam FromImage(std::string label, int min, int max, TParamDefault from) {
-  return {std::move(label), min, max, 0, from, {}, false};
+  return {std::move(label), min, max, 0, from, {}, false, false};
 }
 TOpParam Choice(std::string label, std::vector<std::string> words, int initial) {
-  return {std::move(label), 0,    int(words.size()) - 1, initial, TParamDefault::Constant,
-          std::move(words), false};
+  return {std::move(label),
+          0,
+          int(words.size()) - 1,
+          initial,
+          TParamDefault::Constant,
+          std::move(words),
+          false,
+          false};
 }
 TOpParam File(std::string label) {
-  return {std::move(label), 0, 0, 0, TParamDefault::Constant, {}, true};
+  return {std::move(label), 0, 0, 0, TParamDefault::Constant, {}, true, false};
+}
+TOpParam Text(std::string label) {
+  return {std::move(label), 0, 0, 0, TParamDefault::Constant, {}, false, true};
 }
 
 uint8_t Level(int v) {
@@ -145,6 +154,17 @@ std::vector<TProcOp> ColourOps() {
        }},
       {"&Colour", "To &24 bits", {}, Plain(&TPictavoProc::ConvertTo24Bit)},
       {"&Colour",
+       "E&xtract channel...",
+       {Choice("Channel", {"Blue", "Green", "Red", "Hue", "Saturation", "Value"}, 2)},
+       [](TPictavo& p, const TOpValues& v) {
+         const int choice = v.numbers[0];
+         std::unique_ptr<TBitmap> channel =
+             choice < 3 ? p.Proc().GetRGBChannel(choice) : p.Proc().GetHSVChannel(choice - 3);
+         if (!channel) throw std::runtime_error("Channels need a 24-bit image.");
+         p.Assign(channel.get());
+         return std::string();
+       }},
+      {"&Colour",
        "Co&unt colours",
        {},
        [](TPictavo& p, const TOpValues&) {
@@ -162,6 +182,20 @@ std::vector<TProcOp> FilterOps() {
        [](TPictavo& p, const TOpValues& v) {
          Ensure24(p);
          p.Proc().ApplyFilter(PVFiltPres[v.numbers[0]]);
+         return std::string();
+       }},
+      {"&Filters",
+       "Filter from fi&le...",
+       {File("Filter file")},
+       [](TPictavo& p, const TOpValues& v) {
+         TGraphFilter filter;
+         try {
+           filter = LoadFilterFromFile(v.text);
+         } catch (const std::exception&) {
+           throw std::runtime_error("Cannot read the filter file \"" + v.text + "\".");
+         }
+         Ensure24(p);
+         p.Proc().ApplyFilter(filter);
          return std::string();
        }},
       {"&Filters", "Ma&ximum...", {Num("Radius", 0, kMaxWindow, 1)}, Morph(&TPictavoProc::Maximum)},
@@ -285,13 +319,43 @@ std::vector<TProcOp> EffectOps() {
          TBitmap other;
          TPictavoIO io;
          io.SetAttachedBitmap(&other);
-         io.LoadFromFile(v.file);
+         io.LoadFromFile(v.text);
          if (io.Aborting || other.Empty())
-           throw std::runtime_error("Cannot read \"" + v.file + "\" as an image.");
+           throw std::runtime_error("Cannot read \"" + v.text + "\" as an image.");
          Ensure24(p);
          p.Proc().Merge(other, v.numbers[1]);
          return std::string();
        }},
+  };
+}
+
+// The hidden-data entries check the room and the stored length themselves:
+// writing past the room is cut short silently, and the stored length of an
+// image without hidden data is whatever its low bits say.
+std::vector<TProcOp> HiddenOps() {
+  return {
+      {"&Hidden data",
+       "&Hide text...",
+       {Text("Text")},
+       [](TPictavo& p, const TOpValues& v) {
+         Ensure24(p);
+         const int room = p.Proc().GetHiddenDataSpace();
+         if (int64_t(v.text.size()) > room)
+           throw std::runtime_error("The image holds at most " + std::to_string(std::max(room, 0)) +
+                                    " bytes of hidden data.");
+         p.Proc().WriteHiddenText(v.text);
+         return std::to_string(v.text.size()) + " bytes hidden";
+       }},
+      {"&Hidden data",
+       "&Reveal text",
+       {},
+       [](TPictavo& p, const TOpValues&) {
+         const int length = p.Proc().ReadHiddenData(nullptr, 0);
+         if (length <= 0 || length > p.Proc().GetHiddenDataSpace())
+           return std::string("No hidden text.");
+         return "Hidden text: " + p.Proc().ReadHiddenText();
+       },
+       false},
   };
 }
 
@@ -338,7 +402,8 @@ std::string WithoutAmpersands(const std::string& s) {
 const std::vector<TProcOp>& ProcOps() {
   static const std::vector<TProcOp> ops = [] {
     std::vector<TProcOp> all;
-    for (auto part : {ColourOps(), FilterOps(), GeometryOps(), EffectOps(), FrequencyOps()})
+    for (auto part :
+         {ColourOps(), FilterOps(), GeometryOps(), EffectOps(), HiddenOps(), FrequencyOps()})
       all.insert(all.end(), part.begin(), part.end());
     return all;
   }();

@@ -25,13 +25,14 @@ struct TOpParam {
   TParamDefault from = TParamDefault::Constant;
   std::vector<std::string> choices;  // non-empty: a choice, value is an index
   bool file = false;                 // a file name instead of a number
+  bool text = false;                 // a line of text instead of a number
 };
 
-// The values the user confirmed, in the order of the parameters; a file
-// parameter leaves its number 0 and puts its name in `file`.
+// The values the user confirmed, in the order of the parameters; a file or
+// text parameter leaves its number 0 and puts its name or text in `text`.
 struct TOpValues {
   std::vector<int> numbers;
-  std::string file;
+  std::string text;
 };
 
 struct TProcOp {

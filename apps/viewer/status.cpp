@@ -49,10 +49,6 @@ void ViewerStatus::ShowFrame(int index, int count) {
   frame_->setText(QString("Frame %1 of %2").arg(index + 1).arg(count));
 }
 
-QString ViewerStatus::FrameText() const {
-  return frame_->isVisible() ? frame_->text() : QString();
-}
-
 void ViewerStatus::ShowPixel(int x, int y, int r, int g, int b) {
   pixel_->setText(QString("(%1, %2)  R %3 G %4 B %5").arg(x).arg(y).arg(r).arg(g).arg(b));
   swatch_->setStyleSheet(QString("background-color: rgb(%1, %2, %3)").arg(r).arg(g).arg(b));

@@ -30,8 +30,6 @@ class ViewerStatus {
   void Done();
   void Message(const QString& text);
 
-  QString FrameText() const;
-
  private:
   QStatusBar* bar_;
   QLabel* size_;
