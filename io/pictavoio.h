@@ -9,12 +9,19 @@
 //
 // Failures are reported through Aborting: every operation clears it first
 // and the codecs set it.  LastError() says why the last operation failed and
-// Warnings() lists the damage its reader recovered from.  Exceptions of the platform (a file that
-// cannot be opened or created) propagate from loads and saves; the Params...
-// and Find... functions catch them.
+// Warnings() lists the damage its reader recovered from.  A file that cannot
+// be opened for a load raises the platform's EFOpenError as before, with
+// LastError() already saying why (missing, a folder, not readable); the
+// Params... and Find... functions catch it.  Saves to a file never raise: the
+// image is written to a fresh temporary file beside the target and renamed
+// over it only on success (core/replacefile.h), so a failed or cancelled save
+// leaves the old file byte-identical and reports through Aborting and
+// LastError().  Readers and writers added with PVFileFormatAdd run inside the
+// same exception boundary as the built-in codecs (reason Internal).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -190,6 +197,15 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   void SaveFileBuiltin(int32_t key, const std::string& name);
   void SaveStreamBuiltin(int32_t key, TStream& stream);
   void LoadFileRegistry(const TPVFileFormatInfo* info, const std::string& name);
+  // Opens a file for a load; when it cannot be opened, records why, sets
+  // Aborting and rethrows the platform's exception.
+  std::unique_ptr<TFileStream> OpenForLoad(const std::string& name);
+  // Whether the existing file `name` may be edited in place; otherwise records
+  // why (missing, a folder, not writable) through `progress`.
+  bool CheckEditable(const std::string& name, TProgressRec& progress);
+  // Replaces the file `name` with what `write` produces (false: it failed);
+  // a failure sets Aborting and keeps the most precise reason.
+  void ReplaceFile(const std::string& name, const std::function<bool(TStream&)>& write);
   void LoadStreamRegistry(const TPVFileFormatInfo* info, int32_t key, TStream& stream);
   // Stores IPTC_Info as the APP13 marker when the user changed it; false
   // when it does not fit in a marker.
