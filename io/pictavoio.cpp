@@ -123,10 +123,11 @@ TProgressRec TPictavoIO::MakeProgress() {
   TProgressRec progress;
   if (OnProgress) {
     // A handler that sets Aborting cancels the operation: say so, unless a
-    // reason is already known.
+    // reason is already known (or the flag was set before it ran).
     progress.ProgressEvent = [this, handler = OnProgress](TObject* Sender, int per) {
+      const bool before = Aborting;
       handler(Sender, per);
-      if (Aborting) diagnostics_.Fail(TPVErrorCode::Cancelled, "cancelled");
+      if (Aborting && !before) diagnostics_.Fail(TPVErrorCode::Cancelled, "cancelled");
     };
   }
   progress.Sender = this;
