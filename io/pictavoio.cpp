@@ -330,15 +330,23 @@ bool TPictavoIO::StoreIPTCMarker() {
 // ---------------------------------------------------------------------------
 // Built-in loads and saves
 
-std::unique_ptr<TFileStream> TPictavoIO::OpenForLoad(const std::string& name) {
+std::unique_ptr<TPVReadFileStream> TPictavoIO::OpenForLoad(const std::string& name) {
   try {
-    return std::make_unique<TFileStream>(name, fmOpenRead | fmShareDenyWrite);
+    return std::make_unique<TPVReadFileStream>(name);
   } catch (const EStreamError& e) {
     TPVError why = OpenFailure(name, e);
     Aborting = true;
     diagnostics_.Fail(why.Code, why.Message);
     throw;
   }
+}
+
+void TPictavoIO::CheckReadError(const TPVReadFileStream& file) {
+  if (file.Error() == 0) return;
+  Aborting = true;
+  // The system's reason explains whatever the reader made of the short read.
+  diagnostics_.Error = {PVErrorCodeOfErrno(file.Error(), TPVErrorCode::ReadError),
+                        PVErrnoMessage(file.Error(), file.FileName())};
 }
 
 bool TPictavoIO::CheckEditable(const std::string& name, TProgressRec& progress) {
@@ -366,9 +374,10 @@ void TPictavoIO::ReplaceFile(const std::string& name, const std::function<bool(T
 void TPictavoIO::LoadFileBuiltin(int32_t key, const std::string& name) {
   TProgressRec progress;
   if (!BeginOperation(progress)) return;
-  std::unique_ptr<TFileStream> file = OpenForLoad(name);
+  std::unique_ptr<TPVReadFileStream> file = OpenForLoad(name);
   ClearLists();
   FileRead(key, *file, bitmap_, progress, false);
+  CheckReadError(*file);
   AfterLoad(key, name, true);
 }
 
@@ -530,8 +539,9 @@ void TPictavoIO::LoadFileRegistry(const TPVFileFormatInfo* info, const std::stri
                   "no reader for the extension \"" + PVLowerExtension(name) + "\": " + name);
     return;
   }
-  std::unique_ptr<TFileStream> file = OpenForLoad(name);
+  std::unique_ptr<TPVReadFileStream> file = OpenForLoad(name);
   CallRegistered(progress, [&] { info->ReadFunction(*file, *bitmap_, *params_, progress, false); });
+  CheckReadError(*file);
   params_->FileName = name;
   params_->FileType = info->FileType;
   SetViewResolution();

@@ -22,8 +22,10 @@ int TPictavoIO::InsertToFileGif(const std::string& name) {
   TMemoryStream copy;
   int result = 0;
   try {
-    std::unique_ptr<TFileStream> file = OpenForLoad(name);
+    std::unique_ptr<TPVReadFileStream> file = OpenForLoad(name);
     copy.LoadFromStream(*file);
+    CheckReadError(*file);
+    if (Aborting) return 0;
     copy.SetPosition(0);
     result = _InsertGifImStream(copy, *bitmap_, p, progress);
   } catch (const std::exception& e) {

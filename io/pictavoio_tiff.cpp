@@ -19,8 +19,10 @@ int TPictavoIO::InsertToFileTIFF(const std::string& name) {
   TMemoryStream copy;
   int result = 0;
   try {
-    std::unique_ptr<TFileStream> file = OpenForLoad(name);
+    std::unique_ptr<TPVReadFileStream> file = OpenForLoad(name);
     copy.LoadFromStream(*file);
+    CheckReadError(*file);
+    if (Aborting) return 0;
     copy.SetPosition(0);
     result = TIFFWriteStream(copy, true, *bitmap_, *params_, progress);
   } catch (const std::exception& e) {

@@ -361,6 +361,14 @@ TEST_F(SaveToFileTest, LoadsSayWhyAFileCannotBeRead) {
     EXPECT_EQ(io_.LastError().Code, TPVErrorCode::PermissionDenied);
   }
 
+  // The kernel answers every read of this file with an I/O error.
+  const std::string failing = "/proc/self/mem";
+  io_.LoadFromFilePNG(failing);
+  EXPECT_TRUE(io_.Aborting);
+  EXPECT_EQ(io_.LastError().Code, TPVErrorCode::ReadError);
+  EXPECT_EQ(io_.LastError().Message, "Input/output error: " + failing);
+  EXPECT_EQ(image_.GetWidth(), 40);  // the target was not touched
+
   TMemoryStream junk;
   junk.Write("this is no image at all, just some words", 40);
   junk.SetPosition(0);
