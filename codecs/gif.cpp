@@ -665,8 +665,17 @@ void WriteGifStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
 
 void WriteGif(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params,
               TProgressRec& progress) {
-  TFileStream f(fileName, fmCreate);
-  WriteGifStream(f, bitmap, params, progress);
+  // Through a temporary file: a failed or cancelled write keeps the old file.
+  TPVError error;
+  bool written = PVReplaceFileWith(
+      fileName,
+      [&](TStream& f) {
+        WriteGifStream(f, bitmap, params, progress);
+        return !progress.Aborted();
+      },
+      &error);
+  if (!written) progress.Fail(error ? error.Code : TPVErrorCode::WriteError,
+                              error ? error.Message : "the GIF file was not written");
 }
 
 namespace {
@@ -873,7 +882,9 @@ int _DeleteGifIm(const std::string& fileName, int index, bool save) {
         ++c.p;
       }
     }
-    if (save && trailer) ReplaceFile(fileName, out);
+    // A file that could not be replaced is no deletion; neither is one that
+    // would be left without a frame.
+    if (save && trailer && (kept == 0 || !ReplaceFile(fileName, out))) return 0;
     return kept;
   } catch (const std::exception&) {
     return 0;

@@ -10,6 +10,7 @@
 #include "codecs/raster_common.h"
 #include "core/conversions.h"
 #include "core/pvutils.h"
+#include "core/replacefile.h"
 #include "core/streamreader.h"
 #include "formats/registry.h"
 #include "platform/exceptions.h"
@@ -447,13 +448,17 @@ void WritePcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
 
 void WritePcx(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& params,
               TProgressRec& progress) {
-  try {
-    TFileStream f(fileName, fmCreate);
-    f.SetSize(0);
-    WritePcxStream(f, bitmap, params, progress);
-  } catch (const std::exception&) {
-    progress.Abort();
-  }
+  // Through a temporary file: a failed or cancelled write keeps the old file.
+  TPVError error;
+  bool written = PVReplaceFileWith(
+      fileName,
+      [&](TStream& f) {
+        WritePcxStream(f, bitmap, params, progress);
+        return !progress.Aborted();
+      },
+      &error);
+  if (!written) progress.Fail(error ? error.Code : TPVErrorCode::WriteError,
+                              error ? error.Message : "the PCX file was not written");
 }
 
 namespace {

@@ -243,6 +243,7 @@ int DeleteTIFFImStream(TStream& stream, int index) {
     TMemoryStream out;
     bool found = false;
     int count = BuildWithoutPage(stream, index, out, found);
+    if (found && count < 2) return 0;  // a TIFF file needs at least one page
     if (count > 0 && found) {
       stream.SetSize(start);
       stream.Seek(start, soBeginning);
@@ -267,6 +268,7 @@ int DeleteTIFFIm(const std::string& fileName, int index) {
       count = BuildWithoutPage(f, index, out, found);
     }
     if (count == 0 || !found) return count;
+    if (count < 2) return 0;  // a TIFF file needs at least one page: refuse to empty it
     return PVReplaceFile(fileName, out.Memory(), out.GetSize()) ? count : 0;
   } catch (...) {
     return 0;

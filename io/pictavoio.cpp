@@ -1,11 +1,15 @@
 #include "io/pictavoio.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
+#include "core/replacefile.h"
 #include "formats/codec_table.h"
 #include "platform/exceptions.h"
 
@@ -65,6 +69,32 @@ void WriteBlockHeader(TStream& stream, int64_t start, const char tag[4], int64_t
   stream.Seek(end, soBeginning);
 }
 
+// Runs a reader or writer added with PVFileFormatAdd: whatever it throws
+// becomes a failure with its message, like the built-in codecs'.
+template <class Call>
+void CallRegistered(TProgressRec& progress, Call&& call) {
+  try {
+    call();
+  } catch (const std::bad_alloc&) {
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Internal, e.what());
+  } catch (...) {
+    progress.Fail(TPVErrorCode::Internal, "unknown exception");
+  }
+}
+
+// Why `name` cannot be opened for reading (called after opening failed).
+TPVError OpenFailure(const std::string& name, const std::exception& e) {
+  struct stat st;
+  if (::stat(name.c_str(), &st) != 0)
+    return {PVErrorCodeOfErrno(errno, TPVErrorCode::ReadError), PVErrnoMessage(errno, name)};
+  if (S_ISDIR(st.st_mode)) return {TPVErrorCode::NotAFile, name + " is a folder"};
+  if (::access(name.c_str(), R_OK) != 0)
+    return {PVErrorCodeOfErrno(errno, TPVErrorCode::ReadError), PVErrnoMessage(errno, name)};
+  return {TPVErrorCode::ReadError, e.what()};
+}
+
 uint32_t BlockLength(const uint8_t* header) {
   return uint32_t(header[8]) | (uint32_t(header[9]) << 8) | (uint32_t(header[10]) << 16) |
          (uint32_t(header[11]) << 24);
@@ -85,11 +115,21 @@ TPictavoIO::TPictavoIO(TComponent* owner) : TComponent(owner) {
   params_ = std::make_unique<TIOParamsVals>(this);
 }
 
-TPictavoIO::~TPictavoIO() { DetachTargets(); }
+TPictavoIO::~TPictavoIO() {
+  DetachTargets();
+}
 
 TProgressRec TPictavoIO::MakeProgress() {
   TProgressRec progress;
-  progress.ProgressEvent = OnProgress;
+  if (OnProgress) {
+    // A handler that sets Aborting cancels the operation: say so, unless a
+    // reason is already known (or the flag was set before it ran).
+    progress.ProgressEvent = [this, handler = OnProgress](TObject* Sender, int per) {
+      const bool before = Aborting;
+      handler(Sender, per);
+      if (Aborting && !before) diagnostics_.Fail(TPVErrorCode::Cancelled, "cancelled");
+    };
+  }
   progress.Sender = this;
   progress.Aborting = &Aborting;
   progress.Diagnostics = &diagnostics_;
@@ -146,6 +186,8 @@ void TPictavoIO::CodecRead(int32_t key, TStream& stream, TBitmap* bitmap, TProgr
   } catch (const std::exception& e) {
     // A codec reports through the abort flag; anything escaping it is a failure.
     progress.Fail(TPVErrorCode::Corrupt, e.what());
+  } catch (...) {
+    progress.Fail(TPVErrorCode::Internal, "unknown exception");
   }
 }
 
@@ -161,6 +203,8 @@ void TPictavoIO::CodecWrite(int32_t key, TStream& stream, TProgressRec& progress
     progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
   } catch (const std::exception& e) {
     progress.Fail(TPVErrorCode::WriteError, e.what());
+  } catch (...) {
+    progress.Fail(TPVErrorCode::Internal, "unknown exception");
   }
 }
 
@@ -286,12 +330,54 @@ bool TPictavoIO::StoreIPTCMarker() {
 // ---------------------------------------------------------------------------
 // Built-in loads and saves
 
+std::unique_ptr<TPVReadFileStream> TPictavoIO::OpenForLoad(const std::string& name) {
+  try {
+    return std::make_unique<TPVReadFileStream>(name);
+  } catch (const EStreamError& e) {
+    TPVError why = OpenFailure(name, e);
+    Aborting = true;
+    diagnostics_.Fail(why.Code, why.Message);
+    throw;
+  }
+}
+
+void TPictavoIO::CheckReadError(const TPVReadFileStream& file) {
+  if (file.Error() == 0) return;
+  Aborting = true;
+  // The system's reason explains whatever the reader made of the short read.
+  diagnostics_.Error = {PVErrorCodeOfErrno(file.Error(), TPVErrorCode::ReadError),
+                        PVErrnoMessage(file.Error(), file.FileName())};
+}
+
+bool TPictavoIO::CheckEditable(const std::string& name, TProgressRec& progress) {
+  struct stat st;
+  TPVError why;
+  if (::stat(name.c_str(), &st) != 0)
+    why = {PVErrorCodeOfErrno(errno, TPVErrorCode::ReadError), PVErrnoMessage(errno, name)};
+  else
+    PVCanReplaceFile(name, &why);
+  if (why) progress.Fail(why.Code, why.Message);
+  return !why;
+}
+
+void TPictavoIO::ReplaceFile(const std::string& name, const std::function<bool(TStream&)>& write) {
+  TPVError error;
+  if (PVReplaceFileWith(name, write, &error)) return;
+  Aborting = true;
+  // The system's reason (a full disk) explains whatever the writer saw.
+  if (error)
+    diagnostics_.Error = error;
+  else
+    diagnostics_.Fail(TPVErrorCode::WriteError, "the image could not be written: " + name);
+}
+
 void TPictavoIO::LoadFileBuiltin(int32_t key, const std::string& name) {
   TProgressRec progress;
   if (!BeginOperation(progress)) return;
-  TFileStream file(name, fmOpenRead | fmShareDenyWrite);
+  std::unique_ptr<TPVReadFileStream> file = OpenForLoad(name);
   ClearLists();
-  FileRead(key, file, bitmap_, progress, false);
+  FileRead(key, *file, bitmap_, progress, false);
+  CheckReadError(*file);
   AfterLoad(key, name, true);
 }
 
@@ -310,11 +396,13 @@ void TPictavoIO::SaveFileBuiltin(int32_t key, const std::string& name) {
   if (!BeginOperation(progress)) return;
   PrepareTargetForSave();
   if (key == ftJPEG && !StoreIPTCMarker()) {
-    Aborting = true;
+    progress.Fail(TPVErrorCode::Unsupported, "the IPTC block does not fit in a JPEG marker");
     return;
   }
-  TFileStream file(name, fmCreate);
-  CodecWrite(key, file, progress);
+  ReplaceFile(name, [&](TStream& file) {
+    CodecWrite(key, file, progress);
+    return !Aborting;
+  });
 }
 
 void TPictavoIO::SaveStreamBuiltin(int32_t key, TStream& stream) {
@@ -322,7 +410,7 @@ void TPictavoIO::SaveStreamBuiltin(int32_t key, TStream& stream) {
   if (!BeginOperation(progress)) return;
   PrepareTargetForSave();
   if (key == ftJPEG && !StoreIPTCMarker()) {
-    Aborting = true;
+    progress.Fail(TPVErrorCode::Unsupported, "the IPTC block does not fit in a JPEG marker");
     return;
   }
   StreamWrite(key, stream, progress);
@@ -447,11 +535,13 @@ void TPictavoIO::LoadFileRegistry(const TPVFileFormatInfo* info, const std::stri
   params_->FileType = 0;
   ClearLists();
   if (!info || !info->ReadFunction) {
-    Aborting = true;
+    progress.Fail(TPVErrorCode::UnknownFormat,
+                  "no reader for the extension \"" + PVLowerExtension(name) + "\": " + name);
     return;
   }
-  TFileStream file(name, fmOpenRead | fmShareDenyWrite);
-  info->ReadFunction(file, *bitmap_, *params_, progress, false);
+  std::unique_ptr<TPVReadFileStream> file = OpenForLoad(name);
+  CallRegistered(progress, [&] { info->ReadFunction(*file, *bitmap_, *params_, progress, false); });
+  CheckReadError(*file);
   params_->FileName = name;
   params_->FileType = info->FileType;
   SetViewResolution();
@@ -465,10 +555,14 @@ void TPictavoIO::LoadStreamRegistry(const TPVFileFormatInfo* info, int32_t key, 
   params_->FileType = 0;
   ClearLists();
   if (!info || !info->ReadFunction) {
-    Aborting = true;
+    if (key == 0)
+      progress.Fail(TPVErrorCode::UnknownFormat, "not an image of any known format");
+    else
+      progress.Fail(TPVErrorCode::Unsupported, "no reader for file type " + std::to_string(key));
     return;
   }
-  info->ReadFunction(stream, *bitmap_, *params_, progress, false);
+  CallRegistered(progress,
+                 [&] { info->ReadFunction(stream, *bitmap_, *params_, progress, false); });
   params_->FileType = key;
   SetViewResolution();
   Update();
@@ -476,6 +570,7 @@ void TPictavoIO::LoadStreamRegistry(const TPVFileFormatInfo* info, int32_t key, 
 
 void TPictavoIO::LoadFromFile(const std::string& name) {
   Aborting = false;
+  diagnostics_.Clear();
   if (!bitmap_ || name.empty()) return;
   std::string ext = PVLowerExtension(name);
   int32_t key = PVBuiltinKeyOfExtension(ext, pvExtLoad);
@@ -512,6 +607,7 @@ void TPictavoIO::LoadFromStreamFormat(TStream& stream, int32_t fileType) {
 
 void TPictavoIO::SaveToFile(const std::string& name) {
   Aborting = false;
+  diagnostics_.Clear();
   if (name.empty()) return;
   std::string ext = PVLowerExtension(name);
   int32_t key = PVBuiltinKeyOfExtension(ext, pvExtSave);
@@ -523,11 +619,14 @@ void TPictavoIO::SaveToFile(const std::string& name) {
   if (!BeginOperation(progress)) return;
   const TPVFileFormatInfo* info = PVFileFormatGetInfo2(ext);
   if (!info || !info->WriteFunction) {
-    Aborting = true;
+    progress.Fail(TPVErrorCode::Unsupported,
+                  "no writer for the extension \"" + ext + "\": " + name);
     return;
   }
-  TFileStream file(name, fmCreate);
-  info->WriteFunction(file, *bitmap_, *params_, progress);
+  ReplaceFile(name, [&](TStream& file) {
+    CallRegistered(progress, [&] { info->WriteFunction(file, *bitmap_, *params_, progress); });
+    return !Aborting;
+  });
 }
 
 void TPictavoIO::SaveToStream(TStream& stream, int32_t fileType) {
@@ -539,10 +638,10 @@ void TPictavoIO::SaveToStream(TStream& stream, int32_t fileType) {
   if (!BeginOperation(progress)) return;
   const TPVFileFormatInfo* info = PVFileFormatGetInfo(fileType);
   if (!info || !info->WriteFunction) {
-    Aborting = true;
+    progress.Fail(TPVErrorCode::Unsupported, "no writer for file type " + std::to_string(fileType));
     return;
   }
-  info->WriteFunction(stream, *bitmap_, *params_, progress);
+  CallRegistered(progress, [&] { info->WriteFunction(stream, *bitmap_, *params_, progress); });
 }
 
 // ---------------------------------------------------------------------------
@@ -562,9 +661,11 @@ void TPictavoIO::ReadParamsOnly(TStream& stream, int32_t fileType, bool fromFile
   params_->FileType = fileType;
   ClearLists();
   Aborting = false;
+  diagnostics_.Clear();
   TProgressRec progress;
   progress.Sender = this;
   progress.Aborting = &Aborting;
+  progress.Diagnostics = &diagnostics_;
   try {
     if (IsBuiltinLoadKey(fileType)) {
       if (fromFile)
@@ -576,9 +677,10 @@ void TPictavoIO::ReadParamsOnly(TStream& stream, int32_t fileType, bool fromFile
       const TPVFileFormatInfo* info = PVFileFormatGetInfo(fileType);
       if (info && info->ReadFunction) {
         TBitmap scratch;
-        info->ReadFunction(stream, scratch, *params_, progress, true);
+        CallRegistered(progress,
+                       [&] { info->ReadFunction(stream, scratch, *params_, progress, true); });
       } else {
-        Aborting = true;
+        progress.Fail(TPVErrorCode::UnknownFormat, "not an image of any known format");
       }
     }
   } catch (const std::exception&) {
@@ -588,10 +690,13 @@ void TPictavoIO::ReadParamsOnly(TStream& stream, int32_t fileType, bool fromFile
 }
 
 void TPictavoIO::ParamsFromFileFormat(const std::string& name, int32_t fileType) {
+  diagnostics_.Clear();
   try {
     TFileStream file(name, fmOpenRead | fmShareDenyWrite);
     ReadParamsOnly(file, fileType, true);
-  } catch (const std::exception&) {  // the file cannot be opened
+  } catch (const std::exception& e) {  // the file cannot be opened
+    TPVError why = OpenFailure(name, e);
+    diagnostics_.Fail(why.Code, why.Message);
     ClearLists();
     Aborting = true;
     params_->FileType = 0;

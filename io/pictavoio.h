@@ -9,18 +9,26 @@
 //
 // Failures are reported through Aborting: every operation clears it first
 // and the codecs set it.  LastError() says why the last operation failed and
-// Warnings() lists the damage its reader recovered from.  Exceptions of the platform (a file that
-// cannot be opened or created) propagate from loads and saves; the Params...
-// and Find... functions catch them.
+// Warnings() lists the damage its reader recovered from.  A file that cannot
+// be opened for a load raises the platform's EFOpenError as before, with
+// LastError() already saying why (missing, a folder, not readable); the
+// Params... and Find... functions catch it.  Saves to a file never raise: the
+// image is written to a fresh temporary file beside the target and renamed
+// over it only on success (core/replacefile.h), so a failed or cancelled save
+// leaves the old file byte-identical and reports through Aborting and
+// LastError().  Readers and writers added with PVFileFormatAdd run inside the
+// same exception boundary as the built-in codecs (reason Internal).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "core/pvdefs.h"
 #include "formats/ioparams.h"
 #include "formats/registry.h"
+#include "io/readfile.h"
 #include "platform/bitmap.h"
 #include "platform/canvas.h"
 #include "platform/colors.h"
@@ -190,6 +198,18 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   void SaveFileBuiltin(int32_t key, const std::string& name);
   void SaveStreamBuiltin(int32_t key, TStream& stream);
   void LoadFileRegistry(const TPVFileFormatInfo* info, const std::string& name);
+  // Opens a file for a load; when it cannot be opened, records why, sets
+  // Aborting and rethrows the platform's exception.
+  std::unique_ptr<TPVReadFileStream> OpenForLoad(const std::string& name);
+  // After a read from `file`: a read error the system reported fails the
+  // load with that reason.
+  void CheckReadError(const TPVReadFileStream& file);
+  // Whether the existing file `name` may be edited in place; otherwise records
+  // why (missing, a folder, not writable) through `progress`.
+  bool CheckEditable(const std::string& name, TProgressRec& progress);
+  // Replaces the file `name` with what `write` produces (false: it failed);
+  // a failure sets Aborting and keeps the most precise reason.
+  void ReplaceFile(const std::string& name, const std::function<bool(TStream&)>& write);
   void LoadStreamRegistry(const TPVFileFormatInfo* info, int32_t key, TStream& stream);
   // Stores IPTC_Info as the APP13 marker when the user changed it; false
   // when it does not fit in a marker.

@@ -1,8 +1,10 @@
-// Multi-frame GIF operations of TPictavoIO over the GIF codec's file
-// functions (which already rewrite the file through a temporary copy).
+// Multi-frame GIF operations of TPictavoIO over the GIF codec.  Every change
+// to a file replaces it through a fresh temporary file (core/replacefile.h),
+// so a failure leaves the original as it was.
 #include <exception>
 
 #include "codecs/gif.h"
+#include "core/replacefile.h"
 #include "io/pictavoio.h"
 
 namespace pictavo {
@@ -17,26 +19,41 @@ int TPictavoIO::InsertToFileGif(const std::string& name) {
     p.GIF_WinWidth = bitmap_->GetWidth() + p.GIF_XPos;
   if (p.GIF_WinHeight < bitmap_->GetHeight() + p.GIF_YPos)
     p.GIF_WinHeight = bitmap_->GetHeight() + p.GIF_YPos;
+  TMemoryStream copy;
   int result = 0;
   try {
-    result = _InsertGifIm(name, *bitmap_, p, progress);
-  } catch (const std::exception&) {
-    Aborting = true;
+    std::unique_ptr<TPVReadFileStream> file = OpenForLoad(name);
+    copy.LoadFromStream(*file);
+    CheckReadError(*file);
+    if (Aborting) return 0;
+    copy.SetPosition(0);
+    result = _InsertGifImStream(copy, *bitmap_, p, progress);
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::ReadError, e.what());
     return 0;
   }
   // The inserter answers 0 without aborting when the file is not GIF: no
   // frame was added, so the operation failed.
-  if (result <= 0) Aborting = true;
-  if (!Aborting) _GifMakeAnimate(name, 0, p.GIF_WinWidth, p.GIF_WinHeight);
+  if (result <= 0) progress.Fail(TPVErrorCode::UnknownFormat, "not a GIF file: " + name);
+  if (Aborting) return 0;
+  ReplaceFile(name, [&](TStream& out) {
+    return out.Write(copy.Memory(), copy.GetSize()) == copy.GetSize();
+  });
+  if (Aborting) return 0;
+  _GifMakeAnimate(name, 0, p.GIF_WinWidth, p.GIF_WinHeight);
   return result;
 }
 
 int TPictavoIO::DeleteGifIm(const std::string& name, int index) {
   TProgressRec progress;
   BeginOperation(progress);
+  if (!CheckEditable(name, progress)) return 0;
   try {
-    return _DeleteGifIm(name, index, true);
-  } catch (const std::exception&) {
+    int kept = _DeleteGifIm(name, index, true);
+    if (kept == 0) progress.Fail(TPVErrorCode::Corrupt, "the frame could not be deleted: " + name);
+    return kept;
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Internal, e.what());
     return 0;
   }
 }

@@ -2,25 +2,33 @@
 #include <exception>
 
 #include "codecs/jpeg.h"
-#include "io/pictavoio.h"
 #include "core/replacefile.h"
+#include "io/pictavoio.h"
 
 namespace pictavo {
 
 bool TPictavoIO::InjectJpegIPTC(const std::string& name) {
   TProgressRec progress;
   BeginOperation(progress);
+  if (!CheckEditable(name, progress)) return false;
+  TMemoryStream dest;
   try {
     TMemoryStream source;
     source.LoadFromFile(name);
     source.SetPosition(0);
-    TMemoryStream dest;
-    if (!PVJpegInjectIPTC(source, dest, params_->IPTC_Info)) return false;
-    // The original is replaced only by a complete new file.
-    return PVReplaceFile(name, dest.Memory(), dest.GetSize());
-  } catch (const std::exception&) {
+    if (!PVJpegInjectIPTC(source, dest, params_->IPTC_Info)) {
+      progress.Fail(TPVErrorCode::UnknownFormat, "not a JPEG file: " + name);
+      return false;
+    }
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::ReadError, e.what());
     return false;
   }
+  // The original is replaced only by a complete new file.
+  ReplaceFile(name, [&](TStream& out) {
+    return out.Write(dest.Memory(), dest.GetSize()) == dest.GetSize();
+  });
+  return !Aborting;
 }
 
 bool TPictavoIO::InjectJpegIPTCStream(TStream& source, TStream& dest) {

@@ -20,7 +20,7 @@
 // time.  Neither clone contracts a multiply and an add into one rounding
 // (AVX2 does not include FMA), so both give the same doubles.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
-    !defined(__SANITIZE_ADDRESS__)
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define PV_HOT_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define PV_HOT_CLONES

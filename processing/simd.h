@@ -10,7 +10,7 @@
 #include <cstring>
 
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && \
-    !defined(__SANITIZE_ADDRESS__)
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define PV_MULTIVERSION __attribute__((target_clones("avx2", "default")))
 #else
 #define PV_MULTIVERSION
