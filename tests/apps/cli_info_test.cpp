@@ -117,7 +117,7 @@ TEST_F(CliInfoTest, EachFailureSaysWhy) {
   EXPECT_NE(r.err.find("cannot read " + Path("absent.jpg") + ": no such file\n"), std::string::npos)
       << r.err;
   EXPECT_NE(r.err.find("cannot read " + Path("folder.png") + ": is a folder"), std::string::npos);
-  EXPECT_NE(r.err.find("cannot read " + Path("notes.txt") + ": not an image file"),
+  EXPECT_NE(r.err.find("cannot read " + Path("notes.txt") + ": not an image"),
             std::string::npos);
   if (geteuid() != 0) {  // root reads everything
     TBitmap b;
