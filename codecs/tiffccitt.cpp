@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace pictavo {
@@ -206,6 +207,11 @@ uint8_t Reverse8(uint8_t b) {
   return static_cast<uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
 }
 
+inline uint64_t BigEndian64(uint64_t v) {
+  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(v);
+  return v;
+}
+
 inline int Clz(uint32_t v) {
   return v ? __builtin_clz(v) : 32;
 }
@@ -240,16 +246,17 @@ TCCITTDecoder::TCCITTDecoder(TCCITTMode mode, const uint8_t* data, int64_t lengt
 uint32_t TCCITTDecoder::Peek() const {
   int64_t byte = bitPos_ >> 3;
   int shift = static_cast<int>(bitPos_ & 7);
-  uint64_t v = 0;
-  if (byte + 5 <= length_) {
-    const uint8_t* p = data_ + byte;
-    v = (uint64_t(p[0]) << 32) | (uint64_t(p[1]) << 24) | (uint64_t(p[2]) << 16) |
-        (uint64_t(p[3]) << 8) | p[4];
-  } else {
-    for (int i = 0; i < 5; ++i) {
-      v <<= 8;
-      if (byte + i < length_) v |= data_[byte + i];
-    }
+  if (byte + 8 <= length_) {
+    // One unaligned 64-bit load; the 32 bits from bitPos_ are its top bits
+    // once the bits already consumed in the first byte are shifted out.
+    uint64_t word;
+    std::memcpy(&word, data_ + byte, sizeof word);
+    return static_cast<uint32_t>((BigEndian64(word) << shift) >> 32);
+  }
+  uint64_t v = 0;  // near the end: bytes past the data read as zeros
+  for (int i = 0; i < 5; ++i) {
+    v <<= 8;
+    if (byte + i < length_) v |= data_[byte + i];
   }
   return static_cast<uint32_t>(v >> (8 - shift));
 }
