@@ -518,8 +518,16 @@ void CCITTRowChanges(const uint8_t* row, int width, int startBit, std::vector<in
     uint8_t v = static_cast<uint8_t>(bit ? ~row[byte] : row[byte]);
     v = static_cast<uint8_t>(v & (0xFF >> (x & 7)));
     int nbytes = (width + 7) >> 3;
+    const uint64_t sameColour = bit ? ~uint64_t(0) : 0;
     while (v == 0) {
       ++byte;
+      // Skip whole words of the current colour: they hold no change.
+      while (byte + 8 <= nbytes) {
+        uint64_t word;
+        std::memcpy(&word, row + byte, sizeof word);
+        if (word != sameColour) break;
+        byte += 8;
+      }
       if (byte >= nbytes) break;
       v = static_cast<uint8_t>(bit ? ~row[byte] : row[byte]);
     }
