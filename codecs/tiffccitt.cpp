@@ -138,6 +138,11 @@ const Code kModes[] = {{"0001", mPass},   {"001", mHoriz},     {"1", mV0},    {"
                        {"0000010", mVL3}, {"0000001111", mExt}};
 
 constexpr int kLookBits = 13;
+// Small first-level tables for the common short codes; they fit in the
+// first-level cache, and the full table is consulted only when the next bits
+// hold no code this short.
+constexpr int kRunFastBits = 9;
+constexpr int kModeFastBits = 7;
 
 struct Entry {
   int16_t run = 0;  // run length or mode kind
@@ -159,6 +164,8 @@ int CodeValue(const char* bits, int& len) {
 struct Tables {
   Entry dec[2][1 << kLookBits];
   Entry mode[1 << kLookBits];
+  Entry decFast[2][1 << kRunFastBits];
+  Entry modeFast[1 << kModeFastBits];
   EncCode term[2][64];
   EncCode makeup[2][41];  // index run / 64, 1..40
   Tables() {
@@ -193,6 +200,16 @@ struct Tables {
       }
     }
     for (const Code& c : kModes) add(mode, c);
+    for (int color = 0; color < 2; ++color) Shorten(dec[color], decFast[color], kRunFastBits);
+    Shorten(mode, modeFast, kModeFastBits);
+  }
+  // The entries of `full` whose code has at most `bits` bits, indexed by
+  // the first `bits` bits; the others stay empty.
+  static void Shorten(const Entry* full, Entry* fast, int bits) {
+    for (int i = 0; i < (1 << bits); ++i) {
+      const Entry& e = full[i << (kLookBits - bits)];
+      if (e.len && e.len <= bits) fast[i] = e;
+    }
   }
 };
 
@@ -215,6 +232,9 @@ inline uint64_t BigEndian64(uint64_t v) {
 inline int Clz(uint32_t v) {
   return v ? __builtin_clz(v) : 32;
 }
+
+// The per-code steps, called once or more per run: always inlined.
+#define PV_HOT_INLINE [[gnu::always_inline]] inline
 
 // Special results of the run and mode readers.
 constexpr int kNoEffect = -1;
@@ -243,7 +263,7 @@ TCCITTDecoder::TCCITTDecoder(TCCITTMode mode, const uint8_t* data, int64_t lengt
   T();
 }
 
-uint32_t TCCITTDecoder::Peek() const {
+PV_HOT_INLINE uint32_t TCCITTDecoder::Peek() const {
   int64_t byte = bitPos_ >> 3;
   int shift = static_cast<int>(bitPos_ & 7);
   if (byte + 8 <= length_) {
@@ -282,10 +302,13 @@ static int ZeroPattern(uint32_t v, int64_t& bitPos) {
   return kNoEffect;
 }
 
-int TCCITTDecoder::ReadRun(int color) {
+PV_HOT_INLINE int TCCITTDecoder::ReadRun(int color) {
   if (bitPos_ >= bitEnd_) return kEnd;
   uint32_t v = Peek();
-  const Entry& e = T().dec[color][v >> (32 - kLookBits)];
+  const Tables& t = T();
+  const Entry* found = &t.decFast[color][v >> (32 - kRunFastBits)];
+  if (!found->len) found = &t.dec[color][v >> (32 - kLookBits)];
+  const Entry& e = *found;
   if (e.len) {
     bitPos_ += e.len;
     return e.run;
@@ -305,10 +328,13 @@ int TCCITTDecoder::ReadFullRun(int color) {
   }
 }
 
-int TCCITTDecoder::ReadMode() {
+PV_HOT_INLINE int TCCITTDecoder::ReadMode() {
   if (bitPos_ >= bitEnd_) return kEnd;
   uint32_t v = Peek();
-  const Entry& e = T().mode[v >> (32 - kLookBits)];
+  const Tables& t = T();
+  const Entry* found = &t.modeFast[v >> (32 - kModeFastBits)];
+  if (!found->len) found = &t.mode[v >> (32 - kLookBits)];
+  const Entry& e = *found;
   if (e.len) {
     bitPos_ += e.len;
     return e.run;
@@ -324,7 +350,7 @@ int TCCITTDecoder::ReadMode() {
   return mInvalid;
 }
 
-void TCCITTDecoder::Push(int pos) {
+PV_HOT_INLINE void TCCITTDecoder::Push(int pos) {
   if (pos > width_) pos = width_;
   if (!cur_.empty() && pos < cur_.back()) pos = cur_.back();
   if (!cur_.empty() && cur_.back() == pos)
@@ -466,6 +492,8 @@ void TCCITTDecoder::Decode2D() {
   }
 }
 
+constexpr int kShortSpan = 16;  // bytes cleared in a loop rather than by memset
+
 void TCCITTDecoder::Render(uint8_t* dest) const {
   int bytes = (width_ + 7) / 8;
   std::memset(dest, 0xFF, static_cast<size_t>(bytes));
@@ -482,7 +510,11 @@ void TCCITTDecoder::Render(uint8_t* dest) const {
       dest[sb] &= static_cast<uint8_t>(~(sm & em));
     } else {
       dest[sb] &= static_cast<uint8_t>(~sm);
-      if (eb > sb + 1) std::memset(dest + sb + 1, 0, static_cast<size_t>(eb - sb - 1));
+      // Most runs of a page span a few bytes: a call to memset costs more.
+      if (eb - sb - 1 > kShortSpan)
+        std::memset(dest + sb + 1, 0, static_cast<size_t>(eb - sb - 1));
+      else
+        for (int b = sb + 1; b < eb; ++b) dest[b] = 0;
       dest[eb] &= static_cast<uint8_t>(~em);
     }
   }
