@@ -432,6 +432,10 @@ void TCCITTDecoder::Decode2D() {
   int a0 = -1, color = 0;
   size_t kb = 0;
   bool started = false;
+  // The reference row does not change during the row: kept in locals, it
+  // is not reloaded after every change pushed to cur_.
+  const int* ref = ref_.data();
+  const size_t refSize = ref_.size();
   while (a0 < width_) {
     int m = ReadMode();
     if (m == kEnd) break;
@@ -453,11 +457,11 @@ void TCCITTDecoder::Decode2D() {
     if (m == mNoEffect || m == mInvalid) continue;
     started = true;
     int start = a0 < 0 ? 0 : a0;
-    while (ref_[kb] <= a0 && kb + 2 < ref_.size()) ++kb;
-    while (kb > 0 && ref_[kb - 1] > a0) --kb;
+    while (ref[kb] <= a0 && kb + 2 < refSize) ++kb;
+    while (kb > 0 && ref[kb - 1] > a0) --kb;
     if (static_cast<int>(kb & 1) != color) ++kb;
-    int b1 = ref_[std::min(kb, ref_.size() - 2)];
-    int b2 = ref_[std::min(kb + 1, ref_.size() - 1)];
+    int b1 = ref[std::min(kb, refSize - 2)];
+    int b2 = ref[std::min(kb + 1, refSize - 1)];
     switch (m) {
       case mPass:
         a0 = std::max(b2, start);
@@ -533,7 +537,7 @@ bool TCCITTDecoder::DecodeRow(uint8_t* dest) {
   }
   while (!cur_.empty() && cur_.back() >= width_) cur_.pop_back();
   Render(dest);
-  ref_ = cur_;
+  ref_.swap(cur_);  // cur_ is cleared before the next row
   ref_.insert(ref_.end(), 4, width_);
   return had;
 }
@@ -621,14 +625,16 @@ void TCCITTEncoder::Put2D(const std::vector<int>& a) {
   auto at = [&](size_t i) { return i < n ? a[i] : width_; };
   int a0 = -1, color = 0;
   size_t ka = 0, kb = 0;
+  const int* ref = ref_.data();  // not reloaded after every byte written
+  const size_t refSize = ref_.size();
   while (a0 < width_) {
     while (ka < n && a[ka] <= a0) ++ka;
     int a1 = at(ka);
-    while (ref_[kb] <= a0 && kb + 2 < ref_.size()) ++kb;
-    while (kb > 0 && ref_[kb - 1] > a0) --kb;
+    while (ref[kb] <= a0 && kb + 2 < refSize) ++kb;
+    while (kb > 0 && ref[kb - 1] > a0) --kb;
     if (static_cast<int>(kb & 1) != color) ++kb;
-    int b1 = ref_[std::min(kb, ref_.size() - 2)];
-    int b2 = ref_[std::min(kb + 1, ref_.size() - 1)];
+    int b1 = ref[std::min(kb, refSize - 2)];
+    int b2 = ref[std::min(kb + 1, refSize - 1)];
     if (b2 < a1) {
       PutBits(0x1, 4);  // pass
       a0 = b2;
