@@ -496,7 +496,29 @@ void TCCITTDecoder::Decode2D() {
   }
 }
 
-constexpr int kShortSpan = 16;  // bytes cleared in a loop rather than by memset
+// Zeroes n bytes.  Most black runs of a page span a few bytes, where a
+// call to memset or a byte loop costs more than two or four overlapping
+// word stores.
+inline void ClearBytes(uint8_t* p, int n) {
+  constexpr int kWord = 8;
+  const uint64_t zero = 0;
+  if (n > 4 * kWord) {
+    std::memset(p, 0, static_cast<size_t>(n));
+  } else if (n > 2 * kWord) {
+    std::memcpy(p, &zero, kWord);
+    std::memcpy(p + kWord, &zero, kWord);
+    std::memcpy(p + n - 2 * kWord, &zero, kWord);
+    std::memcpy(p + n - kWord, &zero, kWord);
+  } else if (n >= kWord) {
+    std::memcpy(p, &zero, kWord);
+    std::memcpy(p + n - kWord, &zero, kWord);
+  } else if (n >= 4) {
+    std::memcpy(p, &zero, 4);
+    std::memcpy(p + n - 4, &zero, 4);
+  } else {
+    for (int i = 0; i < n; ++i) p[i] = 0;
+  }
+}
 
 void TCCITTDecoder::Render(uint8_t* dest) const {
   int bytes = (width_ + 7) / 8;
@@ -514,11 +536,7 @@ void TCCITTDecoder::Render(uint8_t* dest) const {
       dest[sb] &= static_cast<uint8_t>(~(sm & em));
     } else {
       dest[sb] &= static_cast<uint8_t>(~sm);
-      // Most runs of a page span a few bytes: a call to memset costs more.
-      if (eb - sb - 1 > kShortSpan)
-        std::memset(dest + sb + 1, 0, static_cast<size_t>(eb - sb - 1));
-      else
-        for (int b = sb + 1; b < eb; ++b) dest[b] = 0;
+      ClearBytes(dest + sb + 1, eb - sb - 1);
       dest[eb] &= static_cast<uint8_t>(~em);
     }
   }

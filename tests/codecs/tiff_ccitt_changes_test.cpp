@@ -100,5 +100,33 @@ TEST(CCITTChanges, DecodingUpToTheLastByte) {
   }
 }
 
+// One black run of every length from 1 to 300 pixels at every bit offset
+// of a byte: the decoded row must be white except exactly that run, which
+// covers the partial first and last bytes and every width of whole bytes
+// cleared between them.
+TEST(CCITTChanges, EveryRunLengthAndOffsetDecodes) {
+  const int width = 320;
+  const size_t bytes = width / 8;
+  for (int start = 0; start < 8; ++start) {
+    TCCITTEncoder enc(ccG3_1D, width);
+    std::vector<std::vector<uint8_t>> in;
+    for (int length = 1; start + length <= 300; ++length) {
+      std::vector<uint8_t> row(bytes, 0);
+      for (int x = start; x < start + length; ++x) row[size_t(x >> 3)] |= uint8_t(0x80 >> (x & 7));
+      enc.EncodeRow(row.data());
+      in.push_back(row);
+    }
+    enc.Finish();
+    std::vector<uint8_t> data = enc.Bytes();
+    TCCITTDecoder dec(ccG3_1D, data.data(), int64_t(data.size()), 1, width);
+    std::vector<uint8_t> out(bytes);
+    for (size_t y = 0; y < in.size(); ++y) {
+      ASSERT_TRUE(dec.DecodeRow(out.data()));
+      for (size_t i = 0; i < bytes; ++i)
+        ASSERT_EQ(out[i], uint8_t(~in[y][i])) << "start " << start << " length " << y + 1;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace pictavo
