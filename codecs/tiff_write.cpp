@@ -214,7 +214,11 @@ bool FindChainLink(TStream& stream, int64_t start, int index, ChainLink& out) {
 // One scan line in the stored sample layout.
 void PackRow(const uint8_t* src, const Layout& l, int width, int rowLen, uint8_t* row) {
   if (l.bilevel) {
-    for (int i = 0; i < rowLen; ++i) row[i] = l.invert ? uint8_t(~src[i]) : src[i];
+    if (!l.invert) {
+      std::memcpy(row, src, size_t(rowLen));
+      return;
+    }
+    for (int i = 0; i < rowLen; ++i) row[i] = uint8_t(~src[i]);
     return;
   }
   const TRGB* p = reinterpret_cast<const TRGB*>(src);

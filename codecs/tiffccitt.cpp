@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace pictavo {
@@ -137,6 +138,11 @@ const Code kModes[] = {{"0001", mPass},   {"001", mHoriz},     {"1", mV0},    {"
                        {"0000010", mVL3}, {"0000001111", mExt}};
 
 constexpr int kLookBits = 13;
+// Small first-level tables for the common short codes; they fit in the
+// first-level cache, and the full table is consulted only when the next bits
+// hold no code this short.
+constexpr int kRunFastBits = 9;
+constexpr int kModeFastBits = 7;
 
 struct Entry {
   int16_t run = 0;  // run length or mode kind
@@ -158,6 +164,8 @@ int CodeValue(const char* bits, int& len) {
 struct Tables {
   Entry dec[2][1 << kLookBits];
   Entry mode[1 << kLookBits];
+  Entry decFast[2][1 << kRunFastBits];
+  Entry modeFast[1 << kModeFastBits];
   EncCode term[2][64];
   EncCode makeup[2][41];  // index run / 64, 1..40
   Tables() {
@@ -192,6 +200,16 @@ struct Tables {
       }
     }
     for (const Code& c : kModes) add(mode, c);
+    for (int color = 0; color < 2; ++color) Shorten(dec[color], decFast[color], kRunFastBits);
+    Shorten(mode, modeFast, kModeFastBits);
+  }
+  // The entries of `full` whose code has at most `bits` bits, indexed by
+  // the first `bits` bits; the others stay empty.
+  static void Shorten(const Entry* full, Entry* fast, int bits) {
+    for (int i = 0; i < (1 << bits); ++i) {
+      const Entry& e = full[i << (kLookBits - bits)];
+      if (e.len && e.len <= bits) fast[i] = e;
+    }
   }
 };
 
@@ -206,9 +224,17 @@ uint8_t Reverse8(uint8_t b) {
   return static_cast<uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
 }
 
+inline uint64_t BigEndian64(uint64_t v) {
+  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(v);
+  return v;
+}
+
 inline int Clz(uint32_t v) {
   return v ? __builtin_clz(v) : 32;
 }
+
+// The per-code steps, called once or more per run: always inlined.
+#define PV_HOT_INLINE [[gnu::always_inline]] inline
 
 // Special results of the run and mode readers.
 constexpr int kNoEffect = -1;
@@ -237,19 +263,20 @@ TCCITTDecoder::TCCITTDecoder(TCCITTMode mode, const uint8_t* data, int64_t lengt
   T();
 }
 
-uint32_t TCCITTDecoder::Peek() const {
+PV_HOT_INLINE uint32_t TCCITTDecoder::Peek() const {
   int64_t byte = bitPos_ >> 3;
   int shift = static_cast<int>(bitPos_ & 7);
-  uint64_t v = 0;
-  if (byte + 5 <= length_) {
-    const uint8_t* p = data_ + byte;
-    v = (uint64_t(p[0]) << 32) | (uint64_t(p[1]) << 24) | (uint64_t(p[2]) << 16) |
-        (uint64_t(p[3]) << 8) | p[4];
-  } else {
-    for (int i = 0; i < 5; ++i) {
-      v <<= 8;
-      if (byte + i < length_) v |= data_[byte + i];
-    }
+  if (byte + 8 <= length_) {
+    // One unaligned 64-bit load; the 32 bits from bitPos_ are its top bits
+    // once the bits already consumed in the first byte are shifted out.
+    uint64_t word;
+    std::memcpy(&word, data_ + byte, sizeof word);
+    return static_cast<uint32_t>((BigEndian64(word) << shift) >> 32);
+  }
+  uint64_t v = 0;  // near the end: bytes past the data read as zeros
+  for (int i = 0; i < 5; ++i) {
+    v <<= 8;
+    if (byte + i < length_) v |= data_[byte + i];
   }
   return static_cast<uint32_t>(v >> (8 - shift));
 }
@@ -275,10 +302,13 @@ static int ZeroPattern(uint32_t v, int64_t& bitPos) {
   return kNoEffect;
 }
 
-int TCCITTDecoder::ReadRun(int color) {
+PV_HOT_INLINE int TCCITTDecoder::ReadRun(int color) {
   if (bitPos_ >= bitEnd_) return kEnd;
   uint32_t v = Peek();
-  const Entry& e = T().dec[color][v >> (32 - kLookBits)];
+  const Tables& t = T();
+  const Entry* found = &t.decFast[color][v >> (32 - kRunFastBits)];
+  if (!found->len) found = &t.dec[color][v >> (32 - kLookBits)];
+  const Entry& e = *found;
   if (e.len) {
     bitPos_ += e.len;
     return e.run;
@@ -298,10 +328,13 @@ int TCCITTDecoder::ReadFullRun(int color) {
   }
 }
 
-int TCCITTDecoder::ReadMode() {
+PV_HOT_INLINE int TCCITTDecoder::ReadMode() {
   if (bitPos_ >= bitEnd_) return kEnd;
   uint32_t v = Peek();
-  const Entry& e = T().mode[v >> (32 - kLookBits)];
+  const Tables& t = T();
+  const Entry* found = &t.modeFast[v >> (32 - kModeFastBits)];
+  if (!found->len) found = &t.mode[v >> (32 - kLookBits)];
+  const Entry& e = *found;
   if (e.len) {
     bitPos_ += e.len;
     return e.run;
@@ -317,7 +350,7 @@ int TCCITTDecoder::ReadMode() {
   return mInvalid;
 }
 
-void TCCITTDecoder::Push(int pos) {
+PV_HOT_INLINE void TCCITTDecoder::Push(int pos) {
   if (pos > width_) pos = width_;
   if (!cur_.empty() && pos < cur_.back()) pos = cur_.back();
   if (!cur_.empty() && cur_.back() == pos)
@@ -399,6 +432,10 @@ void TCCITTDecoder::Decode2D() {
   int a0 = -1, color = 0;
   size_t kb = 0;
   bool started = false;
+  // The reference row does not change during the row: kept in locals, it
+  // is not reloaded after every change pushed to cur_.
+  const int* ref = ref_.data();
+  const size_t refSize = ref_.size();
   while (a0 < width_) {
     int m = ReadMode();
     if (m == kEnd) break;
@@ -420,11 +457,11 @@ void TCCITTDecoder::Decode2D() {
     if (m == mNoEffect || m == mInvalid) continue;
     started = true;
     int start = a0 < 0 ? 0 : a0;
-    while (ref_[kb] <= a0 && kb + 2 < ref_.size()) ++kb;
-    while (kb > 0 && ref_[kb - 1] > a0) --kb;
+    while (ref[kb] <= a0 && kb + 2 < refSize) ++kb;
+    while (kb > 0 && ref[kb - 1] > a0) --kb;
     if (static_cast<int>(kb & 1) != color) ++kb;
-    int b1 = ref_[std::min(kb, ref_.size() - 2)];
-    int b2 = ref_[std::min(kb + 1, ref_.size() - 1)];
+    int b1 = ref[std::min(kb, refSize - 2)];
+    int b2 = ref[std::min(kb + 1, refSize - 1)];
     switch (m) {
       case mPass:
         a0 = std::max(b2, start);
@@ -459,6 +496,30 @@ void TCCITTDecoder::Decode2D() {
   }
 }
 
+// Zeroes n bytes.  Most black runs of a page span a few bytes, where a
+// call to memset or a byte loop costs more than two or four overlapping
+// word stores.
+inline void ClearBytes(uint8_t* p, int n) {
+  constexpr int kWord = 8;
+  const uint64_t zero = 0;
+  if (n > 4 * kWord) {
+    std::memset(p, 0, static_cast<size_t>(n));
+  } else if (n > 2 * kWord) {
+    std::memcpy(p, &zero, kWord);
+    std::memcpy(p + kWord, &zero, kWord);
+    std::memcpy(p + n - 2 * kWord, &zero, kWord);
+    std::memcpy(p + n - kWord, &zero, kWord);
+  } else if (n >= kWord) {
+    std::memcpy(p, &zero, kWord);
+    std::memcpy(p + n - kWord, &zero, kWord);
+  } else if (n >= 4) {
+    std::memcpy(p, &zero, 4);
+    std::memcpy(p + n - 4, &zero, 4);
+  } else {
+    for (int i = 0; i < n; ++i) p[i] = 0;
+  }
+}
+
 void TCCITTDecoder::Render(uint8_t* dest) const {
   int bytes = (width_ + 7) / 8;
   std::memset(dest, 0xFF, static_cast<size_t>(bytes));
@@ -475,7 +536,7 @@ void TCCITTDecoder::Render(uint8_t* dest) const {
       dest[sb] &= static_cast<uint8_t>(~(sm & em));
     } else {
       dest[sb] &= static_cast<uint8_t>(~sm);
-      if (eb > sb + 1) std::memset(dest + sb + 1, 0, static_cast<size_t>(eb - sb - 1));
+      ClearBytes(dest + sb + 1, eb - sb - 1);
       dest[eb] &= static_cast<uint8_t>(~em);
     }
   }
@@ -494,7 +555,7 @@ bool TCCITTDecoder::DecodeRow(uint8_t* dest) {
   }
   while (!cur_.empty() && cur_.back() >= width_) cur_.pop_back();
   Render(dest);
-  ref_ = cur_;
+  ref_.swap(cur_);  // cur_ is cleared before the next row
   ref_.insert(ref_.end(), 4, width_);
   return had;
 }
@@ -511,8 +572,16 @@ void CCITTRowChanges(const uint8_t* row, int width, int startBit, std::vector<in
     uint8_t v = static_cast<uint8_t>(bit ? ~row[byte] : row[byte]);
     v = static_cast<uint8_t>(v & (0xFF >> (x & 7)));
     int nbytes = (width + 7) >> 3;
+    const uint64_t sameColour = bit ? ~uint64_t(0) : 0;
     while (v == 0) {
       ++byte;
+      // Skip whole words of the current colour: they hold no change.
+      while (byte + 8 <= nbytes) {
+        uint64_t word;
+        std::memcpy(&word, row + byte, sizeof word);
+        if (word != sameColour) break;
+        byte += 8;
+      }
       if (byte >= nbytes) break;
       v = static_cast<uint8_t>(bit ? ~row[byte] : row[byte]);
     }
@@ -574,14 +643,16 @@ void TCCITTEncoder::Put2D(const std::vector<int>& a) {
   auto at = [&](size_t i) { return i < n ? a[i] : width_; };
   int a0 = -1, color = 0;
   size_t ka = 0, kb = 0;
+  const int* ref = ref_.data();  // not reloaded after every byte written
+  const size_t refSize = ref_.size();
   while (a0 < width_) {
     while (ka < n && a[ka] <= a0) ++ka;
     int a1 = at(ka);
-    while (ref_[kb] <= a0 && kb + 2 < ref_.size()) ++kb;
-    while (kb > 0 && ref_[kb - 1] > a0) --kb;
+    while (ref[kb] <= a0 && kb + 2 < refSize) ++kb;
+    while (kb > 0 && ref[kb - 1] > a0) --kb;
     if (static_cast<int>(kb & 1) != color) ++kb;
-    int b1 = ref_[std::min(kb, ref_.size() - 2)];
-    int b2 = ref_[std::min(kb + 1, ref_.size() - 1)];
+    int b1 = ref[std::min(kb, refSize - 2)];
+    int b2 = ref[std::min(kb + 1, refSize - 1)];
     if (b2 < a1) {
       PutBits(0x1, 4);  // pass
       a0 = b2;

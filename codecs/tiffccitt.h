@@ -33,15 +33,18 @@ class TCCITTDecoder {
   int64_t BitPosition() const { return bitPos_; }
 
  private:
-  uint32_t Peek() const;
-  int ReadRun(int color);
-  int ReadFullRun(int color);
-  int ReadMode();
-  void Push(int pos);
-  void Decode1D(int a, int color);
-  void Decode2D();
-  void Uncompressed(int& a, int& color);
-  void Render(uint8_t* dest) const;
+  // The per-code steps stay internal to the library so that calls between
+  // them are direct and can be inlined.
+#define PV_CCITT_INTERNAL [[gnu::visibility("hidden")]]
+  PV_CCITT_INTERNAL uint32_t Peek() const;
+  PV_CCITT_INTERNAL int ReadRun(int color);
+  PV_CCITT_INTERNAL int ReadFullRun(int color);
+  PV_CCITT_INTERNAL int ReadMode();
+  PV_CCITT_INTERNAL void Push(int pos);
+  PV_CCITT_INTERNAL void Decode1D(int a, int color);
+  PV_CCITT_INTERNAL void Decode2D();
+  PV_CCITT_INTERNAL void Uncompressed(int& a, int& color);
+  PV_CCITT_INTERNAL void Render(uint8_t* dest) const;
 
   TCCITTMode mode_;
   std::vector<uint8_t> reversed_;
@@ -71,11 +74,12 @@ class TCCITTEncoder {
   uint8_t PendingByte() const { return bits_ ? static_cast<uint8_t>(acc_ << (8 - bits_)) : 0; }
 
  private:
-  void PutBits(uint32_t code, int length);
-  void PutRun(int color, int run);
-  void Put1D(const std::vector<int>& changes);
-  void Put2D(const std::vector<int>& changes);
-  void Align();
+  PV_CCITT_INTERNAL void PutBits(uint32_t code, int length);
+  PV_CCITT_INTERNAL void PutRun(int color, int run);
+  PV_CCITT_INTERNAL void Put1D(const std::vector<int>& changes);
+  PV_CCITT_INTERNAL void Put2D(const std::vector<int>& changes);
+  PV_CCITT_INTERNAL void Align();
+#undef PV_CCITT_INTERNAL
 
   TCCITTMode mode_;
   int width_;

@@ -25,7 +25,9 @@ constexpr int64_t kMaxBitmapBytes = int64_t(1) << 34;
 
 // Pixel blocks from this size on are aligned to and advised for huge pages.
 constexpr size_t kHugePageBytes = size_t(2) << 20;
-constexpr size_t kHugeBlockMin = size_t(4) << 20;
+// From 1 MiB on: a 2480x3508 one-bit page (1.1 MB) costs one fault instead of
+// about 270, which outweighs the rounding up to 2 MiB.
+constexpr size_t kHugeBlockMin = size_t(1) << 20;
 
 bool IsPaletteFormat(TPixelFormat f) { return f == pf4bit || f == pf8bit; }
 
