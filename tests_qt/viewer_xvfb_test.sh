@@ -14,7 +14,7 @@ set -euo pipefail
 VIEWER="$1"
 ARTIFACTS="$2"
 POLL_STEP=0.05
-POLL_LIMIT=200  # 10 s at most for each wait
+POLL_LIMIT=${PICTAVO_XVFB_POLL_LIMIT:-600}  # 30 s at most for each wait (sanitizer builds on a busy machine are slow)
 
 if [ -z "${PICTAVO_XVFB_INNER:-}" ]; then
   mkdir -p "$ARTIFACTS"
@@ -41,6 +41,20 @@ fail() {
   echo "--- viewer output" >&2
   cat "$WORK/out.log" "$WORK/err.log" >&2 || true
   exit 1
+}
+
+# focus_dialog: gives the keyboard focus to the visible viewer window that
+# is not the main one (the modal dialog), so that no typed key is lost while
+# the dialog maps and takes the focus on a slow machine.
+focus_dialog() {
+  local w
+  for w in $(xdotool search --onlyvisible --class pictavo-viewer); do
+    if [ "$w" != "$WID" ]; then
+      xdotool windowfocus --sync "$w"
+      return 0
+    fi
+  done
+  return 1
 }
 
 # poll CONDITION WHAT: runs CONDITION until it succeeds or the limit passes.
@@ -106,6 +120,7 @@ import -window "$WID" "PNG24:$ARTIFACTS/viewer_window.png" 2>/dev/null || true
 # folder; a typed name and Enter save there.
 xdotool key ctrl+shift+s
 poll '[ "$(xdotool search --onlyvisible --class pictavo-viewer | wc -l)" -ge 2 ]' "the save dialog"
+focus_dialog
 xdotool type --delay 20 "dialog.png"
 xdotool key Return
 poll '[ -s "$WORK/dialog.png" ]' "the save through the dialog"
@@ -141,6 +156,7 @@ WID="$(xdotool search --sync --onlyvisible --name 'Pictavo viewer' | head -n 1)"
 xdotool windowfocus --sync "$WID"
 xdotool key ctrl+o
 poll '[ "$(xdotool search --onlyvisible --class pictavo-viewer | wc -l)" -ge 2 ]' "the open dialog"
+focus_dialog
 xdotool type --delay 20 "$WORK/frames.gif"
 xdotool key Return
 poll 'grep -q "^loaded 40 x 30" "$WORK/out.log"' "the GIF to load through the open dialog"

@@ -104,6 +104,7 @@ PictureFileForm::PictureFileForm(TPVFileDialog& model, QWidget* parent)
   name_edit_->setObjectName("fileNameEdit");
   if (!model.GetFileName().empty())
     name_edit_->setText(QFileInfo(Q(model.GetFileName())).fileName());
+  connect(name_edit_, &QLineEdit::textEdited, this, [this] { name_typed_ = true; });
 
   ApplyFilter(model.GetFilterIndex());
   SetFolder(StartFolder(model));
@@ -197,6 +198,8 @@ void PictureFileForm::CurrentChanged(const QModelIndex& index) {
   // The list may move its cursor by itself as the folder fills in; once the
   // dialog has closed that must not change the chosen name.
   if (!isVisible() || !index.isValid() || fs_model_->isDir(index)) return;
+  if (name_typed_ && !list_->hasFocus()) return;
+  name_typed_ = false;
   SetFileNameText(fs_model_->fileName(index));
   FileSelected(fs_model_->filePath(index));
 }

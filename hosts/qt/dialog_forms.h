@@ -85,6 +85,10 @@ class PictureFileForm : public QDialog {
   QLineEdit* folder_edit_ = nullptr;
   QComboBox* filter_combo_ = nullptr;
   QLineEdit* name_edit_ = nullptr;
+  // Set when the user typed in the name line and not in the list since:
+  // the list's own cursor moves (as a folder fills in) then leave the
+  // typed name alone.
+  bool name_typed_ = false;
 
  private:
   void Activated(const QModelIndex& index);
