@@ -83,6 +83,8 @@ void TPVIOThread::Load() {
 
 void TPVIOThread::DoTerminate() {
   abort_requested_ = true;
+  // The base class then hands OnTerminate to the main thread.
+  TThread::DoTerminate();
 }
 
 bool TPVIOThread::Succeeded() {

@@ -96,6 +96,26 @@ TEST_F(IOThreadTest, LoadsInTheBackgroundAndDeliversOnTheMainThread) {
   EXPECT_EQ(caller.IOParams().FileName, file_);
 }
 
+TEST_F(IOThreadTest, OnTerminateRunsOnTheMainThreadAfterDelivery) {
+  TBitmap target;
+  TPictavoIO caller;
+  caller.SetAttachedBitmap(&target);
+  auto* thread = new TPVIOThread(&caller, file_);
+  int widthWhenTerminated = -1;
+  std::thread::id terminatedOn;
+  thread->OnTerminate = [&](TThread*) {
+    widthWhenTerminated = target.GetWidth();
+    terminatedOn = std::this_thread::get_id();
+  };
+  thread->Start();
+  for (int pumps = 0; widthWhenTerminated < 0 && pumps < 20000; ++pumps) {
+    Application().ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(widthWhenTerminated, 3);  // the image was delivered first
+  EXPECT_EQ(terminatedOn, std::this_thread::get_id());
+}
+
 TEST_F(IOThreadTest, DeletingWhileItWaitsForTheMainThreadAbandonsDelivery) {
   TBitmap target;
   TPictavoIO caller;
