@@ -330,9 +330,9 @@ bool TPictavoIO::StoreIPTCMarker() {
 // ---------------------------------------------------------------------------
 // Built-in loads and saves
 
-std::unique_ptr<TPVReadFileStream> TPictavoIO::OpenForLoad(const std::string& name) {
+std::unique_ptr<TFileStream> TPictavoIO::OpenForLoad(const std::string& name) {
   try {
-    return std::make_unique<TPVReadFileStream>(name);
+    return std::make_unique<TFileStream>(name, fmOpenRead | fmShareDenyNone);
   } catch (const EStreamError& e) {
     TPVError why = OpenFailure(name, e);
     Aborting = true;
@@ -341,12 +341,12 @@ std::unique_ptr<TPVReadFileStream> TPictavoIO::OpenForLoad(const std::string& na
   }
 }
 
-void TPictavoIO::CheckReadError(const TPVReadFileStream& file) {
-  if (file.Error() == 0) return;
+void TPictavoIO::CheckReadError(const TFileStream& file) {
+  if (file.ReadError() == 0) return;
   Aborting = true;
   // The system's reason explains whatever the reader made of the short read.
-  diagnostics_.Error = {PVErrorCodeOfErrno(file.Error(), TPVErrorCode::ReadError),
-                        PVErrnoMessage(file.Error(), file.FileName())};
+  diagnostics_.Error = {PVErrorCodeOfErrno(file.ReadError(), TPVErrorCode::ReadError),
+                        PVErrnoMessage(file.ReadError(), file.FileName())};
 }
 
 bool TPictavoIO::CheckEditable(const std::string& name, TProgressRec& progress) {
@@ -374,7 +374,7 @@ void TPictavoIO::ReplaceFile(const std::string& name, const std::function<bool(T
 void TPictavoIO::LoadFileBuiltin(int32_t key, const std::string& name) {
   TProgressRec progress;
   if (!BeginOperation(progress)) return;
-  std::unique_ptr<TPVReadFileStream> file = OpenForLoad(name);
+  std::unique_ptr<TFileStream> file = OpenForLoad(name);
   ClearLists();
   FileRead(key, *file, bitmap_, progress, false);
   CheckReadError(*file);
@@ -539,7 +539,7 @@ void TPictavoIO::LoadFileRegistry(const TPVFileFormatInfo* info, const std::stri
                   "no reader for the extension \"" + PVLowerExtension(name) + "\": " + name);
     return;
   }
-  std::unique_ptr<TPVReadFileStream> file = OpenForLoad(name);
+  std::unique_ptr<TFileStream> file = OpenForLoad(name);
   CallRegistered(progress, [&] { info->ReadFunction(*file, *bitmap_, *params_, progress, false); });
   CheckReadError(*file);
   params_->FileName = name;

@@ -28,7 +28,6 @@
 #include "core/pvdefs.h"
 #include "formats/ioparams.h"
 #include "formats/registry.h"
-#include "io/readfile.h"
 #include "platform/bitmap.h"
 #include "platform/canvas.h"
 #include "platform/colors.h"
@@ -200,10 +199,10 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   void LoadFileRegistry(const TPVFileFormatInfo* info, const std::string& name);
   // Opens a file for a load; when it cannot be opened, records why, sets
   // Aborting and rethrows the platform's exception.
-  std::unique_ptr<TPVReadFileStream> OpenForLoad(const std::string& name);
+  std::unique_ptr<TFileStream> OpenForLoad(const std::string& name);
   // After a read from `file`: a read error the system reported fails the
   // load with that reason.
-  void CheckReadError(const TPVReadFileStream& file);
+  void CheckReadError(const TFileStream& file);
   // Whether the existing file `name` may be edited in place; otherwise records
   // why (missing, a folder, not writable) through `progress`.
   bool CheckEditable(const std::string& name, TProgressRec& progress);

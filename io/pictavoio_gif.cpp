@@ -22,7 +22,7 @@ int TPictavoIO::InsertToFileGif(const std::string& name) {
   TMemoryStream copy;
   int result = 0;
   try {
-    std::unique_ptr<TPVReadFileStream> file = OpenForLoad(name);
+    std::unique_ptr<TFileStream> file = OpenForLoad(name);
     copy.LoadFromStream(*file);
     CheckReadError(*file);
     if (Aborting) return 0;

@@ -145,6 +145,7 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
   while (done < count) {
     ssize_t n = ::read(fd_, p + done, static_cast<size_t>(count - done));
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && read_error_ == 0) read_error_ = errno;
     if (n <= 0) break;
     done += n;
   }

@@ -79,10 +79,14 @@ class TFileStream : public TStream {
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t size) override;
   const std::string& FileName() const { return name_; }
+  // The first errno of a failed read (0: none), so that a load can tell a
+  // system error from data that simply ends.
+  int ReadError() const { return read_error_; }
 
  private:
   std::string name_;
   int fd_ = -1;
+  int read_error_ = 0;
 };
 
 // A read-only view of memory owned by someone else.
