@@ -193,7 +193,10 @@ class TPictavoProc : public TComponent {
   void ConvertTo(int colors);
   void ConvertToPalette(int colors, TRGB* palette);
 
-  // Modal preview dialog; implemented with the dialog.
+  // Shows the preview form (processing/previewsform.h) over a copy of the
+  // selected area and takes its result back on OK.  False for a bitmap that
+  // is not 24-bit or has a single pixel, without an installed form, or when
+  // the form is not closed with OK.
   bool DoPreviews(TPreviewEffectsSet effects);
 
   // --- Colour operations ----------------------------------------------------------
