@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "codecs/builtin_formats.h"
@@ -96,9 +97,11 @@ TChannel MakeChannel(uint32_t mask) {
 
 class TBmpReader {
  public:
+  // `guard` tracks the rows of a bitmap sized without its fill (null for
+  // run-length data, whose bitmap is filled first).
   TBmpReader(TStreamReader& rd, TBitmap& bmp, TIOParamsVals& params, TProgressRec& progress,
-             const TBmpInfo& info)
-      : rd_(rd), bmp_(bmp), params_(params), progress_(progress), info_(info) {
+             const TBmpInfo& info, TBitmapRowGuard* guard)
+      : rd_(rd), bmp_(bmp), params_(params), progress_(progress), info_(info), guard_(guard) {
     palette_.fill(TRGB{});
     for (int i = 0; i < std::min(params.ColorMapCount, 256); ++i) palette_[i] = params.ColorMap[i];
     rowLen_ = (int64_t(info.width) * info.bitCount + 31) / 32 * 4;
@@ -118,7 +121,11 @@ class TBmpReader {
       if (progress_.Report(static_cast<int>(i * perUnit_))) return;
       const int64_t n = rd_.ReadSome(buf.data(), rowLen_);
       const int pixels = static_cast<int>(std::min<int64_t>(info_.width, n * 8 / info_.bitCount));
-      if (pixels > 0) decode(buf.data(), bmp_.ScanLine(Row(i)), pixels);
+      const int y = Row(i);
+      // A row cut short shows the fill past its last whole pixel.
+      if (pixels < info_.width) bmp_.FillRows(y, y + 1);
+      if (pixels > 0) decode(buf.data(), bmp_.ScanLine(y), pixels);
+      if (guard_) guard_->Written(y);
       if (n < rowLen_) {
         progress_.Fail(TPVErrorCode::Truncated, "BMP data ends early");
         return;
@@ -291,6 +298,7 @@ class TBmpReader {
   TIOParamsVals& params_;
   TProgressRec& progress_;
   const TBmpInfo& info_;
+  TBitmapRowGuard* guard_;
   std::array<TRGB, 256> palette_;
   int64_t rowLen_;
   double perUnit_;
@@ -508,12 +516,23 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
   const bool bilevel = info.bitCount == 1 && ((IsBlack(entry(0)) && IsWhite(entry(1))) ||
                                               (IsWhite(entry(0)) && IsBlack(entry(1))));
   if (!PVCheckDecodeSize(info.width, info.height, bilevel ? 1 : 24, dataBytes, progress)) return;
+  // Uncompressed rows are written whole (the guard fills those not reached);
+  // run-length data may skip pixels, which keep the fill.
+  const bool rle = (info.bitCount == 4 && info.compression == BI_RLE4) ||
+                   (info.bitCount == 8 && info.compression == BI_RLE8);
   bitmap->SetSize(1, 1);
   bitmap->SetPixelFormat(bilevel ? pf1bit : pf24bit);
-  bitmap->SetSize(info.width, info.height);
+  std::optional<TBitmapRowGuard> guard;
+  if (rle) {
+    bitmap->SetSize(info.width, info.height);
+    bitmap->FillRows(0, 1);  // SetSize kept the old top-left pixel
+  } else {
+    bitmap->AllocateForOverwrite(info.width, info.height);
+    guard.emplace(*bitmap);
+  }
   progress.PerUnit = 100.0 / info.height;
 
-  TBmpReader reader(rd, *bitmap, params, progress, info);
+  TBmpReader reader(rd, *bitmap, params, progress, info, guard ? &*guard : nullptr);
   DecodePixels(reader, info, encoded);
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -319,6 +320,50 @@ bool ReadColorTable(TStreamReader& r, int bits, std::vector<TRGB>& table) {
   return true;
 }
 
+// Paints rows of colour indices into a bitmap: pf1bit for a black and white
+// two-colour map, else pf24bit through the map (indices beyond it black).
+// The bitmap is sized at the first row; every row is then written whole, and
+// a guard fills any row a failure left unpainted.
+class TFramePainter {
+ public:
+  TFramePainter(TBitmap& bitmap, const std::vector<TRGB>& map, int bps, int width, int height)
+      : bitmap_(bitmap),
+        width_(width),
+        height_(height),
+        one_bit_(bps == 1 && map.size() == 2 && map[0] == TRGB{0, 0, 0} &&
+                 map[1] == TRGB{255, 255, 255}) {
+    for (int i = 0; i < 256; ++i) lut_[i] = size_t(i) < map.size() ? map[size_t(i)] : TRGB{};
+  }
+
+  void Row(int y, const uint8_t* idx) {
+    if (!guard_) Allocate();
+    if (one_bit_) {
+      uint8_t* row = bitmap_.ScanLine(y);
+      std::memset(row, 0, size_t(bitmap_.RowBytes()));
+      for (int x = 0; x < width_; ++x)
+        if (idx[x] == 1) row[x >> 3] |= uint8_t(0x80 >> (x & 7));
+    } else {
+      TRGB* row = reinterpret_cast<TRGB*>(bitmap_.ScanLine(y));
+      for (int x = 0; x < width_; ++x) row[x] = lut_[idx[x]];
+    }
+    guard_->Written(y);
+  }
+
+ private:
+  void Allocate() {
+    bitmap_.SetSize(1, 1);
+    bitmap_.SetPixelFormat(one_bit_ ? pf1bit : pf24bit);
+    bitmap_.AllocateForOverwrite(width_, height_);
+    guard_.emplace(bitmap_);
+  }
+
+  TBitmap& bitmap_;
+  const int width_, height_;
+  const bool one_bit_;
+  TRGB lut_[256];
+  std::optional<TBitmapRowGuard> guard_;
+};
+
 // Reads the frame GIF_ImageIndex of a stream and counts the frames.
 class GifReader {
  public:
@@ -448,9 +493,10 @@ class GifReader {
     params_.GIF_Interlaced = (d[8] & kInterlaceFlag) != 0;
   }
 
-  // Decodes the image data into idx; false stops reading (the decoder is
-  // missing, the size is not allowed or the stream did not advance).
-  bool DecodeIndices(std::vector<uint8_t>& idx, bool& decodeOk) {
+  // Decodes the image data and paints it row by row into the bitmap; false
+  // stops reading (the decoder is missing, the size is not allowed or the
+  // stream did not advance).
+  bool DecodeFrame(const std::vector<TRGB>& map, int bps, bool& decodeOk) {
     const int w = params_.Width, h = params_.Height;
     if (!bitmap_) {
       progress_.Fail(TPVErrorCode::Internal, "no bitmap to read into");
@@ -464,10 +510,21 @@ class GifReader {
       progress_.Fail(TPVErrorCode::Unsupported, "no GIF decoder");
       return false;
     }
-    idx.resize(size_t(w) * size_t(h));
-    int64_t before = stream_.GetPosition();
-    decodeOk = dec(stream_, h, w, params_.GIF_Interlaced, idx.data());
-    int64_t after = stream_.GetPosition();
+    // The bitmap is sized at the first row, so a refused frame leaves it as
+    // it was.
+    TFramePainter painter(*bitmap_, map, bps, w, h);
+    const int64_t before = stream_.GetPosition();
+    if (dec == GIFLZWDecompress) {
+      // The library's own decoder hands on rows: no frame-sized index buffer.
+      decodeOk = GIFLZWDecompressRows(stream_, h, w, params_.GIF_Interlaced,
+                                      [&](int y, const uint8_t* row) { painter.Row(y, row); });
+    } else {
+      std::vector<uint8_t> idx(size_t(w) * size_t(h));
+      decodeOk = dec(stream_, h, w, params_.GIF_Interlaced, idx.data());
+      if (stream_.GetPosition() != before)
+        for (int y = 0; y < h; ++y) painter.Row(y, idx.data() + size_t(y) * size_t(w));
+    }
+    const int64_t after = stream_.GetPosition();
     if (after == before || !r_.SeekTo(after)) {
       progress_.Fail(TPVErrorCode::Corrupt, "GIF image data not valid");
       return false;
@@ -492,34 +549,6 @@ class GifReader {
     return bps;
   }
 
-  // Paints the indices: pf1bit for a black and white two-colour map, else pf24bit.
-  void Paint(const std::vector<uint8_t>& idx, const std::vector<TRGB>& map, int bps) {
-    const int w = params_.Width, h = params_.Height;
-    const bool oneBit =
-        bps == 1 && map.size() == 2 && map[0] == TRGB{0, 0, 0} && map[1] == TRGB{255, 255, 255};
-    // Every row is written whole below, so the bitmap is not filled first.
-    bitmap_->SetSize(1, 1);
-    bitmap_->SetPixelFormat(oneBit ? pf1bit : pf24bit);
-    bitmap_->AllocateForOverwrite(w, h);
-    if (oneBit) {
-      for (int y = 0; y < h; ++y) {
-        uint8_t* row = bitmap_->ScanLine(y);
-        std::memset(row, 0, size_t(bitmap_->RowBytes()));
-        const uint8_t* s = idx.data() + size_t(y) * size_t(w);
-        for (int x = 0; x < w; ++x)
-          if (s[x] == 1) row[x >> 3] |= uint8_t(0x80 >> (x & 7));
-      }
-      return;
-    }
-    TRGB lut[256];
-    for (int i = 0; i < 256; ++i) lut[i] = size_t(i) < map.size() ? map[size_t(i)] : TRGB{};
-    for (int y = 0; y < h; ++y) {
-      TRGB* row = reinterpret_cast<TRGB*>(bitmap_->ScanLine(y));
-      const uint8_t* s = idx.data() + size_t(y) * size_t(w);
-      for (int x = 0; x < w; ++x) row[x] = lut[s[x]];
-    }
-  }
-
   bool ReadWantedImage(const uint8_t* d, const std::vector<TRGB>& local, int localBits) {
     const std::vector<TRGB>& table = !local.empty() ? local : global_;
     StoreFrameParams(d, table);
@@ -527,26 +556,22 @@ class GifReader {
     int64_t dataPos = r_.Position();
     uint8_t minCode = r_.U8();
     r_.SeekTo(dataPos);
-    std::vector<uint8_t> idx;
+    std::vector<TRGB> map;
+    const int bps = FrameColorMap(table, !local.empty() ? localBits : globalBits_, minCode, map);
     bool decodeOk = true;
     if (!paramsOnly_) {
-      if (!DecodeIndices(idx, decodeOk)) return false;
+      if (!DecodeFrame(map, bps, decodeOk)) return false;
     } else {
       // Parameters only: step over the image data to count the frames after it.
       if (!r_.Skip(1)) return false;
       SkipChain();
     }
-    std::vector<TRGB> map;
-    const int bps = FrameColorMap(table, !local.empty() ? localBits : globalBits_, minCode, map);
     params_.BitsPerSample = bps;
     params_.ColorMapCount = int(map.size());
     params_.SetColorMap(map.data(), int(map.size()));
-    if (!paramsOnly_) {
-      Paint(idx, map, bps);
-      if (!decodeOk)
-        progress_.Fail(TPVErrorCode::Truncated,
-                       "GIF image data ends early or is damaged; the rest of the frame is filled");
-    }
+    if (!paramsOnly_ && !decodeOk)
+      progress_.Fail(TPVErrorCode::Truncated,
+                     "GIF image data ends early or is damaged; the rest of the frame is filled");
     return true;
   }
 
@@ -674,8 +699,9 @@ void WriteGif(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& param
         return !progress.Aborted();
       },
       &error);
-  if (!written) progress.Fail(error ? error.Code : TPVErrorCode::WriteError,
-                              error ? error.Message : "the GIF file was not written");
+  if (!written)
+    progress.Fail(error ? error.Code : TPVErrorCode::WriteError,
+                  error ? error.Message : "the GIF file was not written");
 }
 
 namespace {

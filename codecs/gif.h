@@ -32,6 +32,15 @@ bool _CheckGifAnimate(const std::string& fileName);
 void _GifMakeAnimate(const std::string& fileName, int loopCount, int screenWidth, int screenHeight);
 
 bool GIFLZWDecompress(TStream& stream, int height, int width, bool interlaced, uint8_t* dest);
+// Receives one finished row of a frame: its display row and `width` indices.
+using TGIFRowSink = std::function<void(int y, const uint8_t* indices)>;
+// The same decoding, handing each row to `sink` as soon as it is complete
+// (interlaced frames in stored order, each with its display row), so a frame
+// never has to be held whole.  Every row is handed on once unless the code
+// size byte is refused (no rows, stream position restored); rows the codes
+// did not reach are index 0.  Returns as GIFLZWDecompress does.
+bool GIFLZWDecompressRows(TStream& stream, int height, int width, bool interlaced,
+                          const TGIFRowSink& sink);
 bool GIFLZWCompress(TStream& stream, int height, int width, bool interlaced, const uint8_t* data,
                     int bitsPerPixel);
 bool GIFNONLZWCompress(TStream& stream, int height, int width, bool interlaced, const uint8_t* data,

@@ -78,14 +78,18 @@ class TBlockPacker {
 constexpr int kMinRootBits = 2, kMaxRootBits = 9;  // the code size byte's accepted range
 constexpr int kMaxCodeWidth = 12;
 
-// Gathers the data sub-blocks; a chain cut short keeps what arrived.  The
-// stream is read in large chunks (a sub-block is at most 255 bytes) and left
-// just after the terminating block, or at the end of the data.
-void GatherSubBlocks(TStreamReader& reader, std::vector<uint8_t>& data) {
+// Reads the data sub-blocks of one image through 64 KiB reads of the stream
+// (a sub-block is at most 255 bytes) and hands each run of payload bytes to
+// `consume` until it returns false; a chain cut short hands on what arrived.
+// The stream is left just after the terminating block, or at the end of the
+// data.
+template <class Consume>
+void ReadSubBlocks(TStreamReader& reader, Consume&& consume) {
   constexpr size_t kChunk = 1 << 16;
   std::vector<uint8_t> buf(kChunk);
   int64_t bufStart = reader.Position();  // stream position of buf[0]
   size_t at = 0, len = 0;
+  bool wanted = true;
   auto refill = [&]() {
     bufStart += int64_t(len);
     at = 0;
@@ -100,7 +104,7 @@ void GatherSubBlocks(TStreamReader& reader, std::vector<uint8_t>& data) {
     while (need > 0) {
       if (at == len && !refill()) break;
       const size_t n = std::min(need, len - at);
-      data.insert(data.end(), buf.data() + at, buf.data() + at + n);
+      if (wanted) wanted = consume(buf.data() + at, n);
       at += n;
       need -= n;
     }
@@ -109,159 +113,280 @@ void GatherSubBlocks(TStreamReader& reader, std::vector<uint8_t>& data) {
   reader.SeekTo(bufStart + int64_t(at));
 }
 
-// Decodes the codes of `data` (root size m) into `total` bytes at out.  True
-// when the frame was filled; false on a bad code or when the codes ran out
-// early (what was decoded stays, the rest is zero).
-inline int64_t Done(bool& ok, bool value, int64_t p) {
-  ok = value;
-  return p;
+// Decodes a frame's codes into a buffer of recent output and hands every
+// finished row to the sink, in display order.  Table entries are strings
+// already in the output (an absolute offset and a length), so a code is one
+// forward copy.  The buffer keeps at least the last kWindow bytes; an entry
+// whose string has left it is rebuilt from its prefix chain, and then points
+// at the copy just written.  Memory is the buffer (about 4 x kWindow plus a
+// row) and the table, whatever the frame's height.
+class TRowDecoder {
+ public:
+  TRowDecoder(int m, int width, int height, bool interlaced, const TGIFRowSink& sink)
+      : clear_code_(1 << m),
+        root_bits_(m),
+        width_(width),
+        height_(height),
+        total_(int64_t(width) * height),
+        interlaced_(interlaced),
+        sink_(sink),
+        buf_(static_cast<size_t>(4 * kWindow + int64_t(width) + kSlack)),
+        soft_cap_(4 * kWindow + int64_t(width)),
+        offsets_(kMaxCodes),
+        lengths_(kMaxCodes),
+        prefix_(kMaxCodes),
+        suffix_(kMaxCodes) {
+    Reset();
+  }
+
+  // Decodes the codes in src[0..n); false once no more data is wanted (the
+  // frame is full, or a code was bad).
+  bool Feed(const uint8_t* src, size_t n);
+  // Hands on the rows not handed on yet (index 0 past what was decoded);
+  // true when the frame was filled without a bad code.
+  bool Finish();
+
+ private:
+  static constexpr int64_t kWindow = 1 << 16;
+  // Room past the soft end: one string (at most kMaxCodes bytes) plus the
+  // 16-byte block copy of short strings.
+  static constexpr int64_t kSlack = kMaxCodes + 64;
+
+  void Reset() {
+    code_width_ = root_bits_ + 1;
+    free_code_ = clear_code_ + 2;
+    prev_ = -1;
+  }
+  // The end of the next run of decoding: the frame's end or the soft cap.
+  int64_t Stop() const { return std::min(total_ - base_, soft_cap_); }
+  void WriteChain(int code, int32_t len, uint8_t* dest) const;
+  void EmitRow(const uint8_t* row);
+  // Hands on finished rows and makes room; false when the frame is full.
+  bool Spill();
+  void Stopped(bool ok) {
+    finished_ = true;
+    ok_ = ok;
+  }
+
+  const int clear_code_;
+  const int root_bits_;
+  const int width_, height_;
+  const int64_t total_;
+  const bool interlaced_;
+  const TGIFRowSink& sink_;
+  std::vector<uint8_t> buf_;
+  const int64_t soft_cap_;
+  std::vector<int64_t> offsets_;  // absolute output offset of each entry's string
+  std::vector<int32_t> lengths_;
+  std::vector<uint16_t> prefix_;  // the entry's string without its last byte
+  std::vector<uint8_t> suffix_;   // its last byte
+
+  int64_t base_ = 0;       // absolute output offset of buf_[0]
+  int64_t p_ = 0;          // bytes in buf_
+  int64_t row_start_ = 0;  // first byte in buf_ of the next row to hand on
+  int rows_out_ = 0;
+  int pass_ = 0, next_y_ = 0;  // display row of the next row handed on
+  int code_width_ = 0, free_code_ = 0, prev_ = -1;
+  int64_t prev_off_ = 0;  // absolute
+  int32_t prev_len_ = 0;
+  uint64_t acc_ = 0;
+  int acc_bits_ = 0;
+  bool finished_ = false, ok_ = false;
+};
+
+void TRowDecoder::WriteChain(int code, int32_t len, uint8_t* dest) const {
+  for (int32_t i = len - 1; i > 0; --i) {
+    dest[i] = suffix_[size_t(code)];
+    code = prefix_[size_t(code)];
+  }
+  dest[0] = uint8_t(code);
 }
 
-// Returns how many bytes were decoded; `ok` as DecodeCodes returns it.
-int64_t DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total,
-                        bool& ok);
-
-bool DecodeCodes(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total) {
-  bool ok = false;
-  const int64_t p = DecodeCodesInto(m, data, out, total, ok);
-  if (p < total) std::memset(out + p, 0, static_cast<size_t>(total - p));
-  return ok;
+void TRowDecoder::EmitRow(const uint8_t* row) {
+  static const int kStart[4] = {0, 4, 2, 1};
+  static const int kStep[4] = {8, 8, 4, 2};
+  sink_(next_y_, row);
+  ++rows_out_;
+  if (!interlaced_) {
+    ++next_y_;
+    return;
+  }
+  next_y_ += kStep[pass_];
+  while (next_y_ >= height_ && pass_ < 3) next_y_ = kStart[++pass_];
 }
 
-int64_t DecodeCodesInto(int m, const std::vector<uint8_t>& data, uint8_t* out, int64_t total,
-                        bool& ok) {
-  // Table entries are strings already in the output: their offset and length.
-  std::vector<int64_t> offsets(kMaxCodes);
-  std::vector<int32_t> lengths(kMaxCodes);
-  int64_t* const entOff = offsets.data();
-  int32_t* const entLen = lengths.data();
+bool TRowDecoder::Spill() {
+  uint8_t* out = buf_.data();
+  const int64_t end = std::min(p_, total_ - base_);
+  for (; row_start_ + width_ <= end; row_start_ += width_) EmitRow(out + row_start_);
+  if (base_ + p_ >= total_) return false;
+  // Keep the last kWindow bytes (entries point there) and the row begun.
+  const int64_t keep = std::min(row_start_, std::max<int64_t>(0, p_ - kWindow));
+  std::memmove(out, out + keep, static_cast<size_t>(p_ - keep));
+  base_ += keep;
+  p_ -= keep;
+  row_start_ -= keep;
+  return true;
+}
 
-  const int clearCode = 1 << m;
-  const int endCode = clearCode + 1;
-  int codeWidth = m + 1;
-  int freeCode = clearCode + 2;
+bool TRowDecoder::Feed(const uint8_t* src, size_t srcLen) {
+  if (finished_) return false;
+  const int clearCode = clear_code_, endCode = clear_code_ + 1;
+  int64_t* const entOff = offsets_.data();
+  int32_t* const entLen = lengths_.data();
+  uint16_t* const entPrefix = prefix_.data();
+  uint8_t* const entSuffix = suffix_.data();
+  uint8_t* const out = buf_.data();
+  int codeWidth = code_width_, freeCode = free_code_, prev = prev_;
   int limit = 1 << codeWidth;
-  int prev = -1;  // no previous string (start, or just after a clear)
-  int64_t prevOff = 0;
-  int32_t prevLen = 0;
-  int64_t p = 0;
-
-  const uint8_t* src = data.data();
-  const size_t srcLen = data.size();
+  int64_t prevOff = prev_off_;
+  int32_t prevLen = prev_len_;
+  int64_t base = base_, p = p_, stop = Stop();
+  uint64_t acc = acc_;
+  int accBits = acc_bits_;
   size_t srcPos = 0;
-  uint64_t acc = 0;
-  int accBits = 0;
+  auto save = [&]() {
+    code_width_ = codeWidth, free_code_ = freeCode, prev_ = prev;
+    prev_off_ = prevOff, prev_len_ = prevLen;
+    p_ = p, acc_ = acc, acc_bits_ = accBits;
+  };
 
   for (;;) {
     while (accBits < codeWidth && srcPos < srcLen) {
       acc |= uint64_t(src[srcPos++]) << accBits;
       accBits += 8;
     }
-    if (accBits < codeWidth)
-      return Done(ok, p >= total, p);  // the codes ran out: fine only when full
+    if (accBits < codeWidth) break;  // this run is used up
     int code = int(acc & ((1u << codeWidth) - 1));
     acc >>= codeWidth;
     accBits -= codeWidth;
 
     if (code == clearCode) {
-      codeWidth = m + 1;
+      codeWidth = root_bits_ + 1;
       freeCode = clearCode + 2;
       limit = 1 << codeWidth;
       prev = -1;
       continue;
     }
-    if (code == endCode) return Done(ok, p >= total, p);
+    if (code == endCode) {
+      save();
+      Stopped(false);  // Finish tells whether the frame was full
+      return false;
+    }
 
-    int64_t curOff = p;
+    const int64_t curOff = p;
     int32_t curLen;
-    if (prev < 0) {
-      if (code >= freeCode) code = 0;
-      if (code >= 256) return Done(ok, false, p);  // a root that does not fit an index byte
-      out[p++] = uint8_t(code);
+    if (prev < 0 || code < clearCode) {
+      if (prev < 0 && code >= freeCode) code = 0;
+      if (code >= 256) {  // a root that does not fit an index byte
+        save();
+        Stopped(false);
+        return false;
+      }
+      out[p] = uint8_t(code);
       curLen = 1;
-    } else {
-      if (code < clearCode) {
-        if (code >= 256) return Done(ok, false, p);
-        out[p++] = uint8_t(code);
-        curLen = 1;
-      } else if (code < freeCode) {
-        curLen = entLen[code];
-        int64_t n = std::min<int64_t>(curLen, total - p);
-        const uint8_t* s = out + entOff[code];
-        if (n <= 16 && p + 16 <= total) {
+    } else if (code < freeCode) {
+      curLen = entLen[code];
+      const int64_t off = entOff[code] - base;
+      if (off >= 0) {
+        // Entries lie wholly before p: the copy never reads what it writes.
+        if (curLen <= 16) {
           uint8_t block[16];  // loaded before it is stored: the two may overlap
-          std::memcpy(block, s, sizeof block);
+          std::memcpy(block, out + off, sizeof block);
           std::memcpy(out + p, block, sizeof block);
         } else {
-          std::memmove(out + p, s, static_cast<size_t>(n));
+          std::memcpy(out + p, out + off, static_cast<size_t>(curLen));
         }
-        p += n;
-      } else if (code == freeCode) {
-        // The previous string followed by its own first byte: a forward copy
-        // that reads the byte it has just written.
-        curLen = prevLen + 1;
-        int64_t n = std::min<int64_t>(curLen, total - p);
-        const uint8_t* s = out + prevOff;
-        uint8_t* d = out + p;
-        for (int64_t i = 0; i < n; ++i) d[i] = s[i];
-        p += n;
       } else {
-        return Done(ok, false, p);  // a code beyond the table
+        WriteChain(code, curLen, out + p);
+        entOff[code] = base + p;
       }
-      if (freeCode < kMaxCodes) {
-        entOff[freeCode] = prevOff;
-        entLen[freeCode] = prevLen + 1;
-        ++freeCode;
-        if (freeCode == limit && codeWidth < kMaxCodeWidth) {
-          ++codeWidth;
-          limit <<= 1;
-        }
-      }
-      // With a full table codes are decoded without new entries until a clear.
+    } else if (code == freeCode) {
+      // The previous string followed by its own first byte: a forward copy
+      // that reads the byte it has just written.
+      curLen = prevLen + 1;
+      const uint8_t* s = out + (prevOff - base);
+      uint8_t* d = out + p;
+      for (int32_t i = 0; i < curLen; ++i) d[i] = s[i];
+    } else {
+      save();
+      Stopped(false);  // a code beyond the table
+      return false;
     }
-    if (p >= total) return Done(ok, true, p);  // bytes beyond the last row are dropped
+    p += curLen;
+    if (prev >= 0 && freeCode < kMaxCodes) {
+      entOff[freeCode] = prevOff;
+      entLen[freeCode] = prevLen + 1;
+      entPrefix[freeCode] = uint16_t(prev);
+      entSuffix[freeCode] = out[curOff];
+      ++freeCode;
+      if (freeCode == limit && codeWidth < kMaxCodeWidth) {
+        ++codeWidth;
+        limit <<= 1;
+      }
+    }
+    // With a full table codes are decoded without new entries until a clear.
     prev = code;
-    prevOff = curOff;
+    prevOff = base + curOff;
     prevLen = curLen;
+    if (p >= stop) {
+      save();
+      if (!Spill()) {
+        Stopped(true);  // bytes beyond the last row are dropped
+        return false;
+      }
+      base = base_, p = p_, stop = Stop();
+    }
   }
+  save();
+  return true;
 }
 
-// Moves the rows of an interlaced frame from stored order to their places.
-void ScatterInterlaced(const uint8_t* stored, uint8_t* dest, int width, int height) {
-  std::vector<int> rows;
-  InterlacedRowOrder(height, rows);
-  for (int i = 0; i < height; ++i)
-    std::memcpy(dest + int64_t(rows[size_t(i)]) * width, stored + int64_t(i) * width,
-                static_cast<size_t>(width));
+bool TRowDecoder::Finish() {
+  if (!finished_) Stopped(false);  // the codes ran out before the frame was full
+  if (base_ + p_ >= total_) ok_ = true;
+  const uint8_t* out = buf_.data();
+  const int64_t end = std::min(p_, total_ - base_);
+  for (; row_start_ + width_ <= end && rows_out_ < height_; row_start_ += width_)
+    EmitRow(out + row_start_);
+  if (rows_out_ == height_) return ok_;
+  // The row begun keeps its pixels; it and every row after it end in index 0.
+  std::vector<uint8_t> row(static_cast<size_t>(width_), 0);
+  std::memcpy(row.data(), out + row_start_, static_cast<size_t>(end - row_start_));
+  EmitRow(row.data());
+  std::fill(row.begin(), row.end(), 0);
+  while (rows_out_ < height_) EmitRow(row.data());
+  return ok_;
 }
 
 }  // namespace
 
-bool GIFLZWDecompress(TStream& stream, int height, int width, bool interlaced, uint8_t* dest) {
-  int64_t startPos = stream.GetPosition();
-  if (height <= 0 || width <= 0 || dest == nullptr) return false;
-  const int64_t total = int64_t(width) * height;
-  // Every byte of dest is written: by the decoder, or zero where it stops.
+bool GIFLZWDecompressRows(TStream& stream, int height, int width, bool interlaced,
+                          const TGIFRowSink& sink) {
+  const int64_t startPos = stream.GetPosition();
+  if (height <= 0 || width <= 0) return false;
   TStreamReader reader(stream);
-  uint8_t m = reader.U8();
+  const uint8_t m = reader.U8();
   if (reader.Failed() || m < kMinRootBits || m > kMaxRootBits) {
-    std::memset(dest, 0, static_cast<size_t>(total));
     stream.Seek(startPos, soBeginning);
     return false;
   }
-  std::vector<uint8_t> data;
-  GatherSubBlocks(reader, data);
-  if (data.empty()) {
-    std::memset(dest, 0, static_cast<size_t>(total));
-    return false;
-  }
+  TRowDecoder decoder(m, width, height, interlaced, sink);
+  ReadSubBlocks(reader, [&](const uint8_t* data, size_t n) { return decoder.Feed(data, n); });
+  return decoder.Finish();
+}
 
-  // An interlaced frame is decoded into a scratch buffer and distributed to
-  // its rows afterwards.
-  if (!interlaced || height <= 1) return DecodeCodes(m, data, dest, total);
-  std::vector<uint8_t> scratch(static_cast<size_t>(total), 0);
-  const bool ok = DecodeCodes(m, data, scratch.data(), total);
-  ScatterInterlaced(scratch.data(), dest, width, height);
+bool GIFLZWDecompress(TStream& stream, int height, int width, bool interlaced, uint8_t* dest) {
+  if (height <= 0 || width <= 0 || dest == nullptr) return false;
+  // Every byte of dest is written: by the decoder's rows, or zero when the
+  // code size is refused.
+  bool rows = false;
+  const bool ok =
+      GIFLZWDecompressRows(stream, height, width, interlaced, [&](int y, const uint8_t* row) {
+        rows = true;
+        std::memcpy(dest + int64_t(y) * width, row, static_cast<size_t>(width));
+      });
+  if (!rows) std::memset(dest, 0, static_cast<size_t>(int64_t(width) * height));
   return ok;
 }
 

@@ -198,7 +198,8 @@ void DecodeIconRow(const IconPixels& ip, const uint8_t* src, const uint8_t* mask
 
 // Reads the colour data and the mask and decodes them, bottom row first.
 // False when either is cut short.
-bool DecodeIconData(TStreamReader& reader, TBitmap& bitmap, IconPixels& ip, int height) {
+bool DecodeIconData(TStreamReader& reader, TBitmap& bitmap, TBitmapRowGuard& guard, IconPixels& ip,
+                    int height) {
   const int64_t rowLen = _BitmapRowLen(ip.width, ip.bits), maskLen = _BitmapRowLen(ip.width, 1);
   std::vector<uint8_t> xorData, maskData;
   const int64_t xorWant = rowLen * height, maskWant = maskLen * height;
@@ -218,6 +219,7 @@ bool DecodeIconData(TStreamReader& reader, TBitmap& bitmap, IconPixels& ip, int 
   for (int i = 0; i < height && i < xorRows; ++i) {  // file row i is bitmap row height-1-i
     const uint8_t* mask = i < maskRows ? maskData.data() + size_t(i) * maskLen : nullptr;
     DecodeIconRow(ip, xorData.data() + size_t(i) * rowLen, mask, bitmap.ScanLine(height - 1 - i));
+    guard.Written(height - 1 - i);
   }
   return !truncated;
 }
@@ -286,9 +288,12 @@ void ReadIconImage(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
                             (raster::IsWhite(table[0]) && raster::IsBlack(table[1])));
     const int hgt = static_cast<int>(l.height);
     if (!PVCheckDecodeSize(l.width, l.height, ip.bw ? 1 : 24, reader.Remaining(), progress)) return;
-    raster::SizeBitmap(bitmap, ip.bw ? pf1bit : pf24bit, ip.width, hgt);
+    // Rows are written whole; the guard fills those the data does not reach
+    // (all of them for a bit count without a decoder).
+    raster::SizeBitmapForRows(bitmap, ip.bw ? pf1bit : pf24bit, ip.width, hgt);
+    TBitmapRowGuard guard(bitmap);
     if (l.bits != 1 && l.bits != 4 && l.bits != 8 && l.bits != 24 && l.bits != 32) return;
-    if (!DecodeIconData(reader, bitmap, ip, hgt))
+    if (!DecodeIconData(reader, bitmap, guard, ip, hgt))
       progress.Fail(TPVErrorCode::Truncated, "icon data ends early");
   } catch (const std::bad_alloc&) {
     progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");

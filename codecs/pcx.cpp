@@ -234,9 +234,11 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
         mono1bit = monoInvert = true;
       }
     }
-    if (!PVCheckDecodeSize(width, height, mono1bit ? 1 : 24, dataBytes, progress))
-      return;
-    raster::SizeBitmap(bitmap, mono1bit ? pf1bit : pf24bit, width, height);
+    if (!PVCheckDecodeSize(width, height, mono1bit ? 1 : 24, dataBytes, progress)) return;
+    // Every row of a layout below is written whole; the guard fills the rows
+    // not reached (and all rows of a layout no branch handles).
+    raster::SizeBitmapForRows(bitmap, mono1bit ? pf1bit : pf24bit, width, height);
+    TBitmapRowGuard guard(bitmap);
 
     TPcxLineDecoder decoder(reader, dataBytes, encoding == 1);
     std::vector<uint8_t> lines(size_t(bytesPerLine) * planes);
@@ -248,6 +250,7 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
         decoder.Decode(lines.data() + size_t(p) * bytesPerLine, bytesPerLine);
       uint8_t* row = bitmap.ScanLine(y);
       const uint8_t* l0 = lines.data();
+      bool written = true;
       if (planes == 1 && bpp == 8) {
         for (int x = 0; x < width; ++x) StoreRGB(row + 3 * x, pal256[l0[x]]);
       } else if (planes == 1 && bpp == 4) {
@@ -280,7 +283,10 @@ void ReadPcxStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, int6
             if (lines[size_t(k) * bytesPerLine + (x >> 3)] & mask) index |= 1 << k;
           StoreRGB(row + 3 * x, pal16[index]);
         }
+      } else {
+        written = false;
       }
+      if (written) guard.Written(y);
       if (decoder.Truncated()) {
         // What was there is decoded; the rest of the image is missing.
         progress.Fail(TPVErrorCode::Truncated, "PCX data ends early");
@@ -457,8 +463,9 @@ void WritePcx(const std::string& fileName, TBitmap& bitmap, TIOParamsVals& param
         return !progress.Aborted();
       },
       &error);
-  if (!written) progress.Fail(error ? error.Code : TPVErrorCode::WriteError,
-                              error ? error.Message : "the PCX file was not written");
+  if (!written)
+    progress.Fail(error ? error.Code : TPVErrorCode::WriteError,
+                  error ? error.Message : "the PCX file was not written");
 }
 
 namespace {

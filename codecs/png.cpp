@@ -38,6 +38,11 @@ struct ReadContext {
   bool paramsOnly = false;
   bool truncated = false;  // the stream ended inside the data
   int64_t dataBytes = -1;  // bytes from the signature to the end of the data
+  // Rows of a bitmap sized without its fill: rows from rowsDone up to
+  // unfilledEnd get the brush colour once decoding stops, however it stops
+  // (libpng leaves by longjmp, past any destructor).
+  int rowsDone = 0;
+  int unfilledEnd = 0;
 };
 
 // The largest ancillary chunk libpng may allocate, and how many ancillary
@@ -214,19 +219,27 @@ void DecodeCore(ReadContext& ctx) {
     return;
   }
   TBitmap& bitmap = *ctx.bitmap;
-  // Every pixel is written below, so a bitmap of the right shape is reused.
+  // A bitmap of the right shape is reused.  Rows of a plain image are
+  // written whole, one after the other, and those a failure leaves unread get
+  // the fill afterwards; the early passes of an interlaced image write only
+  // some pixels of a row, so its bitmap is filled first.
   const TPixelFormat format = oneBit ? pf1bit : pf24bit;
-  if (bitmap.GetPixelFormat() != format || bitmap.GetWidth() != int(width) ||
-      bitmap.GetHeight() != int(height)) {
+  const int w = static_cast<int>(width), h = static_cast<int>(height);
+  if (bitmap.GetPixelFormat() != format || bitmap.GetWidth() != w || bitmap.GetHeight() != h) {
     bitmap.SetSize(1, 1);
     bitmap.SetPixelFormat(format);
-    bitmap.SetSize(static_cast<int>(width), static_cast<int>(height));
+    bitmap.AllocateForOverwrite(w, h);
   }
+  if (passes > 1)
+    bitmap.FillRows(0, h);
+  else
+    ctx.unfilledEnd = h;
   const double step = 100.0 / (double(height) * passes);
   int64_t counter = 0;
   for (int pass = 0; pass < passes; ++pass) {
     for (png_uint_32 y = 0; y < height; ++y) {
       png_read_row(png, bitmap.ScanLine(static_cast<int>(y)), nullptr);
+      if (passes == 1) ctx.rowsDone = static_cast<int>(y) + 1;
       ++counter;
       if (progress.Report(static_cast<int>(counter * step))) return;
     }
@@ -409,6 +422,7 @@ void ReadPNGStream(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, bool
     } catch (...) {
       progress.Fail(TPVErrorCode::OutOfMemory, "the PNG image cannot be stored");
     }
+    if (ctx.rowsDone < ctx.unfilledEnd) bitmap->FillRows(ctx.rowsDone, ctx.unfilledEnd);
   }
   if (ctx.png) png_destroy_read_struct(&ctx.png, ctx.info ? &ctx.info : nullptr, nullptr);
 }

@@ -80,6 +80,16 @@ inline void SizeBitmap(TBitmap& bitmap, TPixelFormat format, int width, int heig
   bitmap.SetSize(width, height);
 }
 
+// The same for a reader that writes every byte of the rows it reaches: the
+// final size is not filled first.  Pair it with a TBitmapRowGuard, which
+// fills the rows the reader did not reach with the brush colour, as
+// SizeBitmap would have.
+inline void SizeBitmapForRows(TBitmap& bitmap, TPixelFormat format, int width, int height) {
+  bitmap.SetSize(1, 1);
+  bitmap.SetPixelFormat(format);
+  bitmap.AllocateForOverwrite(width, height);
+}
+
 inline bool IsBlack(const TRGB& c) {
   return c.r == 0 && c.g == 0 && c.b == 0;
 }

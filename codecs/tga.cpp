@@ -323,7 +323,7 @@ struct TgaRowDecoder {
 // Decodes the pixel data into the sized bitmap; stops when aborted and
 // aborts when the data is cut short.
 void DecodePixels(TStreamReader& reader, const TgaHeader& hd, const TRGB* table, bool bw,
-                  TBitmap& bitmap, TProgressRec& progress) {
+                  TBitmap& bitmap, TBitmapRowGuard& guard, TProgressRec& progress) {
   const int width = hd.width, height = hd.height, depth = hd.depth;
   const int unitBytes = depth <= 8 ? 1 : depth / 8;
   const int units = depth == 1 ? (width + 7) / 8 : depth == 4 ? (width + 1) / 2 : width;
@@ -348,6 +348,7 @@ void DecodePixels(TStreamReader& reader, const TgaHeader& hd, const TRGB* table,
       dec.Bilevel(raw.data(), bitmap.ScanLine(y));
     else
       dec.Colour(raw.data(), bitmap.ScanLine(y));
+    guard.Written(y);  // a row cut short is completed with zeros above
     ++progress.Current;
     if (progress.Report(static_cast<int>(progress.Current * progress.PerUnit))) return;
     if (!complete) {
@@ -415,8 +416,10 @@ void ReadTGAStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TPro
                                       (raster::IsWhite(table[0]) && raster::IsBlack(table[1])));
     // The pixels lie between here and the end of the stream.
     if (!PVCheckDecodeSize(hd.width, hd.height, bw ? 1 : 24, reader.Remaining(), progress)) return;
-    raster::SizeBitmap(bitmap, bw ? pf1bit : pf24bit, hd.width, hd.height);
-    DecodePixels(reader, hd, table, bw, bitmap, progress);
+    // Every row reached is written whole; the guard fills the others.
+    raster::SizeBitmapForRows(bitmap, bw ? pf1bit : pf24bit, hd.width, hd.height);
+    TBitmapRowGuard guard(bitmap);
+    DecodePixels(reader, hd, table, bw, bitmap, guard, progress);
   } catch (const std::bad_alloc&) {
     progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
   } catch (const std::exception& e) {
