@@ -50,6 +50,9 @@ struct ReadContext {
 // what a hostile length field can claim.
 constexpr png_alloc_size_t kMaxPngChunkBytes = png_alloc_size_t(8) << 20;
 constexpr png_uint_32 kMaxPngCachedChunks = 1000;
+// Bytes gathered before a write to the stream (a chunk larger than this is
+// still written whole).
+constexpr size_t kPngWriteBufferBytes = 65536;
 
 void ReadError(png_structp png, png_const_charp message) {
   ReadContext* ctx = static_cast<ReadContext*>(png_get_error_ptr(png));
@@ -258,7 +261,24 @@ struct WriteContext {
   uint8_t* backgroundIndex = nullptr;  // palette index of PNG_Background
   TPVQuantizer* quantizer = nullptr;
   uint8_t* rowBuffer = nullptr;
+  // libpng hands over each chunk as three small pieces (length and type,
+  // data, CRC); they are gathered here so the stream sees few large writes.
+  std::vector<uint8_t> pending;
 };
+
+// Sends the gathered bytes to the stream; a short write sets the abort flag.
+void FlushPending(WriteContext& ctx) {
+  if (ctx.pending.empty()) return;
+  bool failed = false;
+  try {
+    const int64_t n = static_cast<int64_t>(ctx.pending.size());
+    failed = ctx.stream->Write(ctx.pending.data(), n) != n;
+  } catch (...) {
+    failed = true;
+  }
+  ctx.pending.clear();
+  if (failed) ctx.progress->Abort();
+}
 
 void WriteError(png_structp png, png_const_charp) {
   WriteContext* ctx = static_cast<WriteContext*>(png_get_error_ptr(png));
@@ -269,15 +289,12 @@ void WriteError(png_structp png, png_const_charp) {
 void WriteData(png_structp png, png_bytep data, png_size_t length) {
   WriteContext* ctx = static_cast<WriteContext*>(png_get_io_ptr(png));
   if (ctx->progress->Aborted()) return;
-  bool failed = false;
-  try {
-    failed = ctx->stream->Write(data, static_cast<int64_t>(length)) != static_cast<int64_t>(length);
-  } catch (...) {
-    failed = true;
-  }
-  if (failed) ctx->progress->Abort();
+  if (ctx->pending.size() + length > kPngWriteBufferBytes) FlushPending(*ctx);
+  ctx->pending.insert(ctx->pending.end(), data, data + length);
 }
-void FlushData(png_structp) {}
+void FlushData(png_structp png) {
+  FlushPending(*static_cast<WriteContext*>(png_get_io_ptr(png)));
+}
 
 void EncodeCore(WriteContext& ctx) {
   png_structp png = ctx.png;
@@ -366,6 +383,7 @@ void EncodeCore(WriteContext& ctx) {
     }
   }
   png_write_end(png, info);
+  FlushPending(ctx);
 }
 
 }  // namespace
@@ -473,6 +491,7 @@ void WritePNGStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
     ctx.rowBuffer = rowBuffer.data();
   }
 
+  ctx.pending.reserve(kPngWriteBufferBytes);
   ctx.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &ctx, WriteError, IgnoreWarning);
   if (ctx.png) ctx.info = png_create_info_struct(ctx.png);
   bool thrown = false;

@@ -184,19 +184,20 @@ bool ReadRawSamplesRow(raster::TByteSource& source, std::vector<uint8_t>& raw, u
   return n == want;
 }
 
-// One row of a binary PPM with maximum 255, read straight into the bitmap
-// row and put into blue-green-red order there; a row cut short keeps the
-// pixels that arrived and the fill colour after them.
+// One row of a binary PPM with maximum 255: read into the reused row buffer,
+// which stays in cache, and swapped into blue-green-red order on its way to
+// the bitmap row, so the fresh bitmap memory is written once and never read
+// back. A row cut short keeps the pixels that arrived and the fill colour
+// after them.
 bool ReadRawRgbRow(raster::TByteSource& source, TBitmap& bitmap, int y, int w,
                    std::vector<uint8_t>& raw) {
   uint8_t* row = bitmap.ScanLine(y);
   const size_t want = size_t(w) * 3;
-  const size_t n = source.Read(row, want);
+  const size_t n = source.Read(raw.data(), want);
   if (n == want) {
-    PVSwapRB24(row, row, w);
+    PVSwapRB24(raw.data(), row, w);
     return true;
   }
-  std::memcpy(raw.data(), row, n);
   bitmap.FillRows(y, y + 1);
   PVSwapRB24(raw.data(), row, int(n / 3));
   return false;

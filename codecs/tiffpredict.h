@@ -1,6 +1,8 @@
 // Undoing TIFF's horizontal differencing (predictor 2) on decoded rows: each
 // sample is stored as its difference from the same sample of the pixel to
-// its left, modulo 2^bits.
+// its left, modulo 2^bits.  8-bit rows of one, three or four samples use
+// SSSE3 running sums unless PVRowKernels() is rkPortable; every version gives
+// the same bytes.
 #pragma once
 
 #include <cstdint>

@@ -312,6 +312,19 @@ bool PVReplaceFileWith(const std::string& name, const std::function<bool(TStream
   return true;
 }
 
+void PVReplaceFileOrRaise(const std::string& name, const std::function<void(TStream&)>& write) {
+  TPVError error;
+  const bool replaced = PVReplaceFileWith(
+      name,
+      [&](TStream& out) {
+        write(out);
+        return true;
+      },
+      &error);
+  if (!replaced)
+    throw EFCreateError(error.Message.empty() ? "Cannot create file " + name : error.Message);
+}
+
 bool PVReplaceFile(const std::string& name, const uint8_t* data, int64_t size, TPVError* error) {
   return PVReplaceFileWith(
       name, [&](TStream& f) { return size == 0 || f.Write(data, size) == size; }, error);

@@ -35,6 +35,11 @@ bool PVReplaceFileWith(const std::string& name, const std::function<bool(TStream
 bool PVReplaceFile(const std::string& name, const uint8_t* data, int64_t size,
                    TPVError* error = nullptr);
 
+// The same for routines that report failure by exception: `write` stores
+// the content (and may throw); when the file cannot be replaced, the original
+// stays as it was and EFCreateError is raised with the reason.
+void PVReplaceFileOrRaise(const std::string& name, const std::function<void(TStream&)>& write);
+
 // Whether PVReplaceFileWith could replace `name` now (the file, when it
 // exists, is a writable regular file and its folder accepts new files); the
 // reason otherwise.  For editing routines that want to say why before they

@@ -10,15 +10,16 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "core/replacefile.h"
 #include "formats/ioparams.h"
 #include "formats/registry.h"
 #include "platform/exceptions.h"
 
 namespace pictavo {
 
+// Written beside the old file and renamed over it, so a failed save keeps it.
 void TIOParamsVals::SaveToFile(const std::string& name) {
-  TFileStream f(name, fmCreate);
-  SaveToStream(f);
+  PVReplaceFileOrRaise(name, [this](TStream& out) { SaveToStream(out); });
 }
 
 void TIOParamsVals::LoadFromFile(const std::string& name) {

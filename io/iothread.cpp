@@ -4,9 +4,9 @@
 #include <exception>
 #include <thread>
 
+#include "core/imagehost.h"
 #include "platform/app.h"
 #include "platform/image.h"
-#include "view/pvview.h"
 
 namespace pictavo {
 
@@ -121,7 +121,7 @@ void TPVIOThread::Deliver() {
   caller_->IOParams().Assign(io_->IOParams());
   // A view target takes the bitmap by Assign and a TImage by its picture;
   // a bare target bitmap receives a copy.
-  if (TPVView* view = caller_->GetAttachedPictavo())
+  if (IPVImageHost* view = caller_->GetAttachedPictavo())
     view->Assign(bitmap_.get());
   else if (TImage* image = caller_->GetAttachedTImage())
     image->Picture().SetBitmap(bitmap_.get());

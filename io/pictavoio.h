@@ -37,7 +37,7 @@
 namespace pictavo {
 
 // The view base and the platform image control.
-class TPVView;
+class IPVImageHost;
 class TImage;
 
 class TPictavoIO : public TComponent, public TIOParamsOwner {
@@ -53,8 +53,9 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   void SetAttachedBitmap(TBitmap* bitmap);
   // A view: its bitmap becomes the target, followed through the view's
   // bitmap-change callbacks; null detaches it.
-  void SetAttachedPictavo(TPVView* view);
-  TPVView* GetAttachedPictavo() const { return attached_view_; }
+  // An image view (any TPVView) to load into and follow.
+  void SetAttachedPictavo(IPVImageHost* view);
+  IPVImageHost* GetAttachedPictavo() const { return attached_view_; }
   // A TImage: its picture's bitmap becomes the target; null detaches it.
   void SetTImage(TImage* image);
   void SetAttachedTImage(TImage* image) { SetTImage(image); }
@@ -217,7 +218,10 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   void ParseIPTCMarker();
 
   TBitmap* bitmap_ = nullptr;
-  TPVView* attached_view_ = nullptr;
+  IPVImageHost* attached_view_ = nullptr;
+  // The attached view as a component, taken when it attached: a view being
+  // destroyed is recognised by this without calling it.
+  TComponent* attached_view_component_ = nullptr;
   TImage* attached_image_ = nullptr;
   TColor background_ = 0;
   bool stream_headers_ = false;

@@ -3,17 +3,18 @@
 // platform TImage (its picture's bitmap, repainted through the modified
 // flag).  A component has one target at a time; attaching anything first
 // detaches the view's callback.
+#include "core/imagehost.h"
 #include "io/pictavoio.h"
 #include "platform/image.h"
-#include "view/pvview.h"
 
 namespace pictavo {
 
 void TPictavoIO::DetachTargets() {
   if (attached_view_) {
     attached_view_->RemoveBitmapChangeEvent(this);
-    RemoveFreeNotification(attached_view_);
+    RemoveFreeNotification(attached_view_component_);
     attached_view_ = nullptr;
+    attached_view_component_ = nullptr;
   }
   if (attached_image_) {
     RemoveFreeNotification(attached_image_);
@@ -30,13 +31,14 @@ void TPictavoIO::SetAttachedBitmap(TBitmap* bitmap) {
   }
 }
 
-void TPictavoIO::SetAttachedPictavo(TPVView* view) {
+void TPictavoIO::SetAttachedPictavo(IPVImageHost* view) {
   if (view == attached_view_ && view) return;
   DetachTargets();
   bitmap_ = nullptr;
   if (!view) return;
   attached_view_ = view;
-  FreeNotification(view);
+  attached_view_component_ = view->HostComponent();
+  FreeNotification(attached_view_component_);
   view->RegisterBitmapChangeEvent(
       this, [this](TObject* Sender, bool destroying) { ViewBitmapChanged(Sender, destroying); });
   bitmap_ = view->GetFBitmap();
@@ -53,10 +55,11 @@ void TPictavoIO::SetTImage(TImage* image) {
 }
 
 void TPictavoIO::ViewBitmapChanged(TObject* Sender, bool destroying) {
-  if (Sender != attached_view_) return;
+  if (!attached_view_ || Sender != static_cast<TObject*>(attached_view_component_)) return;
   if (destroying) {
     // The view is going away: forget it without calling back into it.
     attached_view_ = nullptr;
+    attached_view_component_ = nullptr;
     bitmap_ = nullptr;
     return;
   }
@@ -66,9 +69,10 @@ void TPictavoIO::ViewBitmapChanged(TObject* Sender, bool destroying) {
 void TPictavoIO::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation != opRemove) return;
-  if (component == attached_view_) {
+  if (component && component == attached_view_component_) {
     // Its destructor already called our callback; nothing left to undo.
     attached_view_ = nullptr;
+    attached_view_component_ = nullptr;
     bitmap_ = nullptr;
   } else if (component == attached_image_) {
     attached_image_ = nullptr;

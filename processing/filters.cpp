@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/replacefile.h"
 #include "platform/stream.h"
 #include "processing/progress.h"
 #include "processing/simd.h"
@@ -56,8 +57,8 @@ void SaveFilterToFile(const std::string& fileName, const TGraphFilter& filter) {
   for (int k = 0; k < 9; ++k)
     PutInt32(bytes + kFilterHeaderBytes + 4 * k, filter.Values[k / 3][k % 3]);
   PutInt32(bytes + kFilterHeaderBytes + 36, filter.Divisor);
-  TFileStream stream(fileName, fmCreate);
-  stream.WriteBuffer(bytes, sizeof bytes);
+  // Written beside the old file and renamed over it, so a failed save keeps it.
+  PVReplaceFileOrRaise(fileName, [&](TStream& out) { out.WriteBuffer(bytes, sizeof bytes); });
 }
 
 TGraphFilter LoadFilterFromFile(const std::string& fileName) {

@@ -66,7 +66,7 @@ namespace pictavo {
 // one list of the component's methods.  Enumerations of the library are all
 // `enum Name : uint8_t`, so these opaque declarations match their
 // definitions.
-class TPVView;                    // view/  (the image view base)
+class IPVImageHost;               // core/  (what a view offers attached components)
 class TImage;                     // platform/ (image control)
 class TForm;                      // platform/ (forms)
 enum TPVSelOp : uint8_t;          // view/: pvspReplace (0), pvspAdd
@@ -116,9 +116,9 @@ class TPictavoProc : public TComponent {
   ~TPictavoProc() override;
 
   // --- Attachment -------------------------------------------------------------
-  TPVView* GetAttachedPictavo() const { return view_; }
+  IPVImageHost* GetAttachedPictavo() const { return view_; }
   // Detaches from the previous view; a null view only detaches.
-  void SetAttachedPictavo(TPVView* view);
+  void SetAttachedPictavo(IPVImageHost* view);
   TImage* GetAttachedTImage() const { return image_; }
   void SetTImage(TImage* image);
   void SetAttachedTImage(TImage* image) { SetTImage(image); }
@@ -193,7 +193,10 @@ class TPictavoProc : public TComponent {
   void ConvertTo(int colors);
   void ConvertToPalette(int colors, TRGB* palette);
 
-  // Modal preview dialog; implemented with the dialog.
+  // Shows the preview form (processing/previewsform.h) over a copy of the
+  // selected area and takes its result back on OK.  False for a bitmap that
+  // is not 24-bit or has a single pixel, without an installed form, or when
+  // the form is not closed with OK.
   bool DoPreviews(TPreviewEffectsSet effects);
 
   // --- Colour operations ----------------------------------------------------------
@@ -302,7 +305,8 @@ class TPictavoProc : public TComponent {
   void DetachView();
 
   TBitmap* bitmap_ = nullptr;
-  TPVView* view_ = nullptr;
+  IPVImageHost* view_ = nullptr;
+  TComponent* view_component_ = nullptr;  // view_ as a component, taken on attaching
   TImage* image_ = nullptr;
   std::unique_ptr<TBitmap> undo_;
   bool auto_undo_ = true;

@@ -12,30 +12,31 @@
 //                       callback) and the TImage
 // The view base is followed through its bitmap-change callbacks and the
 // free notification; the selection and the mapping come through the
-// IPVProcTarget interface that the image view implements, so this layer
-// needs nothing of the image view's own header.
+// IPVProcTarget interface that the image view implements; the view itself
+// is reached through IPVImageHost, so this layer includes no view header.
+#include "core/imagehost.h"
 #include "platform/image.h"
 #include "processing/pictavoproc.h"
 #include "processing/proc_target.h"
-#include "view/pvview.h"
 
 namespace pictavo {
 
 namespace {
 
-IPVProcTarget* ProcTarget(TPVView* view) {
+IPVProcTarget* ProcTarget(IPVImageHost* view) {
   return dynamic_cast<IPVProcTarget*>(view);
 }
 
 }  // namespace
 
-void TPictavoProc::SetAttachedPictavo(TPVView* view) {
+void TPictavoProc::SetAttachedPictavo(IPVImageHost* view) {
   if (view && view == view_) return;
   DetachView();
   bitmap_ = nullptr;
   if (!view) return;
   view_ = view;
-  FreeNotification(view);
+  view_component_ = view->HostComponent();
+  FreeNotification(view_component_);
   view->RegisterBitmapChangeEvent(
       this, [this](TObject* Sender, bool destroying) { OnBitmapChange(Sender, destroying); });
   bitmap_ = ViewBitmap();
@@ -56,21 +57,23 @@ void TPictavoProc::OnBitmapChange(TObject* Sender, bool destroying) {
   if (destroying) {
     // The view is going away with its bitmap: forget both without calling
     // back into it.
-    if (view_) RemoveFreeNotification(view_);
+    if (view_) RemoveFreeNotification(view_component_);
     view_ = nullptr;
+    view_component_ = nullptr;
     bitmap_ = nullptr;
     return;
   }
-  if (view_ && Sender == static_cast<TObject*>(view_)) bitmap_ = ViewBitmap();
+  if (view_ && Sender == static_cast<TObject*>(view_component_)) bitmap_ = ViewBitmap();
 }
 
 void TPictavoProc::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
   if (operation != opRemove || !component) return;
-  if (component == static_cast<TComponent*>(view_)) {
+  if (component == view_component_) {
     // The view's destructor has already run its callbacks (and so ours);
     // nothing of the view is left to unregister from.
     view_ = nullptr;
+    view_component_ = nullptr;
     bitmap_ = nullptr;
   } else if (component == static_cast<TComponent*>(image_)) {
     image_ = nullptr;
@@ -138,8 +141,9 @@ bool TPictavoProc::ViewClientToBitmap(int& x, int& y) const {
 void TPictavoProc::DetachView() {
   if (view_) {
     view_->RemoveBitmapChangeEvent(this);
-    RemoveFreeNotification(view_);
+    RemoveFreeNotification(view_component_);
     view_ = nullptr;
+    view_component_ = nullptr;
   }
   if (image_) {
     RemoveFreeNotification(image_);

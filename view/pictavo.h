@@ -47,8 +47,7 @@ class TPictavo : public TPictavoView {
   TPVPreviewEvent GetOnPreview() const { return proc_->OnPreview; }
   void SetOnPreview(const TPVPreviewEvent& event) { proc_->OnPreview = event; }
   // The I/O parameters preview (IOPreviewsParams, OnIOPreview, DoIOPreviews)
-  // and the preview of the processing operations (DoPreviews) are not
-  // forwarded: those dialogs do not exist yet.  Printing (PrintImage,
+  // is not forwarded: that dialog does not exist yet.  Printing (PrintImage,
   // PrintImagePos, PreviewPrintImage) and acquisition (Acquire,
   // SelectAcquireSource, GetTWainParams) arrive with their subsystems.
 
@@ -116,6 +115,7 @@ class TPictavo : public TPictavoView {
   void ConvertToBWOrdered() { proc_->ConvertToBWOrdered(); }
   void ConvertToBWThreshold(int threshold) { proc_->ConvertToBWThreshold(threshold); }
   void ConvertTo24Bit() { proc_->ConvertTo24Bit(); }
+  bool DoPreviews(TPreviewEffectsSet effects) { return proc_->DoPreviews(effects); }
   void Lens(int x, int y, int width, int height, double refraction) {
     proc_->Lens(x, y, width, height, refraction);
   }

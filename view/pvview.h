@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "core/imagehost.h"
 #include "platform/colors.h"
 #include "platform/control.h"
 
@@ -15,40 +16,39 @@ namespace pictavo {
 
 class TBitmap;
 
-// Called with destroying = false when the view replaced its bitmap, and with
-// true from the view's destructor (the receiver must forget the view).
-using TPVBitmapChangeEvent = std::function<void(TObject* Sender, bool destroying)>;
-
-class TPVView : public TCustomControl {
+class TPVView : public TCustomControl, public IPVImageHost {
  public:
   explicit TPVView(TComponent* owner = nullptr);
   ~TPVView() override;
 
-  TColor GetBackground() const { return background_; }
-  virtual void SetBackGround(TColor color);
+  TComponent* HostComponent() override { return this; }
+  TColor GetBackground() const override { return background_; }
+  void SetBackGround(TColor color) override;
   // The displayed bitmap (none in the base).
-  virtual TBitmap* GetFBitmap() { return nullptr; }
+  TBitmap* GetFBitmap() override { return nullptr; }
 
-  int GetDPIX() const { return dpi_x_; }
-  int GetDPIY() const { return dpi_y_; }
+  int GetDPIX() const override { return dpi_x_; }
+  int GetDPIY() const override { return dpi_y_; }
   // A value of 0 is ignored.
   virtual void SetDPIX(int dpi);
   virtual void SetDPIY(int dpi);
-  virtual void SetDPI(int dpiX, int dpiY);
-  virtual void ImageChange() {}
+  void SetDPI(int dpiX, int dpiY) override;
+  // The platform's Update (a descendant may give it a layout step).
+  void Update() override { TCustomControl::Update(); }
+  void ImageChange() override {}
   // Takes a copy of another view's or a bitmap's image (none in the base).
-  virtual void Assign(TObject* source) { (void)source; }
+  void Assign(TObject* source) override { (void)source; }
   // Whether attached components may set the background (a thumbnail view
   // keeps its own).
-  virtual bool AcceptsComponentBackground() const { return true; }
+  bool AcceptsComponentBackground() const override { return true; }
 
   bool GetParentCtl3D() const { return parent_ctl3d_; }
   void SetParentCtl3D(bool on) { parent_ctl3d_ = on; }
 
   // Bitmap-change callbacks, keyed by the registering object.  Remove drops
   // the first entry of that key (nothing when there is none).
-  void RegisterBitmapChangeEvent(const void* key, TPVBitmapChangeEvent event);
-  void RemoveBitmapChangeEvent(const void* key);
+  void RegisterBitmapChangeEvent(const void* key, TPVBitmapChangeEvent event) override;
+  void RemoveBitmapChangeEvent(const void* key) override;
   // Calls every entry in order with (this, false).
   void CallBitmapChangeEvents();
   int BitmapChangeEventCount() const { return static_cast<int>(callbacks_.size()); }

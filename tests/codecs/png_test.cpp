@@ -363,3 +363,33 @@ TEST(PngCodec, ShortWriteSetsAbort) {
   WritePNGStream(s, bmp, params, progress);
   EXPECT_TRUE(aborted);
 }
+
+// The encoder gathers small pieces before writing them; a stream that refuses
+// only the very last bytes (the end chunk) must still fail the save.
+TEST(PngCodec, FailureOfTheLastWriteIsReported) {
+  TBitmap bmp;
+  FillBitmap(bmp, 64, 64, TestPicture(64, 64));
+  TIOParamsVals params;
+  bool aborted = false;
+  const int64_t whole = SavePng(bmp, params, aborted).GetSize();
+  ASSERT_FALSE(aborted);
+  struct Capped : TMemoryStream {
+    int64_t cap = 0;
+    int64_t Write(const void* b, int64_t n) override {
+      if (GetSize() + n > cap) return 0;
+      return TMemoryStream::Write(b, n);
+    }
+  } s;
+  s.cap = whole - 1;
+  TProgressRec progress;
+  progress.Aborting = &aborted;
+  WritePNGStream(s, bmp, params, progress);
+  EXPECT_TRUE(aborted);
+  s.cap = whole;
+  aborted = false;
+  s.SetSize(0);
+  s.Seek(0, soBeginning);
+  WritePNGStream(s, bmp, params, progress);
+  EXPECT_FALSE(aborted);
+  EXPECT_EQ(s.GetSize(), whole);
+}

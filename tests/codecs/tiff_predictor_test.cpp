@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codecs/tiffpredict.h"
+#include "core/rowconv.h"
 
 namespace pictavo {
 namespace {
@@ -31,12 +32,46 @@ std::vector<uint8_t> Reference(std::vector<uint8_t> row, int spp, int pixels, in
   return row;
 }
 
+void ExpectUndoMatchesTheDefinition();
+
+// Every kernel set the processor runs (vector and portable) gives the bytes
+// of the definition.
 TEST(TiffPredictor, GroupedUndoMatchesTheDefinition) {
+  const TPVRowKernels saved = PVRowKernels();
+  for (TPVRowKernels kernels : {rkPortable, rkSSSE3, rkAVX2}) {
+    if (PVSetRowKernels(kernels) != kernels) continue;
+    SCOPED_TRACE(int(kernels));
+    ExpectUndoMatchesTheDefinition();
+  }
+  PVSetRowKernels(saved);
+}
+
+TEST(TiffPredictor, LongRowsInPlaceAndApart) {
+  const TPVRowKernels saved = PVRowKernels();
+  std::mt19937 rng(11);
+  for (int spp : {1, 3, 4})
+    for (int pixels : {4000, 4001, 4002, 4003}) {
+      std::vector<uint8_t> row(size_t(pixels * spp));
+      for (auto& b : row) b = uint8_t(rng());
+      const std::vector<uint8_t> want = Reference(row, spp, pixels, 8, false);
+      for (TPVRowKernels kernels : {rkPortable, rkSSSE3, rkAVX2}) {
+        if (PVSetRowKernels(kernels) != kernels) continue;
+        std::vector<uint8_t> inPlace = row, apart(row.size());
+        TIFFUndoPredictor(inPlace.data(), spp, pixels, 8, false);
+        TIFFUndoPredictorInto(row.data(), apart.data(), spp, pixels, 8, false);
+        EXPECT_EQ(inPlace, want) << spp << " samples, " << pixels << " px, kernels " << kernels;
+        EXPECT_EQ(apart, want) << spp << " samples, " << pixels << " px, kernels " << kernels;
+      }
+    }
+  PVSetRowKernels(saved);
+}
+
+void ExpectUndoMatchesTheDefinition() {
   std::mt19937 rng(3);
   for (int bps : {8, 16})
     for (bool le : {true, false})
       for (int spp = 1; spp <= 5; ++spp)
-        for (int pixels : {1, 2, 3, 5, 7, 31, 33}) {
+        for (int pixels : {1, 2, 3, 5, 6, 7, 16, 17, 31, 33}) {
           std::vector<uint8_t> row(size_t(pixels * spp * bps / 8) + 4);
           for (auto& b : row) b = uint8_t(rng());
           const std::vector<uint8_t> want = Reference(row, spp, pixels, bps, le);

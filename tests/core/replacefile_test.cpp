@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/exceptions.h"
 #include "tests/core/replacefile_fixtures.h"
 
 namespace pictavo {
@@ -252,6 +253,29 @@ TEST(ReplaceFileErrno, CodesOfTheCommonErrors) {
   EXPECT_EQ(PVErrorCodeOfErrno(ENOENT, TPVErrorCode::WriteError), TPVErrorCode::FileNotFound);
   EXPECT_EQ(PVErrorCodeOfErrno(EIO, TPVErrorCode::ReadError), TPVErrorCode::ReadError);
   EXPECT_EQ(PVErrnoMessage(ENOSPC, "a.png"), "No space left on device: a.png");
+}
+
+// The raising form: a writer that throws keeps the original and the reason
+// reaches the caller; a writer that finishes replaces the file.
+TEST_F(ReplaceFileTest, RaisingFormKeepsTheOriginalAndCarriesTheReason) {
+  try {
+    PVReplaceFileOrRaise(target_, [](TStream& s) {
+      s.WriteBuffer("half", 4);
+      throw EWriteError("disk went away");
+    });
+    FAIL() << "no exception";
+  } catch (const EFCreateError& e) {
+    EXPECT_STREQ(e.what(), "disk went away");
+  }
+  EXPECT_EQ(Content(), "original");
+  EXPECT_EQ(FilesInFolder(), 1);
+  ASSERT_EQ(::chmod(target_.c_str(), 0444), 0);
+  EXPECT_THROW(PVReplaceFileOrRaise(target_, [](TStream& s) { s.WriteBuffer("x", 1); }),
+               EFCreateError);
+  EXPECT_EQ(Content(), "original");
+  ASSERT_EQ(::chmod(target_.c_str(), 0644), 0);
+  PVReplaceFileOrRaise(target_, [](TStream& s) { s.WriteBuffer("whole", 5); });
+  EXPECT_EQ(Content(), "whole");
 }
 
 }  // namespace

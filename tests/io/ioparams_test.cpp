@@ -1,6 +1,7 @@
 #include "formats/ioparams.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -227,6 +228,14 @@ TEST(IOParams, FileRoundTrip) {
   q.LoadFromFile(name);
   ExpectSame(p, q);
   EXPECT_THROW(q.LoadFromFile(name + ".missing"), EFOpenError);
+  // A save that cannot replace the file leaves the old parameters readable.
+  ASSERT_EQ(::chmod(name.c_str(), 0444), 0);
+  TIOParamsVals other;
+  EXPECT_THROW(other.SaveToFile(name), EFCreateError);
+  ASSERT_EQ(::chmod(name.c_str(), 0644), 0);
+  TIOParamsVals r;
+  r.LoadFromFile(name);
+  ExpectSame(p, r);
 }
 
 // Builds the beginning of an old-version stream by hand, through the fields

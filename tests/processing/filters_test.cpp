@@ -5,6 +5,7 @@
 #include "processing/filters.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -291,6 +292,11 @@ TEST_F(FilterFile, WrongHeaderShortFileAndMissingFile) {
   EXPECT_EQ(LoadFilterFromFile(Path("tiny.flt")), TGraphFilter{});
   EXPECT_THROW(LoadFilterFromFile(Path("absent.flt")), EFOpenError);
   EXPECT_THROW(SaveFilterToFile(Path("no/such/dir.flt"), PVFiltPres[fpBlur]), EFCreateError);
+  // A save that cannot replace a file keeps the kernel it holds.
+  SaveFilterToFile(Path("kept.flt"), PVFiltPres[LowPass2]);
+  ASSERT_EQ(::chmod(Path("kept.flt").c_str(), 0444), 0);
+  EXPECT_THROW(SaveFilterToFile(Path("kept.flt"), PVFiltPres[fpBlur]), EFCreateError);
+  EXPECT_EQ(LoadFilterFromFile(Path("kept.flt")), PVFiltPres[LowPass2]);
 }
 
 // --- Morphology --------------------------------------------------------------------
