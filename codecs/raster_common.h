@@ -72,18 +72,11 @@ class TAbortRef {
   bool& flag_;
 };
 
-// 1 x 1 first, then the pixel format, then the final size: no conversion of
-// old pixels at the full size.
-inline void SizeBitmap(TBitmap& bitmap, TPixelFormat format, int width, int height) {
-  bitmap.SetSize(1, 1);
-  bitmap.SetPixelFormat(format);
-  bitmap.SetSize(width, height);
-}
-
-// The same for a reader that writes every byte of the rows it reaches: the
-// final size is not filled first.  Pair it with a TBitmapRowGuard, which
-// fills the rows the reader did not reach with the brush colour, as
-// SizeBitmap would have.
+// Sizes a bitmap for a reader that writes every byte of the rows it
+// reaches: 1 x 1 first, then the pixel format (no conversion of old pixels
+// at the full size), then the final size without the fill.  Pair it with a
+// TBitmapRowGuard, which gives the rows the reader did not reach the brush
+// colour, as a filled bitmap would show.
 inline void SizeBitmapForRows(TBitmap& bitmap, TPixelFormat format, int width, int height) {
   bitmap.SetSize(1, 1);
   bitmap.SetPixelFormat(format);
