@@ -481,6 +481,8 @@ bool ShowPictureDialog(TPVDialogModel& model) {
       SavePictureForm form(*save, parent);
       return form.exec() == QDialog::Accepted;
     }
+    case dkProcessingPreview:  // no Qt form yet: cancelled
+      break;
   }
   return false;
 }
