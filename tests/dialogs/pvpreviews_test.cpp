@@ -294,6 +294,45 @@ TEST_F(Previews, OkGoesBackThroughAPolygon) {
     }
 }
 
+TEST_F(Previews, OkUsesTheSourcePositionsAndARotationResizesTheImage) {
+  EXPECT_TRUE(Run({peLens}, [](TfPreviews& d) {
+    d.SourceView().SetZoom(250);  // the preview's zoom plays no part in OK
+    d.SetParam(pvprLensRefraction, 12);
+    return true;
+  }));
+  auto expected = PVCloneBitmap(*src);
+  TProgressRec r;
+  _lens(*expected, 150, 140, 150, 150, 2.2, r);
+  EXPECT_TRUE(SamePixels(bm, *expected));
+
+  PVCopyBitmap(*src, bm);
+  EXPECT_TRUE(Run({peRotate}, [](TfPreviews& d) {
+    d.SetParam(pvprFlipHorizontal, 1);
+    d.SetParamText(pvprRotateAngle, "90");
+    return true;
+  }));
+  // A quarter turn counter-clockwise takes (x, y) to (y, W - 1 - x); after
+  // the mirror x -> W - 1 - x the two give the transposed image.
+  ASSERT_EQ(bm.GetWidth(), kH);
+  ASSERT_EQ(bm.GetHeight(), kW);
+  for (int y = 0; y < kW; ++y)
+    for (int x = 0; x < kH; ++x) ASSERT_EQ(Get(bm, x, y), Get(*src, y, x)) << x << "," << y;
+}
+
+TEST_F(Previews, OnPreviewReceivesTheDialogsForm) {
+  TForm* received = nullptr;
+  proc.OnPreview = [&](TObject* sender, TForm* form) {
+    EXPECT_EQ(sender, &proc);
+    received = form;
+  };
+  Run({peRGB}, [&](TfPreviews& d) {
+    EXPECT_EQ(received, d.Form());
+    EXPECT_EQ(d.SourceView().GetParent(), static_cast<TWinControl*>(d.Form()));
+    return false;
+  });
+  EXPECT_NE(received, nullptr);
+}
+
 TEST_F(Previews, CancelChangesNothing) {
   EXPECT_FALSE(Run({peRGB}, [](TfPreviews& d) {
     d.SetLockPreview(true);
