@@ -166,6 +166,9 @@ void TfPreviews::BuildViews() {
   source_->OnViewChange = [this](TObject*, int) {
     if (activated_ && !refreshing_) RefreshResult();
   };
+  result_->OnMouseDown = [this](TObject*, TMouseButton button, TShiftState, int X, int Y) {
+    if (button == mbLeft) ResultClick(X, Y);
+  };
   spectrum_->SetMouseInteract({miZoom, miSelect});
   spectrum_->SetSelectionBase(pvsbBitmap);
   histogram_ = std::make_unique<THistogramBox>();

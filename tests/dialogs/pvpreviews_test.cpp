@@ -455,6 +455,11 @@ TEST_F(Previews, AClickSetsTheLensCentreByTheInverseConversion) {
     EXPECT_EQ(d.GetParam(pvprLensLeft), int(std::trunc((50 - ox + 101) * 100 / 400.0)));
     EXPECT_EQ(d.GetParam(pvprLensTop), int(std::trunc((61 - oy + 37) * 100 / 400.0)));
     EXPECT_EQ(d.GetParam(pvprLensLeft), 37);  // (50 + 101) / 4 with no offset
+    // The same through the result view's own mouse handling.
+    d.ResultView().MouseDown(mbLeft, {}, 203, 3);
+    d.ResultView().MouseUp(mbLeft, {}, 203, 3);
+    EXPECT_EQ(d.GetParam(pvprLensLeft), (203 + 101) / 4);
+    EXPECT_EQ(d.GetParam(pvprLensTop), (3 + 37) / 4);
     return false;
   });
 }
