@@ -321,7 +321,11 @@ bool TfPreviews::SetParam(TPVPreviewParam param, int value) {
   if (params_[param] == value) return false;
   params_[param] = value;
   if (info.page == pvpUserFilter) preset_ = fpNone;
-  ParamChanged();
+  // "Gray scale" rebuilds the spectrum whatever the lock says.
+  if (param == pvprFFTGrayScale)
+    RefreshResult();
+  else
+    ParamChanged();
   return true;
 }
 
@@ -613,9 +617,12 @@ void TfPreviews::ApplyContrast(TBitmap& bm, const TPVProgressEvent& onProgress,
     for (int c = 0; c < 256; ++c)
       lut[ch][c] =
           uint8_t(std::clamp(means[ch] + int(std::trunc((c - means[ch]) * k)), 0, kChannelMax));
+  // Progress per row as the workers report it.
+  const double perRow = 100 / (H - 1 + 0.5);
   for (int y = 0; y < H; ++y) {
     uint8_t* row = bm.ScanLine(y);
     for (int x = 0; x < W * 3; ++x) row[x] = lut[x % 3][row[x]];
+    if (onProgress) onProgress(sender, int(std::trunc((y + 1) * perRow)));
   }
   const int b = params_[pvprBrightness];
   if (b != 0) _IntensityRGBall(bm, b, b, b, 0, 0, W, H, onProgress, sender);

@@ -49,6 +49,18 @@ std::unique_ptr<TBitmap> AddRGB(const TBitmap& bm, int dr, int dg, int db) {
   return out;
 }
 
+// Channel means of a whole image: trunc(sum / ((w - 1) * (h - 1))).
+TRGB Means(const TBitmap& bm) {
+  long long sum[3] = {};
+  for (int y = 0; y < bm.GetHeight(); ++y)
+    for (int x = 0; x < bm.GetWidth(); ++x) {
+      TRGB c = Get(bm, x, y);
+      sum[0] += c.r, sum[1] += c.g, sum[2] += c.b;
+    }
+  const long long n = (bm.GetWidth() - 1LL) * (bm.GetHeight() - 1);
+  return C(int(sum[0] / n), int(sum[1] / n), int(sum[2] / n));
+}
+
 class Previews : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -198,18 +210,8 @@ TEST_F(Previews, EveryPageShowsItsOperationOnTheVisibleArea) {
 
 TEST_F(Previews, ContrastTurnsAroundTheWholeSourcesMeansThenAddsBrightness) {
   Run({peContrast}, [&](TfPreviews& d) {
-    // Means of the whole source: trunc(sum / ((w - 1) * (h - 1))).
-    long long sum[3] = {};
-    for (int y = 0; y < kH; ++y)
-      for (int x = 0; x < kW; ++x) {
-        TRGB c = Get(*src, x, y);
-        sum[0] += c.r, sum[1] += c.g, sum[2] += c.b;
-      }
-    const long long n = (kW - 1) * (kH - 1);
     const TRGB means = d.ContrastMeans();
-    EXPECT_EQ(means.r, sum[0] / n);
-    EXPECT_EQ(means.g, sum[1] / n);
-    EXPECT_EQ(means.b, sum[2] / n);
+    EXPECT_EQ(means, Means(*src));
     d.SetLockPreview(true);
     ShowActualSize(d);
     d.SetParam(pvprContrast, 30);  // factor 1 + 30 / 10 = 4
@@ -591,6 +593,46 @@ TEST_F(Previews, FftPreviewsTheRemovalAndOkRemovesTheScaledRegion) {
   TBitmap expected;
   full->BuildBitmap(expected);
   EXPECT_TRUE(SamePixels(bm, expected));
+}
+
+TEST_F(Previews, FftGrayScaleRebuildsTheSpectrumAndResetDropsTheSelection) {
+  Run({peFFT}, [&](TfPreviews& d) {
+    EXPECT_EQ(d.SpectrumImage()->GetImageType(), pvitGrayscale);
+    d.SetParam(pvprFFTGrayScale, 0);  // lock up, still rebuilt
+    EXPECT_EQ(d.SpectrumImage()->GetImageType(), pvitRGB);
+    TBitmap plain;
+    d.SpectrumImage()->BuildBitmap(plain);
+    EXPECT_TRUE(SamePixels(d.ResultView().Bitmap(), plain));
+    d.SpectrumView().Select(10, 10, 60, 60);
+    d.FFTPreview();
+    EXPECT_FALSE(SamePixels(d.ResultView().Bitmap(), plain));
+    d.FFTReset();
+    EXPECT_FALSE(d.SpectrumView().HasSelection());
+    EXPECT_TRUE(SamePixels(d.ResultView().Bitmap(), plain));
+    return false;
+  });
+}
+
+TEST_F(Previews, ContrastReportsOneProgressStepPerRowOnOk) {
+  std::vector<int> reports;
+  proc.OnProgress = [&](TObject*, int per) { reports.push_back(per); };
+  EXPECT_TRUE(Run({peContrast}, [](TfPreviews& d) {
+    d.SetParam(pvprContrast, -25);
+    return true;
+  }));
+  ASSERT_EQ(reports.size(), size_t(kH));
+  // per = trunc((row + 1) * (100 / (279 + 0.5))) for 280 rows.
+  EXPECT_EQ(reports.front(), 0);
+  EXPECT_EQ(reports[kH - 2], 99);
+  EXPECT_EQ(reports.back(), 100);
+  // Factor 1 - sqrt(25) / 10 = 0.5 around the means of the whole image.
+  const TRGB m = Means(*src);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const TRGB c = Get(*src, x, y);
+      auto f = [](int v, int mean) { return Clamp255(mean + int(std::trunc((v - mean) * 0.5))); };
+      ASSERT_EQ(Get(bm, x, y), C(f(c.r, m.r), f(c.g, m.g), f(c.b, m.b))) << x << "," << y;
+    }
 }
 
 TEST_F(Previews, CaptionsFollowTheLanguage) {
