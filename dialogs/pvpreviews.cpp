@@ -24,6 +24,7 @@ namespace {
 
 constexpr int kPositionMax = 32767;
 constexpr int kChannelMax = 255;
+constexpr int kProgressMax = 100;
 // The lens refraction edit holds (refraction - 1) x 10.
 constexpr int kDefaultRefractionEdit = 7;
 constexpr double kRefractionEditScale = 10.0;
@@ -510,7 +511,11 @@ void TfPreviews::RebuildSpectrum() {
                 pf24bit);
   _Resample(src, small, rfTriangle, nullptr, nullptr);
   const TPVFtImageType type = params_[pvprFFTGrayScale] ? pvitGrayscale : pvitRGB;
-  ft_ = PVFTCreateImage(small, type, -1, -1, nullptr, nullptr);
+  spectrum_progress_ = 0;
+  ft_ = PVFTCreateImage(
+      small, type, -1, -1,
+      [this](TObject*, int per) { spectrum_progress_ = std::clamp(per, 0, kProgressMax); },
+      &spectrum_->Proc());
 }
 
 int TfPreviews::ConvX(int x) const {

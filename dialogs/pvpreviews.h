@@ -167,6 +167,8 @@ class TfPreviews : public TPVDialogModel, public IPVPreviewsForm {
   THistogramBox& Histogram() { return *histogram_; }
   // The spectrum of the preview (null before the FFT page was refreshed).
   TPVFtImage* SpectrumImage() { return ft_.get(); }
+  // The spectrum's progress bar (0..100), filled while it is built.
+  int SpectrumProgress() const { return spectrum_progress_; }
 
   // --- Activation and pages ----------------------------------------------------------
   // What the form does when it is shown: page flags cleared, lock toggle
@@ -280,6 +282,7 @@ class TfPreviews : public TPVDialogModel, public IPVPreviewsForm {
   TColor base_color_ = 0, new_color_ = 0, light_color_ = 0;
   TRGB means_{};
   int preset_ = 0;
+  int spectrum_progress_ = 0;
   std::array<bool, 4> channels_{};
   std::array<std::array<int, 2>, 2> grips_{};
   std::array<TRGB, 2> low_{}, high_{};

@@ -570,6 +570,7 @@ TEST_F(Previews, FftPreviewsTheRemovalAndOkRemovesTheScaledRegion) {
     if (!d.SpectrumImage()) return ADD_FAILURE() << "no spectrum", false;
     const int n = d.SpectrumImage()->GetN();
     EXPECT_EQ(n, TfPreviews::kSpectrumSide);
+    EXPECT_GT(d.SpectrumProgress(), 90);  // the bar ends (nearly) full
     // Without a selection the result is the plain inverse transform.
     TBitmap plain;
     d.SpectrumImage()->BuildBitmap(plain);
