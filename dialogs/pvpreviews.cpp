@@ -265,7 +265,7 @@ void TfPreviews::PageChanged() {
   if (tag == kWaveTag) {
     interact.Exclude(miZoom);
     source_->SetMouseInteract(interact);
-    source_->Fit();
+    WithoutViewRefresh([this] { source_->Fit(); });
   } else if (tag != 0) {
     interact.Include(miZoom);
     source_->SetMouseInteract(interact);
@@ -445,8 +445,16 @@ void TfPreviews::Preview() {
   ApplyCurrent(*result_, false);
 }
 
+void TfPreviews::WithoutViewRefresh(const std::function<void()>& change) {
+  const bool was = refreshing_;
+  refreshing_ = true;
+  change();
+  refreshing_ = was;
+}
+
 void TfPreviews::CopyResultToSource() {
-  ApplyCurrent(*source_, false);
+  // The source view's layout change would refresh with the old parameters.
+  WithoutViewRefresh([this] { ApplyCurrent(*source_, false); });
   source_->Invalidate();
   set_up_.fill(false);
   ResetPage(page_);

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -247,6 +248,9 @@ class TfPreviews : public TPVDialogModel, public IPVPreviewsForm {
   void RefreshResult();
   void RebuildSpectrum();
   void ParamChanged();
+  // Runs a change of the source view without the refresh its view change
+  // would start (the caller refreshes once afterwards).
+  void WithoutViewRefresh(const std::function<void()>& change);
   void ApplyCurrent(TPictavo& target, bool final);
   void ApplyEffect(TBitmap& bitmap, bool toResult, const TPVProgressEvent& onProgress,
                    TObject* sender);
