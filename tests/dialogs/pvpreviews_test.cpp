@@ -327,8 +327,12 @@ TEST_F(Previews, OnPreviewReceivesTheDialogsForm) {
     EXPECT_EQ(sender, &proc);
     received = form;
   };
+  proc.GetPreviewFont().SetName("Preview Face");
   Run({peRGB}, [&](TfPreviews& d) {
     EXPECT_EQ(received, d.Form());
+    EXPECT_EQ(d.GetFont().GetName(), "Preview Face");
+    proc.GetPreviewFont().SetName("Other");  // the dialog keeps its copy
+    EXPECT_EQ(d.GetFont().GetName(), "Preview Face");
     EXPECT_EQ(d.SourceView().GetParent(), static_cast<TWinControl*>(d.Form()));
     return false;
   });
