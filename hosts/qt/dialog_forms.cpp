@@ -25,6 +25,7 @@
 #include <string>
 
 #include "dialogs/pvopensavedlg.h"
+#include "hosts/qt/previews_form.h"
 #include "platform/colors.h"
 
 namespace pictavo::qt {
@@ -481,6 +482,8 @@ bool ShowPictureDialog(TPVDialogModel& model) {
       SavePictureForm form(*save, parent);
       return form.exec() == QDialog::Accepted;
     }
+    case dkProcessingPreview:
+      return ShowPreviewsDialog(model, parent);
   }
   return false;
 }
