@@ -20,6 +20,8 @@
 #include <fstream>
 
 #include "apps/viewer/main_window.h"
+#include "dialogs/dialoghost.h"
+#include "dialogs/pvpreviews.h"
 #include "hosts/qt/host_widget.h"
 #include "hosts/qt/qt_bridge.h"
 
@@ -130,6 +132,50 @@ TEST(ViewerWindow, ZoomItemsStepByAQuarterAndReturnToOneHundred) {
   EXPECT_TRUE(StatusShows(window, "156 %"));
   reset->trigger();
   EXPECT_DOUBLE_EQ(view.GetZoom(), 100);
+  std::remove(path.c_str());
+}
+
+// The Effects preview item opens the preview dialog over the image; here a
+// dialog host answers it like a user (RGB page, red +120, OK), and Undo takes
+// the result back.  Cancel leaves the image alone.
+TEST(ViewerWindow, EffectsPreviewAppliesTheConfirmedEffectAndUndoTakesItBack) {
+  const std::string path = WriteSample();
+  MainWindow window(ViewerOptions{QString::fromStdString(path), false, {}});
+  window.show();
+  TPictavo& view = window.Pictavo();
+  ASSERT_TRUE(SpinUntil([&] { return view.Bitmap().GetWidth() == kW; }));
+  QAction* preview = MenuItem(window, "Effects &preview...");
+  QAction* undo = MenuItem(window, "&Undo");
+  ASSERT_TRUE(preview && undo);
+  {
+    TPVDialogHostScope host([](TPVDialogModel&) { return false; });
+    preview->trigger();
+  }
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) ASSERT_EQ(view.Bitmap().GetPixel(x, y), Sample(x, y));
+  int shown = 0;
+  {
+    TPVDialogHostScope host([&](TPVDialogModel& model) {
+      ++shown;
+      auto& dialog = dynamic_cast<TfPreviews&>(model);
+      dialog.SelectPage(pvpRGB);
+      dialog.SetParam(pvprRed, 120);
+      return true;
+    });
+    preview->trigger();
+  }
+  EXPECT_EQ(shown, 1);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) {
+      const TColor c = Sample(x, y);
+      ASSERT_EQ(view.Bitmap().GetPixel(x, y),
+                RGB(std::min(255, GetRValue(c) + 120), GetGValue(c), GetBValue(c)))
+          << x << "," << y;
+    }
+  EXPECT_TRUE(undo->isEnabled());
+  undo->trigger();
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) ASSERT_EQ(view.Bitmap().GetPixel(x, y), Sample(x, y));
   std::remove(path.c_str());
 }
 

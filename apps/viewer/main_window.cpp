@@ -191,6 +191,22 @@ void MainWindow::ApplyOperation(const TProcOp& op) {
   if (!message.empty()) QMessageBox::information(this, kAppTitle, QString::fromStdString(message));
 }
 
+void MainWindow::PreviewEffects() {
+  const TBitmap& bitmap = pictavo_.Bitmap();
+  if (bitmap.Empty()) return;
+  if (bitmap.GetPixelFormat() != pf24bit) {
+    QMessageBox::information(this, kAppTitle,
+                             "The effects preview works on colour images; convert this one to "
+                             "24 bits first (Processing, Colour, To 24 bits).");
+    return;
+  }
+  if (pictavo_.DoPreviews(TPreviewEffectsSet{peAll})) {
+    status_->Done();
+    UpdateStatus();
+    undo_->setEnabled(pictavo_.GetCanUndo());
+  }
+}
+
 void MainWindow::ZoomBy(double factor) {
   pictavo_.SetZoom(pictavo_.GetZoom() * factor);
 }

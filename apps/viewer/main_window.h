@@ -61,6 +61,8 @@ class MainWindow : public QMainWindow {
   void LoadFinished(ViewerLoadThread& thread, int generation, const QString& file, int frame);
   void Save(const QString& file);
   void ApplyOperation(const TProcOp& op);
+  // The processing preview dialog over the selection (or the whole image).
+  void PreviewEffects();
   void ShowCursorPixel(int x, int y);
   void UpdateStatus();
   void UpdateTitle();

@@ -36,6 +36,9 @@ void MainWindow::BuildMenus() {
   BuildToolsMenu();
   QMenu* processing = menuBar()->addMenu("&Processing");
   BuildProcessingMenu(processing, [this](const TProcOp& op) { ApplyOperation(op); });
+  processing->addSeparator();
+  processing->addAction("Effects &preview...", QKeySequence("Ctrl+E"), this,
+                        &MainWindow::PreviewEffects);
 }
 
 void MainWindow::BuildFileMenu() {
