@@ -33,47 +33,13 @@
 #include "formats/registry.h"
 #include "io/pictavoio.h"
 #include "platform/bitmap.h"
+#include "tests_qt/modal_test_util.h"
 #include "view/pictavo.h"
 
 namespace pictavo::qt {
 namespace {
 
-constexpr int kWaitMs = 5000;
-
-bool WaitFor(const std::function<bool()>& done, int ms = kWaitMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
-
-// Runs `steps` on the modal form as soon as it is shown.  A step that fails
-// closes the form so that the test never hangs.
-void WhenShown(const std::function<void(QDialog&)>& steps) {
-  QTimer::singleShot(0, [steps] {
-    QDialog* form = nullptr;
-    WaitFor([&] {
-      form = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      return form != nullptr;
-    });
-    if (!form) {
-      ADD_FAILURE() << "no modal dialog appeared";
-      return;
-    }
-    steps(*form);
-    if (form->isVisible()) form->reject();
-  });
-}
-
-template <typename T>
-T* Child(QDialog& form, const char* name) {
-  T* child = form.findChild<T*>(name);
-  EXPECT_NE(child, nullptr) << name;
-  return child;
-}
+using namespace formtest;
 
 // The names the form's file list shows once the folder has been read.
 QStringList ListedNames(QListView& list) {

@@ -19,47 +19,14 @@
 #include "core/conversions.h"
 #include "platform/bitmap.h"
 #include "processing/pictavoproc.h"
+#include "tests_qt/modal_test_util.h"
 
 namespace pictavo::qt {
 namespace {
 
-constexpr int kWaitMs = 5000;
+using namespace formtest;
+
 constexpr int kW = 40, kH = 30;
-
-bool WaitFor(const std::function<bool()>& done, int ms = kWaitMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
-
-// Runs `steps` on the preview form once it is shown; a form still open
-// afterwards is cancelled so that a failing test never hangs.
-void WhenShown(const std::function<void(PreviewsForm&)>& steps) {
-  QTimer::singleShot(0, [steps] {
-    PreviewsForm* form = nullptr;
-    WaitFor([&] {
-      form = qobject_cast<PreviewsForm*>(QApplication::activeModalWidget());
-      return form != nullptr;
-    });
-    if (!form) {
-      ADD_FAILURE() << "no preview form appeared";
-      return;
-    }
-    steps(*form);
-    if (form->isVisible()) form->reject();
-  });
-}
-
-template <typename T>
-T* Child(QWidget& form, const QString& name) {
-  T* child = form.findChild<T*>(name);
-  EXPECT_NE(child, nullptr) << name.toStdString();
-  return child;
-}
 
 TRGB At(const TBitmap& bm, int x, int y) {
   const uint8_t* row = bm.ScanLine(y);
@@ -90,7 +57,7 @@ class PreviewsQtForm : public ::testing::Test {
 };
 
 TEST_F(PreviewsQtForm, TabsFollowTheEffectsAndSwitchTheModelsPage) {
-  WhenShown([](PreviewsForm& form) {
+  WhenShown<PreviewsForm>([](PreviewsForm& form) {
     auto* tabs = Child<QTabWidget>(form, "pages");
     if (!tabs) return;
     ASSERT_EQ(tabs->count(), 2);
@@ -109,7 +76,7 @@ TEST_F(PreviewsQtForm, TabsFollowTheEffectsAndSwitchTheModelsPage) {
 }
 
 TEST_F(PreviewsQtForm, EditorsDriveTheResultAndOkAppliesToTheImage) {
-  WhenShown([](PreviewsForm& form) {
+  WhenShown<PreviewsForm>([](PreviewsForm& form) {
     auto* red = Child<QSpinBox>(form, "param_red");
     auto* lock = Child<QCheckBox>(form, "lockCheck");
     auto* preview = Child<QPushButton>(form, "previewButton");
@@ -141,7 +108,7 @@ TEST_F(PreviewsQtForm, EditorsDriveTheResultAndOkAppliesToTheImage) {
 }
 
 TEST_F(PreviewsQtForm, CancelLeavesTheImageAlone) {
-  WhenShown([](PreviewsForm& form) {
+  WhenShown<PreviewsForm>([](PreviewsForm& form) {
     auto* flip = Child<QCheckBox>(form, "param_flipVertical");
     auto* cancel = Child<QPushButton>(form, "cancelButton");
     if (!flip || !cancel) return;

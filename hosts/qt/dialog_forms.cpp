@@ -26,6 +26,7 @@
 
 #include "dialogs/pvopensavedlg.h"
 #include "hosts/qt/previews_form.h"
+#include "hosts/qt/qt_convert.h"
 #include "platform/colors.h"
 
 namespace pictavo::qt {
@@ -37,20 +38,6 @@ constexpr int kDefaultFrameDelayMs = 100;
 constexpr int kMinFrameDelayMs = 20;
 constexpr int kListMinWidth = 320;
 constexpr int kListMinHeight = 280;
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-// A pf24bit bitmap (BGR rows) as a QImage of its own.
-QImage ImageOf(const TBitmap& bitmap) {
-  const int w = bitmap.GetWidth(), h = bitmap.GetHeight();
-  if (w <= 0 || h <= 0 || bitmap.GetPixelFormat() != pf24bit) return QImage();
-  QImage image(w, h, QImage::Format_BGR888);
-  for (int y = 0; y < h; ++y)
-    std::memcpy(image.scanLine(y), bitmap.ScanLine(y), static_cast<size_t>(w) * 3);
-  return image;
-}
 
 // The folder the form opens in: the file name's folder, else the initial
 // folder, else the current one.

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "hosts/qt/qt_convert.h"
 #include "platform/canvas.h"
 #include "platform/colors.h"
 
@@ -56,19 +57,6 @@ constexpr TMsgLanguageWords kParamWords[kPVPreviewParamCount] = {
 // Position edits step by ten.
 constexpr int kPositionStep = 10;
 constexpr int kChannelMax = 255;
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-QImage ImageOf(const TBitmap& bitmap) {
-  const int w = bitmap.GetWidth(), h = bitmap.GetHeight();
-  if (w <= 0 || h <= 0 || bitmap.GetPixelFormat() != pf24bit) return QImage();
-  QImage image(w, h, QImage::Format_BGR888);
-  for (int y = 0; y < h; ++y)
-    std::memcpy(image.scanLine(y), bitmap.ScanLine(y), static_cast<size_t>(w) * 3);
-  return image;
-}
 
 bool IsSwitch(TPVPreviewParam p) {
   const TPVPreviewParamInfo& info = PVPreviewParamInfo(p);
