@@ -34,8 +34,15 @@ TColor Sample(int x, int y) {
   return RGB(x * 5, 255 - y * 6, (x * y) % 256);
 }
 
+// The sample's file name: one per test, since ctest runs the tests of this
+// file side by side and each removes its file at the end.
+std::string SampleName() {
+  return std::string("viewer_window_") +
+         testing::UnitTest::GetInstance()->current_test_info()->name() + ".png";
+}
+
 std::string WriteSample() {
-  const std::string path = testing::TempDir() + "viewer_window_sample.png";
+  const std::string path = testing::TempDir() + SampleName();
   TBitmap bitmap(kW, kH, pf24bit);
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) bitmap.SetPixel(x, y, Sample(x, y));
@@ -99,7 +106,7 @@ TEST(ViewerWindow, DroppedFileIsShownAndTheStatusReadsThePixelUnderTheMouse) {
     for (int x = 0; x < kW; ++x) ASSERT_EQ(view.Bitmap().GetPixel(x, y), Sample(x, y));
   EXPECT_TRUE(StatusShows(window, QString("%1 × %2, 24 bits").arg(kW).arg(kH)));
   EXPECT_TRUE(StatusShows(window, "100 %"));
-  EXPECT_TRUE(window.windowTitle().startsWith("viewer_window_sample.png"));
+  EXPECT_TRUE(window.windowTitle().startsWith(QString::fromStdString(SampleName())));
 
   // Pixel (13, 21) lies at the image offset plus its coordinates at 100 %.
   auto* surface = window.findChild<qt::SurfaceWidget*>();
