@@ -19,6 +19,7 @@
 #include "codecs/zstreams.h"
 #include "core/pvdefs.h"
 #include "platform/exceptions.h"
+#include "tests/codecs/bytes_util.h"
 
 namespace pictavo {
 namespace {
@@ -56,14 +57,8 @@ std::vector<uint8_t> CorpusFile(const std::string& relative) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-void Put16(std::vector<uint8_t>& v, uint32_t x) {
-  v.push_back(uint8_t(x));
-  v.push_back(uint8_t(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-  Put16(v, x & 0xFFFF);
-  Put16(v, x >> 16);
-}
+using testutil::Put16;
+using testutil::Put32;
 
 // A 24-bit BMP header (file and info header) with no pixel data after it.
 std::vector<uint8_t> BmpHeader(int32_t width, int32_t height) {

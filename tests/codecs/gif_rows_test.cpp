@@ -12,6 +12,7 @@
 #include "codecs/gif.h"
 #include "platform/canvas.h"
 #include "platform/stream.h"
+#include "tests/codecs/bytes_util.h"
 #include "tests/codecs/raster_util.h"
 
 namespace pictavo {
@@ -19,38 +20,12 @@ namespace {
 
 using testutil::PixelOf;
 
-// LSB-first codes packed into sub-blocks of 255 bytes.
-struct Codes {
-  std::vector<uint8_t> bytes;
-  uint32_t acc = 0;
-  int bits = 0;
-  void Put(int code, int width) {
-    acc |= uint32_t(code) << bits;
-    bits += width;
-    while (bits >= 8) {
-      bytes.push_back(uint8_t(acc));
-      acc >>= 8;
-      bits -= 8;
-    }
-  }
-  std::vector<uint8_t> Blocks(int minCode) const {
-    std::vector<uint8_t> b = bytes;
-    if (bits > 0) b.push_back(uint8_t(acc));
-    std::vector<uint8_t> out{uint8_t(minCode)};
-    for (size_t i = 0; i < b.size(); i += 255) {
-      const size_t n = std::min<size_t>(255, b.size() - i);
-      out.push_back(uint8_t(n));
-      out.insert(out.end(), b.begin() + long(i), b.begin() + long(i + n));
-    }
-    out.push_back(0);
-    return out;
-  }
-};
+using testutil::CodeStream;
 
 // One code per pixel, a clear before each (the table never grows), and an
 // end code only when `complete`.
 std::vector<uint8_t> PixelCodes(const std::vector<uint8_t>& pixels, int m, bool complete) {
-  Codes cs;
+  CodeStream cs;
   for (uint8_t p : pixels) {
     cs.Put(1 << m, m + 1);
     cs.Put(p, m + 1);
@@ -176,7 +151,7 @@ TEST(GifRows, CutBlackAndWhiteFrameIsBlackBeyondTheData) {
 // pixels than any window of recent output holds, then uses the early
 // entries, then clears and repeats the KwKwK case.  Returns the indices the
 // codes stand for.
-std::vector<uint8_t> FarBackCodes(Codes& cs, size_t minPixels, size_t w) {
+std::vector<uint8_t> FarBackCodes(CodeStream& cs, size_t minPixels, size_t w) {
   std::vector<uint8_t> expect;
   int width = 9, freeCode = 258;
   cs.Put(256, width);
@@ -211,7 +186,7 @@ std::vector<uint8_t> FarBackCodes(Codes& cs, size_t minPixels, size_t w) {
 }
 
 TEST(GifRows, EntriesMadeFarBackStillDecode) {
-  Codes cs;
+  CodeStream cs;
   const int w = 1000;
   std::vector<uint8_t> expect = FarBackCodes(cs, 1500000, w);
   cs.Put(257, 9);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/stream.h"
+#include "tests/codecs/bytes_util.h"
 
 using namespace pictavo;
 namespace fs = std::filesystem;
@@ -97,33 +98,7 @@ void ExpectSameAsMagick(const std::string& file, int index, const TBitmap& b, co
   EXPECT_EQ(diffs, 0) << file << " frame " << index;
 }
 
-// LSB-first code writer packing codes into sub-blocks of 255 bytes.
-struct CodeStream {
-  std::vector<uint8_t> bytes;
-  uint32_t acc = 0;
-  int bits = 0;
-  void Put(int code, int width) {
-    acc |= uint32_t(code) << bits;
-    bits += width;
-    while (bits >= 8) {
-      bytes.push_back(uint8_t(acc));
-      acc >>= 8;
-      bits -= 8;
-    }
-  }
-  std::vector<uint8_t> Blocks(int minCode, bool terminate = true) {
-    std::vector<uint8_t> b = bytes;
-    if (bits > 0) b.push_back(uint8_t(acc));
-    std::vector<uint8_t> out{uint8_t(minCode)};
-    for (size_t i = 0; i < b.size(); i += 255) {
-      size_t n = std::min<size_t>(255, b.size() - i);
-      out.push_back(uint8_t(n));
-      out.insert(out.end(), b.begin() + long(i), b.begin() + long(i + n));
-    }
-    if (terminate) out.push_back(0);
-    return out;
-  }
-};
+using pictavo::testutil::CodeStream;
 
 bool Decode(const std::vector<uint8_t>& data, int w, int h, std::vector<uint8_t>& out,
             bool interlaced = false) {

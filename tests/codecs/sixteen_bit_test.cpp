@@ -8,18 +8,13 @@
 #include "codecs/tga.h"
 #include "core/pvdefs.h"
 #include "platform/stream.h"
+#include "tests/codecs/bytes_util.h"
 
 namespace pictavo {
 namespace {
 
-void Put16(std::vector<uint8_t>& v, uint32_t x) {
-  v.push_back(uint8_t(x));
-  v.push_back(uint8_t(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-  Put16(v, x & 0xFFFF);
-  Put16(v, x >> 16);
-}
+using testutil::Put16;
+using testutil::Put32;
 
 // Four pixels: white (31, 31, 31), grey 16, red 1, green 30.
 const uint16_t kPixels[] = {0x7FFF, 0x4210, 0x0400, 0x03C0};

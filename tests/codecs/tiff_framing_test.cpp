@@ -16,6 +16,7 @@
 #include "core/pvdefs.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
+#include "tests/codecs/bytes_util.h"
 #include "tests/codecs/tiff_test_util.h"
 
 namespace pictavo {
@@ -28,14 +29,8 @@ struct Field {
   uint32_t count, value;
 };
 
-void Put16(std::vector<uint8_t>& v, uint32_t x) {
-  v.push_back(uint8_t(x));
-  v.push_back(uint8_t(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-  Put16(v, x & 0xFFFF);
-  Put16(v, x >> 16);
-}
+using testutil::Put16;
+using testutil::Put32;
 uint16_t Get16(const std::vector<uint8_t>& v, size_t at) {
   return uint16_t(v[at] | v[at + 1] << 8);
 }

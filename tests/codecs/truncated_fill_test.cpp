@@ -14,6 +14,7 @@
 #include "codecs/tga.h"
 #include "core/streamreader.h"
 #include "platform/canvas.h"
+#include "tests/codecs/bytes_util.h"
 #include "tests/codecs/raster_util.h"
 
 namespace pictavo {
@@ -47,14 +48,8 @@ struct Reader {
   }
 };
 
-void Put16(std::vector<uint8_t>& v, uint32_t x) {
-  v.push_back(uint8_t(x));
-  v.push_back(uint8_t(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-  Put16(v, x & 0xFFFF);
-  Put16(v, x >> 16);
-}
+using testutil::Put16;
+using testutil::Put32;
 
 // A bottom-up BMP with the given palette and pixel data.
 std::vector<uint8_t> Bmp(int w, int h, int bits, uint32_t compression,
