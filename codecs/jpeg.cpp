@@ -460,7 +460,7 @@ struct WriteContext {
   bool created = false;
   JSAMPLE* rowBuffer = nullptr;
   TStream* stream = nullptr;
-  TBitmap* bitmap = nullptr;  // pf24bit
+  IPVRowSource* rows = nullptr;
   TIOParamsVals* params = nullptr;
   TProgressRec* progress = nullptr;
 };
@@ -470,7 +470,7 @@ void EncodeCore(WriteContext& ctx) {
   j_compress_ptr cinfo = &ctx.cinfo;
   TIOParamsVals& params = *ctx.params;
   TProgressRec& progress = *ctx.progress;
-  TBitmap& bitmap = *ctx.bitmap;
+  IPVRowSource& rows = *ctx.rows;
 
   jpeg_create_compress(cinfo);
   ctx.created = true;
@@ -487,14 +487,14 @@ void EncodeCore(WriteContext& ctx) {
   cinfo->dest = &ctx.dest->pub;
   if (progress.Aborted()) return;
 
-  const int width = bitmap.GetWidth();
-  const int height = bitmap.GetHeight();
+  const int width = rows.Width();
+  const int height = rows.Height();
   cinfo->image_width = static_cast<JDIMENSION>(width);
   cinfo->image_height = static_cast<JDIMENSION>(height);
   const bool cmyk =
       params.JPEG_ColorSpace == ioJPEG_CMYK || params.JPEG_ColorSpace == ioJPEG_YCbCrK;
   cinfo->input_components = cmyk ? 4 : 3;
-  cinfo->in_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+  cinfo->in_color_space = cmyk ? JCS_CMYK : rows.RedFirst() ? JCS_EXT_RGB : JCS_EXT_BGR;
   jpeg_set_defaults(cinfo);
   switch (params.JPEG_ColorSpace) {
     case ioJPEG_GRAYLEV:
@@ -546,9 +546,16 @@ void EncodeCore(WriteContext& ctx) {
       return;
     }
   }
+  // Byte offsets of red and blue in a source pixel.
+  const int red = rows.RedFirst() ? 0 : 2;
+  const int blue = 2 - red;
   for (int y = 0; y < height; ++y) {
-    uint8_t* row = bitmap.ScanLine(y);
-    JSAMPROW source = row;
+    const uint8_t* row = rows.Row(y);
+    if (!row) {
+      progress.Abort();
+      return;
+    }
+    JSAMPROW source = const_cast<JSAMPROW>(row);  // the library only reads input rows
     if (cmyk) {
       uint8_t* d = ctx.rowBuffer;
       const uint8_t* s = row;
@@ -557,9 +564,9 @@ void EncodeCore(WriteContext& ctx) {
         if (s[1] > m) m = s[1];
         if (s[2] > m) m = s[2];
         if (m == 0) m = 1;
-        d[0] = static_cast<uint8_t>(s[2] * 255u / m);
+        d[0] = static_cast<uint8_t>(s[red] * 255u / m);
         d[1] = static_cast<uint8_t>(s[1] * 255u / m);
-        d[2] = static_cast<uint8_t>(s[0] * 255u / m);
+        d[2] = static_cast<uint8_t>(s[blue] * 255u / m);
         d[3] = static_cast<uint8_t>(m);
       }
       source = ctx.rowBuffer;
@@ -647,11 +654,17 @@ void WriteJPegStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
     progress.Abort();
     return;
   }
+  TPVBitmapRows rows(*source);
+  WriteJPegRows(stream, rows, params, progress);
+}
+
+void WriteJPegRows(TStream& stream, IPVRowSource& rows, TIOParamsVals& params,
+                   TProgressRec& progress) {
   WriteContext* ctx = new WriteContext();
   InitErrorMgr(ctx->err, &progress);
   ctx->cinfo.err = &ctx->err.pub;
   ctx->stream = &stream;
-  ctx->bitmap = source;
+  ctx->rows = &rows;
   ctx->params = &params;
   ctx->progress = &progress;
   try {

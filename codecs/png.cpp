@@ -252,7 +252,9 @@ struct WriteContext {
   png_infop info = nullptr;
   bool failed = false;
   TStream* stream = nullptr;
-  TBitmap* bitmap = nullptr;  // pf1bit or pf24bit
+  TBitmap* bitmap = nullptr;     // pf1bit or pf24bit; nullptr when writing from `rows`
+  IPVRowSource* rows = nullptr;  // the 24-bit rows
+  int width = 0, height = 0;
   TIOParamsVals* params = nullptr;
   TProgressRec* progress = nullptr;
   bool palette = false;
@@ -302,10 +304,9 @@ void EncodeCore(WriteContext& ctx) {
   if (setjmp(png_jmpbuf(png))) return;
   TIOParamsVals& params = *ctx.params;
   TProgressRec& progress = *ctx.progress;
-  TBitmap& bitmap = *ctx.bitmap;
-  const int width = bitmap.GetWidth();
-  const int height = bitmap.GetHeight();
-  const bool oneBit = bitmap.GetPixelFormat() == pf1bit;
+  const int width = ctx.width;
+  const int height = ctx.height;
+  const bool oneBit = ctx.bitmap && ctx.bitmap->GetPixelFormat() == pf1bit;
 
   png_set_write_fn(png, &ctx, WriteData, FlushData);
   int colorType = PNG_COLOR_TYPE_RGB;
@@ -366,13 +367,17 @@ void EncodeCore(WriteContext& ctx) {
   int64_t counter = 0;
   for (int pass = 0; pass < passes; ++pass) {
     for (int y = 0; y < height; ++y) {
-      uint8_t* row = bitmap.ScanLine(y);
+      const uint8_t* row = ctx.bitmap ? ctx.bitmap->ScanLine(y) : ctx.rows->Row(y);
+      if (!row) {
+        progress.Abort();
+        return;
+      }
       if (ctx.palette) {
         const TRGB* px = reinterpret_cast<const TRGB*>(row);
         for (int x = 0; x < width; ++x)
           ctx.rowBuffer[x] = static_cast<uint8_t>(ctx.quantizer->GetRGBIndex(px[x]));
         row = ctx.rowBuffer;
-      } else if (!oneBit) {
+      } else if (!oneBit && !(ctx.rows && ctx.rows->RedFirst())) {
         PVSwapRB24(row, ctx.rowBuffer, width);
         row = ctx.rowBuffer;
       }
@@ -427,6 +432,28 @@ void ReadPNGStream(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, bool
   if (ctx.png) png_destroy_read_struct(&ctx.png, ctx.info ? &ctx.info : nullptr, nullptr);
 }
 
+namespace {
+
+// Creates the library's writer over the prepared context and runs it.
+void RunEncoder(WriteContext& ctx) {
+  ctx.pending.reserve(kPngWriteBufferBytes);
+  ctx.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &ctx, WriteError, IgnoreWarning);
+  if (ctx.png) ctx.info = png_create_info_struct(ctx.png);
+  bool thrown = false;
+  if (ctx.png && ctx.info) {
+    try {
+      EncodeCore(ctx);
+    } catch (...) {
+      thrown = true;
+    }
+  }
+  const bool failed = !ctx.png || !ctx.info || ctx.failed || thrown;
+  if (ctx.png) png_destroy_write_struct(&ctx.png, ctx.info ? &ctx.info : nullptr);
+  if (failed) throw EInvalidGraphic("Error on creating PNG");
+}
+
+}  // namespace
+
 void WritePNGStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
                     TProgressRec& progress) {
   if (bitmap.Empty()) {
@@ -467,6 +494,8 @@ void WritePNGStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
   WriteContext ctx;
   ctx.stream = &stream;
   ctx.bitmap = source;
+  ctx.width = source->GetWidth();
+  ctx.height = source->GetHeight();
   ctx.params = &params;
   ctx.progress = &progress;
   ctx.palette = source->GetPixelFormat() != pf1bit && params.SamplesPerPixel == 1;
@@ -491,20 +520,28 @@ void WritePNGStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
     ctx.rowBuffer = rowBuffer.data();
   }
 
-  ctx.pending.reserve(kPngWriteBufferBytes);
-  ctx.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &ctx, WriteError, IgnoreWarning);
-  if (ctx.png) ctx.info = png_create_info_struct(ctx.png);
-  bool thrown = false;
-  if (ctx.png && ctx.info) {
-    try {
-      EncodeCore(ctx);
-    } catch (...) {
-      thrown = true;
-    }
+  RunEncoder(ctx);
+}
+
+bool PNGWritesRows(const TIOParamsVals& params) {
+  return params.BitsPerSample != 1 && params.SamplesPerPixel != 1 && !params.PNG_Interlaced;
+}
+
+void WritePNGRows(TStream& stream, IPVRowSource& rows, TIOParamsVals& params,
+                  TProgressRec& progress) {
+  WriteContext ctx;
+  ctx.stream = &stream;
+  ctx.rows = &rows;
+  ctx.width = rows.Width();
+  ctx.height = rows.Height();
+  ctx.params = &params;
+  ctx.progress = &progress;
+  std::vector<uint8_t> rowBuffer;
+  if (!rows.RedFirst()) {
+    rowBuffer.resize(static_cast<size_t>(ctx.width) * 3 + 32);
+    ctx.rowBuffer = rowBuffer.data();
   }
-  const bool failed = !ctx.png || !ctx.info || ctx.failed || thrown;
-  if (ctx.png) png_destroy_write_struct(&ctx.png, ctx.info ? &ctx.info : nullptr);
-  if (failed) throw EInvalidGraphic("Error on creating PNG");
+  RunEncoder(ctx);
 }
 
 namespace {

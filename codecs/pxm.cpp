@@ -203,6 +203,46 @@ bool ReadRawRgbRow(raster::TByteSource& source, TBitmap& bitmap, int y, int w,
   return false;
 }
 
+// The header as read: the kind (1 to 6), size and maximum sample value.
+struct TPxmHeader {
+  int kind = 0;
+  int64_t width = 0, height = 0, maximum = 1;
+  bool Bits() const { return kind == 1 || kind == 4; }
+  bool Colour() const { return kind == 3 || kind == 6; }
+};
+
+// Reads the header and sets the parameters a load reports; false, with the
+// reason given to the progress record, when it is not a valid header.
+bool ReadPxmHeader(TPxmTokens& tokens, TIOParamsVals& params, TProgressRec& progress,
+                   TPxmHeader& h) {
+  params.PXM_Comments.Clear();
+  const std::string magic = tokens.NextValue(&params.PXM_Comments);
+  h.width = ParseNumber(tokens.NextValue(&params.PXM_Comments));
+  h.height = ParseNumber(tokens.NextValue(&params.PXM_Comments));
+  h.kind = (magic.size() == 2 && magic[0] == 'P' && magic[1] >= '1' && magic[1] <= '6')
+               ? magic[1] - '0'
+               : 0;
+  h.maximum = 1;
+  if (h.kind != 1 && h.kind != 4) h.maximum = ParseNumber(tokens.NextValue(&params.PXM_Comments));
+  if (h.kind == 0) {
+    progress.Fail(TPVErrorCode::UnknownFormat, "not a PBM, PGM or PPM file");
+    return false;
+  }
+  if (h.width <= 0 || h.height <= 0 || h.width > 0x7FFFFFFF || h.height > 0x7FFFFFFF) {
+    progress.Fail(TPVErrorCode::Corrupt, "PNM image size not valid");
+    return false;
+  }
+  if (h.maximum < 0) h.maximum = 0;
+  params.FreeColorMap();
+  params.Width = static_cast<int32_t>(h.width);
+  params.Height = static_cast<int32_t>(h.height);
+  params.DpiX = gSystemDPIX;
+  params.DpiY = gSystemDPIY;
+  params.BitsPerSample = h.Bits() ? 1 : 8;
+  params.SamplesPerPixel = h.Colour() ? 3 : 1;
+  return true;
+}
+
 }  // namespace
 
 void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool preview,
@@ -212,35 +252,14 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
     TStreamReader reader(stream);
     raster::TByteSource source(reader, 65536);
     TPxmTokens tokens(source);
-    params.PXM_Comments.Clear();
-    const std::string magic = tokens.NextValue(&params.PXM_Comments);
-    const int64_t width = ParseNumber(tokens.NextValue(&params.PXM_Comments));
-    const int64_t height = ParseNumber(tokens.NextValue(&params.PXM_Comments));
-    const int kind = (magic.size() == 2 && magic[0] == 'P' && magic[1] >= '1' && magic[1] <= '6')
-                         ? magic[1] - '0'
-                         : 0;
-    int64_t maximum = 1;
-    if (kind != 1 && kind != 4) maximum = ParseNumber(tokens.NextValue(&params.PXM_Comments));
-    if (kind == 0) {
-      progress.Fail(TPVErrorCode::UnknownFormat, "not a PBM, PGM or PPM file");
-      return;
-    }
-    if (width <= 0 || height <= 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) {
-      progress.Fail(TPVErrorCode::Corrupt, "PNM image size not valid");
-      return;
-    }
-    if (maximum < 0) maximum = 0;
-    params.FreeColorMap();
-    params.Width = static_cast<int32_t>(width);
-    params.Height = static_cast<int32_t>(height);
-    params.DpiX = gSystemDPIX;
-    params.DpiY = gSystemDPIY;
+    TPxmHeader header;
+    if (!ReadPxmHeader(tokens, params, progress, header)) return;
+    const int64_t width = header.width, height = header.height, maximum = header.maximum;
+    const int kind = header.kind;
     progress.PerUnit = 100.0 / height;
     progress.Current = 0;
-    const bool bits = kind == 1 || kind == 4;
-    const bool colour = kind == 3 || kind == 6;
-    params.BitsPerSample = bits ? 1 : 8;
-    params.SamplesPerPixel = colour ? 3 : 1;
+    const bool bits = header.Bits();
+    const bool colour = header.Colour();
     if (preview) return;
     // The header is a few bytes: the file's size bounds what the samples fill.
     if (!PVCheckDecodeSize(width, height, bits ? 1 : 24, fileBytes, progress)) return;
@@ -300,6 +319,72 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
   } catch (const std::exception& e) {
     progress.Fail(TPVErrorCode::Corrupt, std::string("PNM: ") + e.what());
   }
+}
+
+// The reader, buffer and header behind TPVPxmRows.
+struct TPVPxmRows::State {
+  explicit State(TStream& stream) : reader(stream), source(reader, 65536), tokens(source) {}
+  TStreamReader reader;
+  raster::TByteSource source;
+  TPxmTokens tokens;
+  TPxmHeader header;
+  std::vector<uint8_t> grey;  // a PGM row before it is spread to three samples
+  std::vector<uint8_t> row;
+  int next = 0;
+};
+
+TPVPxmRows::TPVPxmRows(TStream& stream, TIOParamsVals& params, TProgressRec& progress)
+    : progress_(progress) {
+  try {
+    const int64_t fileBytes = std::max<int64_t>(0, stream.GetSize() - stream.GetPosition());
+    state_ = std::make_unique<State>(stream);
+    const TPxmHeader& h = state_->header;
+    if (!ReadPxmHeader(state_->tokens, params, progress, state_->header)) return;
+    read_ = true;
+    // Binary grey or colour with one byte per sample: the file's bytes are the rows.
+    if ((h.kind != 5 && h.kind != 6) || h.maximum != 255) return;
+    if (!PVCheckDecodeSize(h.width, h.height, 24, fileBytes, progress)) return;
+    state_->row.resize(size_t(h.width) * 3);
+    if (h.kind == 5) state_->grey.resize(size_t(h.width));
+    streamable_ = true;
+  } catch (const std::bad_alloc&) {
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Corrupt, std::string("PNM: ") + e.what());
+  }
+}
+
+TPVPxmRows::~TPVPxmRows() = default;
+
+int TPVPxmRows::Width() const {
+  return streamable_ ? int(state_->header.width) : 0;
+}
+int TPVPxmRows::Height() const {
+  return streamable_ ? int(state_->header.height) : 0;
+}
+
+const uint8_t* TPVPxmRows::Row(int y) {
+  if (!streamable_ || y != state_->next) return nullptr;
+  State& st = *state_;
+  const int w = Width();
+  try {
+    if (st.header.kind == 6) {
+      if (st.source.Read(st.row.data(), st.row.size()) != st.row.size()) return Truncated();
+    } else {
+      if (st.source.Read(st.grey.data(), st.grey.size()) != st.grey.size()) return Truncated();
+      for (int x = 0; x < w; ++x) std::memset(&st.row[size_t(x) * 3], st.grey[size_t(x)], 3);
+    }
+  } catch (const std::exception& e) {
+    progress_.Fail(TPVErrorCode::ReadError, std::string("PNM: ") + e.what());
+    return nullptr;
+  }
+  ++st.next;
+  return st.row.data();
+}
+
+const uint8_t* TPVPxmRows::Truncated() {
+  progress_.Fail(TPVErrorCode::Truncated, "PNM data ends early");
+  return nullptr;
 }
 
 void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,

@@ -1,6 +1,9 @@
 // PBM/PGM/PPM codec (P1 to P6) with comment lines.
 #pragma once
 
+#include <memory>
+
+#include "codecs/rowsource.h"
 #include "formats/ioparams.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
@@ -10,6 +13,34 @@ namespace pictavo {
 bool TryPXM(TStream& stream);
 void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool preview,
                    TProgressRec& progress);
-void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);
+
+// A binary PPM or PGM with one byte per sample read a row at a time, for a
+// writer that takes rows (a grey row is spread to three equal samples, as a
+// load into a bitmap does). The header is read at construction and sets the
+// parameters as PXMReadStream does.
+class TPVPxmRows final : public IPVRowSource {
+ public:
+  TPVPxmRows(TStream& stream, TIOParamsVals& params, TProgressRec& progress);
+  ~TPVPxmRows() override;
+  // The header was valid (else its reason went to the progress record).
+  bool HeaderRead() const { return read_; }
+  // The rows can be read here; other kinds and depths need the full reader.
+  bool Streamable() const { return streamable_; }
+  int Width() const override;
+  int Height() const override;
+  bool RedFirst() const override { return true; }
+  const uint8_t* Row(int y) override;
+
+ private:
+  struct State;
+  const uint8_t* Truncated();
+  std::unique_ptr<State> state_;
+  TProgressRec& progress_;
+  bool read_ = false;
+  bool streamable_ = false;
+};
+
+void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress);
 
 }  // namespace pictavo

@@ -130,6 +130,14 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   void LoadFromStreamFormat(TStream& stream, int32_t fileType);
   void SaveToFile(const std::string& name);
   void SaveToStream(TStream& stream, int32_t fileType);
+  // Writes the picture in `source` to `dest` (format by extension) as
+  // LoadFromFile followed by SaveToFile would, but leaves the attached bitmap
+  // and view alone. `beforeSave` may change the parameters between the two
+  // (it may also be given a trial copy first). Binary PPM and PGM files with
+  // one byte per sample go to JPEG, and to 24-bit PNG without interlacing,
+  // a row at a time, so the picture is never held whole.
+  void ConvertFile(const std::string& source, const std::string& dest,
+                   const std::function<void(TIOParamsVals&)>& beforeSave = {});
 
   // Fill IOParams from a file or stream without touching the target.
   void ParamsFromFile(const std::string& name);
@@ -198,6 +206,12 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   void SaveFileBuiltin(int32_t key, const std::string& name);
   void SaveStreamBuiltin(int32_t key, TStream& stream);
   void LoadFileRegistry(const TPVFileFormatInfo* info, const std::string& name);
+  // ConvertFile's two ways (io/pictavoio_convert.cpp). ConvertRows returns
+  // false, having written nothing, when the rows cannot be streamed.
+  bool ConvertRows(const std::string& source, const std::string& dest, int32_t outKey,
+                   const std::function<void(TIOParamsVals&)>& beforeSave);
+  void ConvertThroughBitmap(const std::string& source, const std::string& dest,
+                            const std::function<void(TIOParamsVals&)>& beforeSave);
   // Opens a file for a load; when it cannot be opened, records why, sets
   // Aborting and rethrows the platform's exception.
   std::unique_ptr<TFileStream> OpenForLoad(const std::string& name);
