@@ -228,10 +228,74 @@ bool AppendFrames(const ConvertArgs& c, const std::string& in, const std::string
   return true;
 }
 
+// Whether a failed conversion's reason lies with the source file.
+bool SourceFailure(TPVErrorCode code) {
+  switch (code) {
+    case TPVErrorCode::FileNotFound:
+    case TPVErrorCode::NotAFile:
+    case TPVErrorCode::ReadError:
+    case TPVErrorCode::UnknownFormat:
+    case TPVErrorCode::Unsupported:
+    case TPVErrorCode::Corrupt:
+    case TPVErrorCode::Truncated:
+    case TPVErrorCode::PixelLimit:
+    case TPVErrorCode::DecodeRatio:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A PPM or PGM file into a JPEG or PNG file goes a row at a time
+// (TPictavoIO::ConvertFile), so a huge scan is never held whole. Nothing is
+// returned when that way does not apply, or when the input is not the PNM
+// file its name says: the caller then loads it as usual (by content).
+std::optional<bool> ConvertByRows(const ConvertArgs& c, const std::string& in,
+                                  const std::string& out) {
+  if (in == kStdStream || out == kStdStream || c.allFrames) return std::nullopt;
+  const std::string inExt = PVLowerExtension(in);
+  if (inExt != "ppm" && inExt != "pgm" && inExt != "pxm") return std::nullopt;
+  const int32_t outType = OutputType(c, out, ftPXM);
+  // ConvertFile picks the writer by the name, so --format must agree with it.
+  if ((outType != ftJPEG && outType != ftPNG) ||
+      outType != WriterFor(std::filesystem::path(out).extension().string()))
+    return std::nullopt;
+  if (InputFileProblem(in)) return std::nullopt;  // the usual load reports it
+  TPictavoIO io;
+  ProgressBar bar("writing", out);
+  bar.Attach(io);
+  try {
+    io.ConvertFile(in, out,
+                   [&](TIOParamsVals& p) { SetWriterParams(p, c, in, out, ftPXM, nullptr); });
+  } catch (const std::exception&) {
+    bar.Done();
+    return std::nullopt;  // the file went away: the usual load says why
+  }
+  const TPVErrorCode code = io.LastError().Code;
+  if (io.Aborting && code == TPVErrorCode::UnknownFormat) {
+    bar.Done();
+    return std::nullopt;
+  }
+  if (io.Aborting) {
+    bar.Done();
+    if (SourceFailure(code))
+      ReportFailure("read", in, io, "the reader failed");
+    else
+      ReportFailure("write", out, io, "the writer failed");
+    return false;
+  }
+  bar.Finish();
+  bar.Done();
+  std::printf("%s -> %s (%d x %d)\n", in.c_str(), out.c_str(), io.IOParams().Width,
+              io.IOParams().Height);
+  return true;
+}
+
 // Converts one file; prints what happened.  `stdinData` is standard input
 // when `in` is "-".
 bool ConvertOne(const ConvertArgs& c, const std::string& in, const std::string& out,
                 const std::string* stdinData) {
+  if (std::optional<bool> done = ConvertByRows(c, in, out)) return *done;
   TBitmap bitmap;
   TPictavoIO io;
   io.SetAttachedBitmap(&bitmap);

@@ -169,5 +169,47 @@ TEST_F(CliConvertTest, FailuresNameTheFileAndTheReason) {
   EXPECT_FALSE(std::filesystem::exists(Path("o.bmp")));
 }
 
+// A PPM or PGM into JPEG or PNG goes a row at a time: the same bytes as the
+// library's load and save (JPEG at the default quality of 90), a misnamed file
+// is still read by its content, and a file cut short writes nothing.
+TEST_F(CliConvertTest, PnmToJpegAndPngStreamsTheSameBytes) {
+  TBitmap b;
+  PaintPattern(b, 33, 21, 5);
+  const std::string ppm = Save(b, "scan.ppm");
+  for (const char* ext : {"jpg", "png"}) {
+    const std::string out = Path(std::string("scan.") + ext);
+    CliResult r = Run({"convert", ppm, out}, "", "PICTAVO_PROGRESS=1");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, ppm + " -> " + out + " (33 x 21)\n");
+    // Rows are written as they are read: no separate reading step.
+    EXPECT_EQ(r.err.find("reading"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("writing " + out), std::string::npos) << r.err;
+    TBitmap loaded;
+    TPictavoIO io;
+    io.SetAttachedBitmap(&loaded);
+    io.LoadFromFile(ppm);
+    io.IOParams().JPEG_Quality = 90;
+    const std::string reference = Path(std::string("reference.") + ext);
+    io.SaveToFile(reference);
+    ASSERT_FALSE(io.Aborting);
+    EXPECT_EQ(ReadAll(out), ReadAll(reference)) << ext;
+  }
+  // A PNG under a PPM name.
+  const std::string misnamed = Path("really-png.ppm");
+  std::filesystem::copy_file(Save(b, "p.png"), misnamed);
+  CliResult r = Run({"convert", misnamed, Path("from-misnamed.jpg")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  TBitmap back;
+  Load(Path("from-misnamed.jpg"), back);
+  EXPECT_EQ(back.GetWidth(), 33);
+  // Cut short.
+  const std::string whole = ReadAll(ppm);
+  WriteAll(Path("cut.ppm"), whole.substr(0, whole.size() - 50));
+  CliResult cut = Run({"convert", Path("cut.ppm"), Path("cut.jpg")});
+  EXPECT_EQ(cut.code, 1);
+  EXPECT_EQ(cut.err.rfind("pictavo: cannot read " + Path("cut.ppm") + ": ", 0), 0u) << cut.err;
+  EXPECT_FALSE(std::filesystem::exists(Path("cut.jpg")));
+}
+
 }  // namespace
 }  // namespace pictavo::clitest
