@@ -529,6 +529,11 @@ bool PNGWritesRows(const TIOParamsVals& params) {
 
 void WritePNGRows(TStream& stream, IPVRowSource& rows, TIOParamsVals& params,
                   TProgressRec& progress) {
+  if (!PNGWritesRows(params)) {
+    progress.Fail(TPVErrorCode::Unsupported,
+                  "a palette, one-bit or interlaced PNG needs the whole picture");
+    return;
+  }
   WriteContext ctx;
   ctx.stream = &stream;
   ctx.rows = &rows;

@@ -27,6 +27,7 @@
 
 #include "core/pvdefs.h"
 #include "formats/ioparams.h"
+#include "io/iopreviewsform.h"
 #include "formats/registry.h"
 #include "platform/bitmap.h"
 #include "platform/canvas.h"
@@ -69,6 +70,18 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   void SetStreamHeaders(bool on) { stream_headers_ = on; }
   TFont& GetPreviewFont() { return preview_font_; }
   void SetPreviewFont(const TFont& font) { preview_font_.Assign(font); }
+  // The language and options of the parameters preview dialog.
+  TMsgLanguage GetMsgLanguage() const { return msg_language_; }
+  void SetMsgLanguage(TMsgLanguage language) { msg_language_ = language; }
+  TIOPreviewsParams GetPreviewsParams() const { return previews_params_; }
+  void SetPreviewsParams(TIOPreviewsParams params) { previews_params_ = params; }
+  // Called with the form before the parameters preview dialog is shown.
+  TPVIOPreviewEvent OnIOPreview;
+  // Shows the parameters preview dialog (io/pictavoio_previews.cpp) over a
+  // 24-bit copy of the target with the pages `pages` asks for; true when it
+  // closed with OK, and IOParams then holds the edited parameters. False,
+  // without a dialog, when there is no target picture, no page or no dialog.
+  bool DoPreviews(TPreviewParams pages);
   TPVProgressEvent OnProgress;
 
   TIOParamsVals& IOParams() { return *params_; }
@@ -240,6 +253,8 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   TColor background_ = 0;
   bool stream_headers_ = false;
   TFont preview_font_;
+  TMsgLanguage msg_language_ = TMsgLanguage(0);
+  TIOPreviewsParams previews_params_;
   std::unique_ptr<TIOParamsVals> params_;
   TPVDiagnostics diagnostics_;
 };

@@ -33,10 +33,13 @@ class TPictavo : public TPictavoView {
   // Setting reaches both components; reading returns the processing one's.
   TPVProgressEvent GetOnProgress() const { return proc_->OnProgress; }
   void SetOnProgress(const TPVProgressEvent& event);
-  // The language of the processing previews and of the dialogs (the I/O
-  // component shows no captions, so only the processing one keeps it).
+  // The language of the previews and of the dialogs: setting reaches both
+  // components; reading returns the processing one's.
   TMsgLanguage GetMsgLanguage() const { return proc_->GetMsgLanguage(); }
-  void SetMsgLanguage(TMsgLanguage language) { proc_->SetMsgLanguage(language); }
+  void SetMsgLanguage(TMsgLanguage language) {
+    proc_->SetMsgLanguage(language);
+    io_->SetMsgLanguage(language);
+  }
   TPRPreviewsParams GetProcPreviewsParams() const { return proc_->GetPreviewsParams(); }
   void SetProcPreviewsParams(TPRPreviewsParams params) { proc_->SetPreviewsParams(params); }
   // Setting reaches both components; reading returns the I/O one's.
@@ -46,10 +49,13 @@ class TPictavo : public TPictavoView {
   void SetStreamHeaders(bool on) { io_->SetStreamHeaders(on); }
   TPVPreviewEvent GetOnPreview() const { return proc_->OnPreview; }
   void SetOnPreview(const TPVPreviewEvent& event) { proc_->OnPreview = event; }
-  // The I/O parameters preview (IOPreviewsParams, OnIOPreview, DoIOPreviews)
-  // is not forwarded: that dialog does not exist yet.  Printing (PrintImage,
-  // PrintImagePos, PreviewPrintImage) and acquisition (Acquire,
-  // SelectAcquireSource, GetTWainParams) arrive with their subsystems.
+  TIOPreviewsParams GetIOPreviewsParams() const { return io_->GetPreviewsParams(); }
+  void SetIOPreviewsParams(TIOPreviewsParams params) { io_->SetPreviewsParams(params); }
+  TPVIOPreviewEvent GetOnIOPreview() const { return io_->OnIOPreview; }
+  void SetOnIOPreview(const TPVIOPreviewEvent& event) { io_->OnIOPreview = event; }
+  // Printing (PrintImage, PrintImagePos, PreviewPrintImage) and acquisition
+  // (Acquire, SelectAcquireSource, GetTWainParams) arrive with their
+  // subsystems.
 
   // --- Own operations ---------------------------------------------------------------
   // The I/O parameters of a TPictavo or TPictavoIO source, then the view's
@@ -116,6 +122,7 @@ class TPictavo : public TPictavoView {
   void ConvertToBWThreshold(int threshold) { proc_->ConvertToBWThreshold(threshold); }
   void ConvertTo24Bit() { proc_->ConvertTo24Bit(); }
   bool DoPreviews(TPreviewEffectsSet effects) { return proc_->DoPreviews(effects); }
+  bool DoIOPreviews(TPreviewParams pages) { return io_->DoPreviews(pages); }
   void Lens(int x, int y, int width, int height, double refraction) {
     proc_->Lens(x, y, width, height, refraction);
   }
