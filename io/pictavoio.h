@@ -27,8 +27,8 @@
 
 #include "core/pvdefs.h"
 #include "formats/ioparams.h"
-#include "io/iopreviewsform.h"
 #include "formats/registry.h"
+#include "io/iopreviewsform.h"
 #include "platform/bitmap.h"
 #include "platform/canvas.h"
 #include "platform/colors.h"
