@@ -207,6 +207,14 @@ void MainWindow::PreviewEffects() {
   }
 }
 
+// Every format's saving parameters with a preview of the saved picture and
+// its size; OK keeps them for the next save.
+void MainWindow::PreviewSaveOptions() {
+  if (pictavo_.Bitmap().Empty()) return;
+  if (pictavo_.DoIOPreviews(TPreviewParams{ppALL}))
+    status_->Message("The saving options are kept for the next save");
+}
+
 void MainWindow::ZoomBy(double factor) {
   pictavo_.SetZoom(pictavo_.GetZoom() * factor);
 }

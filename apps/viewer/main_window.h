@@ -63,6 +63,7 @@ class MainWindow : public QMainWindow {
   void ApplyOperation(const TProcOp& op);
   // The processing preview dialog over the selection (or the whole image).
   void PreviewEffects();
+  void PreviewSaveOptions();
   void ShowCursorPixel(int x, int y);
   void UpdateStatus();
   void UpdateTitle();

@@ -45,6 +45,8 @@ void MainWindow::BuildFileMenu() {
   QMenu* file = menuBar()->addMenu("&File");
   file->addAction("&Open...", QKeySequence::Open, this, &MainWindow::OpenByDialog);
   file->addAction("Save &as...", QKeySequence("Ctrl+Shift+S"), this, &MainWindow::SaveAs);
+  file->addAction("Save &options preview...", QKeySequence("Ctrl+Shift+O"), this,
+                  &MainWindow::PreviewSaveOptions);
   if (!options_.testSave.isEmpty())
     file->addAction("Save to &test file", QKeySequence("F12"), this, &MainWindow::SaveToTestFile);
   file->addSeparator();
