@@ -322,14 +322,21 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
 }
 
 // The reader, buffer and header behind TPVPxmRows.
+// Rows are read a chunk of this many bytes at a time (at least one row):
+// a read per row costs a system call per row, and a chunk this size stays
+// in the processor's cache until its rows are used.
+constexpr size_t kRowChunkBytes = 256 * 1024;
+
 struct TPVPxmRows::State {
   explicit State(TStream& stream) : reader(stream), source(reader, 65536), tokens(source) {}
   TStreamReader reader;
   raster::TByteSource source;
   TPxmTokens tokens;
   TPxmHeader header;
-  std::vector<uint8_t> grey;  // a PGM row before it is spread to three samples
-  std::vector<uint8_t> row;
+  size_t fileRowBytes = 0;
+  std::vector<uint8_t> chunk;  // whole file rows
+  size_t chunkRows = 0, chunkNext = 0;
+  std::vector<uint8_t> row;  // a PGM row spread to three samples
   int next = 0;
 };
 
@@ -344,8 +351,11 @@ TPVPxmRows::TPVPxmRows(TStream& stream, TIOParamsVals& params, TProgressRec& pro
     // Binary grey or colour with one byte per sample: the file's bytes are the rows.
     if ((h.kind != 5 && h.kind != 6) || h.maximum != 255) return;
     if (!PVCheckDecodeSize(h.width, h.height, 24, fileBytes, progress)) return;
-    state_->row.resize(size_t(h.width) * 3);
-    if (h.kind == 5) state_->grey.resize(size_t(h.width));
+    State& st = *state_;
+    st.fileRowBytes = size_t(h.width) * (h.kind == 6 ? 3 : 1);
+    const size_t chunkRows = std::max<size_t>(1, kRowChunkBytes / st.fileRowBytes);
+    st.chunk.resize(std::min<size_t>(chunkRows, size_t(h.height)) * st.fileRowBytes);
+    if (h.kind == 5) st.row.resize(size_t(h.width) * 3);
     streamable_ = true;
   } catch (const std::bad_alloc&) {
     progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
@@ -366,19 +376,24 @@ int TPVPxmRows::Height() const {
 const uint8_t* TPVPxmRows::Row(int y) {
   if (!streamable_ || y != state_->next) return nullptr;
   State& st = *state_;
-  const int w = Width();
-  try {
-    if (st.header.kind == 6) {
-      if (st.source.Read(st.row.data(), st.row.size()) != st.row.size()) return Truncated();
-    } else {
-      if (st.source.Read(st.grey.data(), st.grey.size()) != st.grey.size()) return Truncated();
-      for (int x = 0; x < w; ++x) std::memset(&st.row[size_t(x) * 3], st.grey[size_t(x)], 3);
+  if (st.chunkNext == st.chunkRows) {
+    // Whole rows only: the bytes of a row cut short are of no use.
+    try {
+      const size_t rowsLeft = size_t(st.header.height - y);
+      const size_t want = std::min(st.chunk.size(), rowsLeft * st.fileRowBytes);
+      st.chunkRows = st.source.Read(st.chunk.data(), want) / st.fileRowBytes;
+    } catch (const std::exception& e) {
+      progress_.Fail(TPVErrorCode::ReadError, std::string("PNM: ") + e.what());
+      return nullptr;
     }
-  } catch (const std::exception& e) {
-    progress_.Fail(TPVErrorCode::ReadError, std::string("PNM: ") + e.what());
-    return nullptr;
+    st.chunkNext = 0;
+    if (st.chunkRows == 0) return Truncated();
   }
+  const uint8_t* src = &st.chunk[st.chunkNext++ * st.fileRowBytes];
   ++st.next;
+  if (st.header.kind == 6) return src;
+  const int w = Width();
+  for (int x = 0; x < w; ++x) std::memset(&st.row[size_t(x) * 3], src[x], 3);
   return st.row.data();
 }
 

@@ -118,6 +118,28 @@ TEST_F(ConvertFileTest, SameBytesAsLoadAndSaveOnOddWidths) {
   }
 }
 
+// Rows are read in chunks of about 256 KiB: a picture of several chunks, and
+// one cut in the middle of a row of its second chunk.
+TEST_F(ConvertFileTest, PicturesOfSeveralReadChunks) {
+  const std::string in = Path("tall.ppm");
+  const std::string whole = Pnm(6, 2001, 130, 255, 9);  // 6003-byte rows, 43 to a chunk
+  WriteAll(in, whole);
+  for (const char* ext : {"jpg", "png"}) {
+    SCOPED_TRACE(ext);
+    int completions = 0;
+    EXPECT_EQ(Convert(in, Path(std::string("out.") + ext), {}, &completions),
+              LoadSave(in, Path(std::string("ref.") + ext), {}));
+    EXPECT_EQ(completions, 1);
+  }
+  const size_t header = whole.size() - size_t(2001) * 3 * 130;
+  WriteAll(Path("cut.ppm"), whole.substr(0, header + size_t(2001) * 3 * 60 + 1000));
+  TPictavoIO io;
+  io.ConvertFile(Path("cut.ppm"), Path("cut.png"));
+  EXPECT_TRUE(io.Aborting);
+  EXPECT_EQ(io.LastError().Code, TPVErrorCode::Truncated);
+  EXPECT_FALSE(fs::exists(Path("cut.png")));
+}
+
 TEST_F(ConvertFileTest, OtherSourcesAndLayoutsGoThroughABitmap) {
   const std::string deep = Path("deep.ppm");
   WriteAll(deep, Pnm(6, 13, 7, 65535, 5));
