@@ -452,14 +452,15 @@ void DecodePixels(TBmpReader& reader, const TBmpInfo& info, int64_t encoded) {
   }
 }
 
-void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals& params,
-             TProgressRec& progress, bool preview) {
-  const int64_t P = stream.GetPosition();
-  TStreamReader rd(stream);
+// The headers, colour table and position of the pixels, read into `info`
+// and the parameters a load reports; false with the reason given when the
+// file cannot be decoded. Leaves `rd` at the first pixel byte.
+bool ReadBmpHeader(TStreamReader& rd, int64_t start, int64_t& blockSize, TIOParamsVals& params,
+                   TProgressRec& progress, TBmpInfo& info, int64_t& encoded) {
   uint8_t fh[kFileHeaderSize];
   if (!rd.Read(fh, kFileHeaderSize) || GetU16LE(fh) != kBM) {
     progress.Fail(TPVErrorCode::UnknownFormat, "not a BMP file");
-    return;
+    return false;
   }
   const uint32_t bfSize = GetU32LE(fh + 2);
   const uint32_t bfOffBits = GetU32LE(fh + 10);
@@ -468,18 +469,17 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
   uint8_t sizeBytes[4];
   if (!rd.Read(sizeBytes, 4)) {
     progress.Fail(TPVErrorCode::Truncated, "BMP header ends early");
-    return;
+    return false;
   }
   const uint32_t H = GetU32LE(sizeBytes);
   rd.SeekTo(rd.Position() - 4);
   params.FreeColorMap();
 
-  TBmpInfo info;
   std::vector<TRGB> colors;
   if (!(H == kCoreHeaderSize ? ReadCoreHeader(rd, info, colors, params)
                              : ReadInfoHeader(rd, H, bfOffBits, info, colors, params))) {
     progress.Fail(TPVErrorCode::Corrupt, "BMP header not valid");
-    return;
+    return false;
   }
   if (!colors.empty()) params.SetColorMap(colors.data(), static_cast<int>(colors.size()));
   params.BMP_Compression =
@@ -490,25 +490,40 @@ void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals&
     progress.Fail(TPVErrorCode::Unsupported,
                   "BMP of " + std::to_string(info.bitCount) + " bits with compression " +
                       std::to_string(info.compression) + " not supported");
-    return;
+    return false;
   }
-  if (!PVCheckDecodeSize(info.width, info.height, 24, -1, progress)) return;
+  if (!PVCheckDecodeSize(info.width, info.height, 24, -1, progress)) return false;
   if ((int64_t(info.width) * info.bitCount + 31) / 32 * 4 > 0x7FFFFFFF) {
     progress.Fail(TPVErrorCode::Corrupt, "BMP rows too long");
-    return;
+    return false;
   }
 
-  if (bfOffBits != 0 && !rd.SeekTo(P + bfOffBits)) {
+  if (bfOffBits != 0 && !rd.SeekTo(start + bfOffBits)) {
     progress.Fail(TPVErrorCode::Truncated, "BMP pixel data missing");
-    return;
+    return false;
   }
-  int64_t encoded = blockSize > 0 ? blockSize - (rd.Position() - P) : int64_t(info.sizeImage);
+  encoded = blockSize > 0 ? blockSize - (rd.Position() - start) : int64_t(info.sizeImage);
   if (encoded <= 0) encoded = rd.Remaining();
-  if (preview || !bitmap) return;
-  // The pixels can occupy no more than what is left of the file or block.
+  return true;
+}
+
+// The bytes the pixels can occupy: what is left of the file or block.
+int64_t PixelDataBytes(TStreamReader& rd, int64_t start, int64_t blockSize) {
   int64_t dataBytes = rd.Remaining();
   if (blockSize > 0)
-    dataBytes = std::min(dataBytes, std::max<int64_t>(0, blockSize - (rd.Position() - P)));
+    dataBytes = std::min(dataBytes, std::max<int64_t>(0, blockSize - (rd.Position() - start)));
+  return dataBytes;
+}
+
+void ReadBmp(TStream& stream, TBitmap* bitmap, int64_t blockSize, TIOParamsVals& params,
+             TProgressRec& progress, bool preview) {
+  const int64_t P = stream.GetPosition();
+  TStreamReader rd(stream);
+  TBmpInfo info;
+  int64_t encoded = 0;
+  if (!ReadBmpHeader(rd, P, blockSize, params, progress, info, encoded)) return;
+  if (preview || !bitmap) return;
+  const int64_t dataBytes = PixelDataBytes(rd, P, blockSize);
 
   // A 1-bit file is kept as pf1bit only when its two colours are black and
   // white; any other pair is expanded to pf24bit in its own colours.
@@ -756,6 +771,92 @@ void ReadAdapter(TStream& stream, TBitmap* bitmap, TIOParamsVals& params, TProgr
 }
 
 }  // namespace
+
+// Rows are read a chunk of about this many bytes at a time (at least one
+// row); the file rows of a chunk are contiguous in either row order.
+constexpr size_t kBmpRowChunkBytes = 256 * 1024;
+
+struct TPVBmpRows::State {
+  explicit State(TStream& stream) : reader(stream) {}
+  TStreamReader reader;
+  TBmpInfo info;
+  int64_t dataStart = 0;
+  size_t rowLen = 0;  // file row with its padding
+  std::vector<uint8_t> chunk;
+  int chunkFirst = 0;  // the first picture row in the chunk
+  int chunkRows = 0;
+};
+
+TPVBmpRows::TPVBmpRows(TStream& stream, int64_t blockSize, TIOParamsVals& params,
+                       TProgressRec& progress)
+    : progress_(progress) {
+  try {
+    const int64_t start = stream.GetPosition();
+    state_ = std::make_unique<State>(stream);
+    State& st = *state_;
+    int64_t encoded = 0;
+    if (!ReadBmpHeader(st.reader, start, blockSize, params, progress, st.info, encoded)) return;
+    read_ = true;
+    // Plain 24-bit rows are the bitmap's own bytes.
+    if (st.info.bitCount != 24 || st.info.compression != BI_RGB) return;
+    if (!PVCheckDecodeSize(st.info.width, st.info.height, 24,
+                           PixelDataBytes(st.reader, start, blockSize), progress))
+      return;
+    st.dataStart = st.reader.Position();
+    st.rowLen = (size_t(st.info.width) * 24 + 31) / 32 * 4;
+    const size_t rows = std::max<size_t>(1, kBmpRowChunkBytes / st.rowLen);
+    st.chunk.resize(std::min<size_t>(rows, size_t(st.info.height)) * st.rowLen);
+    streamable_ = true;
+  } catch (const std::bad_alloc&) {
+    progress.Fail(TPVErrorCode::OutOfMemory, "out of memory");
+  } catch (const std::exception& e) {
+    progress.Fail(TPVErrorCode::Corrupt, std::string("BMP: ") + e.what());
+  }
+}
+
+TPVBmpRows::~TPVBmpRows() = default;
+
+int TPVBmpRows::Width() const {
+  return streamable_ ? state_->info.width : 0;
+}
+int TPVBmpRows::Height() const {
+  return streamable_ ? state_->info.height : 0;
+}
+
+bool TPVBmpRows::ReadChunk(int y) {
+  State& st = *state_;
+  const int h = st.info.height;
+  const int rows = std::min(int(st.chunk.size() / st.rowLen), h - y);
+  // File rows of picture rows y .. y + rows - 1: the same numbers top-down,
+  // h - y - rows .. h - y - 1 bottom-up.
+  const int firstFileRow = st.info.topDown ? y : h - y - rows;
+  const size_t want = size_t(rows) * st.rowLen;
+  if (!st.reader.SeekTo(st.dataStart + int64_t(firstFileRow) * int64_t(st.rowLen)) ||
+      size_t(st.reader.ReadSome(st.chunk.data(), int64_t(want))) != want) {
+    progress_.Fail(TPVErrorCode::Truncated, "BMP data ends early");
+    return false;
+  }
+  st.chunkFirst = y;
+  st.chunkRows = rows;
+  return true;
+}
+
+const uint8_t* TPVBmpRows::Row(int y) {
+  if (!streamable_ || y != next_) return nullptr;
+  State& st = *state_;
+  if (y >= st.chunkFirst + st.chunkRows) {
+    try {
+      if (!ReadChunk(y)) return nullptr;
+    } catch (const std::exception& e) {
+      progress_.Fail(TPVErrorCode::ReadError, std::string("BMP: ") + e.what());
+      return nullptr;
+    }
+  }
+  ++next_;
+  const int inChunk = y - st.chunkFirst;
+  const int chunkRow = st.info.topDown ? inChunk : st.chunkRows - 1 - inChunk;
+  return &st.chunk[size_t(chunkRow) * st.rowLen];
+}
 
 void BMPReadStream(TStream& stream, TBitmap& bitmap, int64_t blockSize, TIOParamsVals& params,
                    TProgressRec& progress, bool preview) {

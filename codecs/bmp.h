@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "codecs/rowsource.h"
 #include "formats/ioparams.h"
 #include "platform/bitmap.h"
 #include "platform/stream.h"
@@ -14,6 +16,34 @@ namespace pictavo {
 // the bitmap, or <= 0 when unknown.  With preview only IOParams is filled.
 void BMPReadStream(TStream& stream, TBitmap& bitmap, int64_t blockSize, TIOParamsVals& params,
                    TProgressRec& progress, bool preview);
-void BMPWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, TProgressRec& progress);
+
+// A BMP of plain 24-bit rows read a row at a time from the top, for a writer
+// that takes rows; other depths and compressions need the full reader. The
+// headers are read at construction and set the parameters as a load does
+// (blockSize as for BMPReadStream).
+class TPVBmpRows final : public IPVRowSource {
+ public:
+  TPVBmpRows(TStream& stream, int64_t blockSize, TIOParamsVals& params, TProgressRec& progress);
+  ~TPVBmpRows() override;
+  // The headers were valid (else their reason went to the progress record).
+  bool HeaderRead() const { return read_; }
+  bool Streamable() const { return streamable_; }
+  int Width() const override;
+  int Height() const override;
+  bool RedFirst() const override { return false; }
+  const uint8_t* Row(int y) override;
+
+ private:
+  struct State;
+  bool ReadChunk(int y);
+  std::unique_ptr<State> state_;
+  TProgressRec& progress_;
+  bool read_ = false;
+  bool streamable_ = false;
+  int next_ = 0;
+};
+
+void BMPWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
+                    TProgressRec& progress);
 
 }  // namespace pictavo

@@ -147,8 +147,9 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   // LoadFromFile followed by SaveToFile would, but leaves the attached bitmap
   // and view alone. `beforeSave` may change the parameters between the two
   // (it may also be given a trial copy first). Binary PPM and PGM files with
-  // one byte per sample go to JPEG, and to 24-bit PNG without interlacing,
-  // a row at a time, so the picture is never held whole.
+  // one byte per sample and 24-bit uncompressed BMP files go to JPEG, and to
+  // 24-bit PNG without interlacing, a row at a time, so the picture is never
+  // held whole.
   void ConvertFile(const std::string& source, const std::string& dest,
                    const std::function<void(TIOParamsVals&)>& beforeSave = {});
 
@@ -221,8 +222,8 @@ class TPictavoIO : public TComponent, public TIOParamsOwner {
   void LoadFileRegistry(const TPVFileFormatInfo* info, const std::string& name);
   // ConvertFile's two ways (io/pictavoio_convert.cpp). ConvertRows returns
   // false, having written nothing, when the rows cannot be streamed.
-  bool ConvertRows(const std::string& source, const std::string& dest, int32_t outKey,
-                   const std::function<void(TIOParamsVals&)>& beforeSave);
+  bool ConvertRows(const std::string& source, const std::string& dest, int32_t inKey,
+                   int32_t outKey, const std::function<void(TIOParamsVals&)>& beforeSave);
   void ConvertThroughBitmap(const std::string& source, const std::string& dest,
                             const std::function<void(TIOParamsVals&)>& beforeSave);
   // Opens a file for a load; when it cannot be opened, records why, sets

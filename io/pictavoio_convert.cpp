@@ -2,8 +2,13 @@
 // straight from the reader to the writer where both can work a row at a
 // time, otherwise the picture passes through a private bitmap.
 #include <exception>
+#include <memory>
 #include <new>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "codecs/bmp.h"
 #include "codecs/jpeg.h"
 #include "codecs/png.h"
 #include "codecs/pxm.h"
@@ -21,6 +26,29 @@ bool WriterTakesRows(int32_t key, const TIOParamsVals& params) {
   return false;
 }
 
+// A reader that gives rows, with what it made of the file's header.
+struct TOpenedRows {
+  std::unique_ptr<IPVRowSource> rows;
+  bool headerRead = false;
+  bool streamable = false;
+};
+
+template <class TRows, class... Args>
+TOpenedRows Opened(Args&&... args) {
+  auto rows = std::make_unique<TRows>(std::forward<Args>(args)...);
+  TOpenedRows opened;
+  opened.headerRead = rows->HeaderRead();
+  opened.streamable = rows->Streamable();
+  opened.rows = std::move(rows);
+  return opened;
+}
+
+TOpenedRows OpenRows(int32_t key, TFileStream& file, TIOParamsVals& params,
+                     TProgressRec& progress) {
+  if (key == ftBMP) return Opened<TPVBmpRows>(file, file.GetSize(), params, progress);
+  return Opened<TPVPxmRows>(file, params, progress);
+}
+
 }  // namespace
 
 void TPictavoIO::ConvertFile(const std::string& source, const std::string& dest,
@@ -30,26 +58,28 @@ void TPictavoIO::ConvertFile(const std::string& source, const std::string& dest,
   if (source.empty() || dest.empty()) return;
   const int32_t inKey = PVBuiltinKeyOfExtension(PVLowerExtension(source), pvExtLoad);
   const int32_t outKey = PVBuiltinKeyOfExtension(PVLowerExtension(dest), pvExtSave);
-  if (inKey == ftPXM && (outKey == ftJPEG || outKey == ftPNG) &&
-      ConvertRows(source, dest, outKey, beforeSave))
+  if ((inKey == ftPXM || inKey == ftBMP) && (outKey == ftJPEG || outKey == ftPNG) &&
+      ConvertRows(source, dest, inKey, outKey, beforeSave))
     return;
   ConvertThroughBitmap(source, dest, beforeSave);
 }
 
-bool TPictavoIO::ConvertRows(const std::string& source, const std::string& dest, int32_t outKey,
+bool TPictavoIO::ConvertRows(const std::string& source, const std::string& dest, int32_t inKey,
+                             int32_t outKey,
                              const std::function<void(TIOParamsVals&)>& beforeSave) {
   TProgressRec progress;
   BeginOperation(progress);
   std::unique_ptr<TFileStream> file = OpenForLoad(source);
   ClearLists();
-  TPVPxmRows rows(*file, *params_, progress);
-  if (!rows.HeaderRead()) {
+  TOpenedRows opened = OpenRows(inKey, *file, *params_, progress);
+  if (!opened.headerRead) {
     CheckReadError(*file);
     return true;  // the reason is recorded, as a load would
   }
-  if (!rows.Streamable()) return false;
+  if (!opened.streamable) return false;
+  IPVRowSource& rows = *opened.rows;
   params_->FileName = source;
-  params_->FileType = ftPXM;
+  params_->FileType = inKey;
   // The hook sees the parameters a load would have left; a copy first, since
   // parameters the writer cannot meet a row at a time send the picture
   // through a bitmap, whose load sets them again.
@@ -97,8 +127,11 @@ void TPictavoIO::ConvertThroughBitmap(const std::string& source, const std::stri
   attached_view_ = nullptr;
   LoadFromFile(source);
   if (Aborting) return;
+  // What the reader recovered from is reported with the conversion.
+  std::vector<std::string> warnings = diagnostics_.Warnings;
   if (beforeSave) beforeSave(*params_);
   SaveToFile(dest);
+  diagnostics_.Warnings.insert(diagnostics_.Warnings.begin(), warnings.begin(), warnings.end());
 }
 
 }  // namespace pictavo

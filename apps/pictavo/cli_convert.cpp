@@ -246,15 +246,16 @@ bool SourceFailure(TPVErrorCode code) {
   }
 }
 
-// A PPM or PGM file into a JPEG or PNG file goes a row at a time
-// (TPictavoIO::ConvertFile), so a huge scan is never held whole. Nothing is
+// A PPM, PGM or BMP file into a JPEG or PNG file goes through
+// TPictavoIO::ConvertFile, which streams the rows where it can, so a huge
+// scan is never held whole. Nothing is
 // returned when that way does not apply, or when the input is not the PNM
 // file its name says: the caller then loads it as usual (by content).
 std::optional<bool> ConvertByRows(const ConvertArgs& c, const std::string& in,
                                   const std::string& out) {
   if (in == kStdStream || out == kStdStream || c.allFrames) return std::nullopt;
   const std::string inExt = PVLowerExtension(in);
-  if (inExt != "ppm" && inExt != "pgm" && inExt != "pxm") return std::nullopt;
+  if (inExt != "ppm" && inExt != "pgm" && inExt != "pxm" && inExt != "bmp") return std::nullopt;
   const int32_t outType = OutputType(c, out, ftPXM);
   // ConvertFile picks the writer by the name, so --format must agree with it.
   if ((outType != ftJPEG && outType != ftPNG) ||
@@ -286,6 +287,7 @@ std::optional<bool> ConvertByRows(const ConvertArgs& c, const std::string& in,
   }
   bar.Finish();
   bar.Done();
+  ReportWarnings(in, io);
   std::printf("%s -> %s (%d x %d)\n", in.c_str(), out.c_str(), io.IOParams().Width,
               io.IOParams().Height);
   return true;

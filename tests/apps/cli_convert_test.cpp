@@ -169,25 +169,27 @@ TEST_F(CliConvertTest, FailuresNameTheFileAndTheReason) {
   EXPECT_FALSE(std::filesystem::exists(Path("o.bmp")));
 }
 
-// A PPM or PGM into JPEG or PNG goes a row at a time: the same bytes as the
-// library's load and save (JPEG at the default quality of 90), a misnamed file
+// A PPM, PGM or 24-bit BMP into JPEG or PNG goes a row at a time: the same
+// bytes as the library's load and save (JPEG at the default quality of 90), a misnamed file
 // is still read by its content, and a file cut short writes nothing.
 TEST_F(CliConvertTest, PnmToJpegAndPngStreamsTheSameBytes) {
   TBitmap b;
   PaintPattern(b, 33, 21, 5);
   const std::string ppm = Save(b, "scan.ppm");
-  for (const char* ext : {"jpg", "png"}) {
+  const std::string bmp = Save(b, "scan.bmp");
+  for (const char* ext : {"jpg", "png", "bmp.jpg"}) {
     const std::string out = Path(std::string("scan.") + ext);
-    CliResult r = Run({"convert", ppm, out}, "", "PICTAVO_PROGRESS=1");
+    const std::string in = std::string(ext) == "bmp.jpg" ? bmp : ppm;
+    CliResult r = Run({"convert", in, out}, "", "PICTAVO_PROGRESS=1");
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, ppm + " -> " + out + " (33 x 21)\n");
+    EXPECT_EQ(r.out, in + " -> " + out + " (33 x 21)\n");
     // Rows are written as they are read: no separate reading step.
     EXPECT_EQ(r.err.find("reading"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("writing " + out), std::string::npos) << r.err;
     TBitmap loaded;
     TPictavoIO io;
     io.SetAttachedBitmap(&loaded);
-    io.LoadFromFile(ppm);
+    io.LoadFromFile(in);
     io.IOParams().JPEG_Quality = 90;
     const std::string reference = Path(std::string("reference.") + ext);
     io.SaveToFile(reference);

@@ -12,6 +12,7 @@
 
 #include "formats/registry.h"
 #include "io/pictavoio.h"
+#include "tests/codecs/bytes_util.h"
 #include "tests/core/replacefile_fixtures.h"
 
 namespace pictavo {
@@ -35,6 +36,34 @@ std::string Pnm(int kind, int w, int h, int maximum, uint32_t seed) {
     s.push_back(char(v));
   }
   return s;
+}
+
+// A 24-bit uncompressed BMP of noise (padding bytes included), rows stored
+// bottom-up or, with a negative height, top-down.
+std::string Bmp24(int w, int h, bool topDown, uint32_t seed) {
+  using testutil::Put16;
+  using testutil::Put32;
+  const uint32_t stride = (uint32_t(w) * 3 + 3) & ~3u;
+  std::vector<uint8_t> b = {'B', 'M'};
+  Put32(b, 54 + stride * uint32_t(h));
+  Put32(b, 0);
+  Put32(b, 54);
+  Put32(b, 40);
+  Put32(b, uint32_t(w));
+  Put32(b, uint32_t(topDown ? -h : h));
+  Put16(b, 1);
+  Put16(b, 24);
+  Put32(b, 0);  // uncompressed
+  Put32(b, stride * uint32_t(h));
+  Put32(b, 2835);
+  Put32(b, 2835);
+  Put32(b, 0);
+  Put32(b, 0);
+  for (uint32_t i = 0; i < stride * uint32_t(h); ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    b.push_back(uint8_t(seed >> 24));
+  }
+  return std::string(b.begin(), b.end());
 }
 
 class ConvertFileTest : public ::testing::Test {
@@ -61,15 +90,20 @@ class ConvertFileTest : public ::testing::Test {
     EXPECT_FALSE(io.Aborting) << io.LastError().Message;
     return ReadAll(out);
   }
-  // The bytes ConvertFile gives, and how many times progress reached 100.
+  // The bytes ConvertFile gives, how many times progress reached 100 and
+  // how many reports there were (a writer alone reports once per row).
   std::string Convert(const std::string& in, const std::string& out, const Adjust& adjust,
-                      int* completions = nullptr) {
+                      int* completions = nullptr, int* reports = nullptr) {
     TPictavoIO io;
-    int done = 0;
-    io.OnProgress = [&](TObject*, int per) { done += per == 100; };
+    int done = 0, all = 0;
+    io.OnProgress = [&](TObject*, int per) {
+      done += per == 100;
+      ++all;
+    };
     io.ConvertFile(in, out, adjust);
     EXPECT_FALSE(io.Aborting) << io.LastError().Message;
     if (completions) *completions = done;
+    if (reports) *reports = all;
     return ReadAll(out);
   }
   fs::path dir_;
@@ -140,6 +174,38 @@ TEST_F(ConvertFileTest, PicturesOfSeveralReadChunks) {
   EXPECT_FALSE(fs::exists(Path("cut.png")));
 }
 
+// 24-bit BMP rows stream too, in either row order, with row padding, across
+// read chunks (6004-byte rows, 43 to a chunk); a bottom-up file cut short
+// lacks its top rows, so it fails at once.
+TEST_F(ConvertFileTest, UncompressedBmpRowsInBothOrders) {
+  for (bool topDown : {false, true}) {
+    for (int w : {1, 3, 5, 7, 31, 33, 2001}) {
+      const int h = w == 2001 ? 130 : 9;
+      const std::string in = Path("in.bmp");
+      WriteAll(in, Bmp24(w, h, topDown, uint32_t(w + topDown)));
+      for (const TOutput& o : Outputs()) {
+        SCOPED_TRACE(std::string(topDown ? "top-down" : "bottom-up") + " width " +
+                     std::to_string(w) + " " + o.ext);
+        int completions = 0, reports = 0;
+        EXPECT_EQ(Convert(in, Path(std::string("out.") + o.ext), o.adjust, &completions, &reports),
+                  LoadSave(in, Path(std::string("ref.") + o.ext), o.adjust));
+        EXPECT_EQ(completions, 1);
+        EXPECT_EQ(reports, h);  // the writer's, one per row: nothing was loaded first
+      }
+    }
+  }
+  const std::string whole = Bmp24(40, 30, false, 5);
+  WriteAll(Path("cut.bmp"), whole.substr(0, whole.size() - 200));
+  TPictavoIO io;
+  int reports = 0;
+  io.OnProgress = [&](TObject*, int) { ++reports; };
+  io.ConvertFile(Path("cut.bmp"), Path("cut.jpg"));
+  EXPECT_TRUE(io.Aborting);
+  EXPECT_EQ(io.LastError().Code, TPVErrorCode::Truncated);
+  EXPECT_EQ(reports, 0);
+  EXPECT_FALSE(fs::exists(Path("cut.jpg")));
+}
+
 TEST_F(ConvertFileTest, OtherSourcesAndLayoutsGoThroughABitmap) {
   const std::string deep = Path("deep.ppm");
   WriteAll(deep, Pnm(6, 13, 7, 65535, 5));
@@ -151,6 +217,8 @@ TEST_F(ConvertFileTest, OtherSourcesAndLayoutsGoThroughABitmap) {
     TPictavoIO io;
     io.SetAttachedBitmap(&b);
     io.LoadFromFile(deep);
+    io.IOParams().BitsPerSample = 4;  // a palette BMP, which the rows cannot give
+    io.IOParams().SamplesPerPixel = 1;
     io.SaveToFile(bmp);
     ASSERT_FALSE(io.Aborting);
   }
@@ -180,6 +248,27 @@ TEST_F(ConvertFileTest, OtherSourcesAndLayoutsGoThroughABitmap) {
       EXPECT_EQ(completions, 2);
     }
   }
+}
+
+// Damage the reader recovered from is reported with the conversion too.
+TEST_F(ConvertFileTest, KeepsTheLoadsWarnings) {
+  const std::string ppm = Path("in.ppm");
+  WriteAll(ppm, Pnm(6, 64, 48, 255, 21));
+  const std::string jpeg = Path("whole.jpg");
+  Convert(ppm, jpeg, {});
+  const std::string bytes = ReadAll(jpeg);
+  WriteAll(Path("cut.jpg"), bytes.substr(0, bytes.size() * 2 / 3));
+  TBitmap bitmap;
+  TPictavoIO loader;
+  loader.SetAttachedBitmap(&bitmap);
+  loader.LoadFromFile(Path("cut.jpg"));
+  ASSERT_FALSE(loader.Aborting) << loader.LastError().Message;
+  const std::vector<std::string> expected = loader.Diagnostics().Warnings;
+  ASSERT_FALSE(expected.empty());
+  TPictavoIO io;
+  io.ConvertFile(Path("cut.jpg"), Path("cut.png"));
+  ASSERT_FALSE(io.Aborting) << io.LastError().Message;
+  EXPECT_EQ(io.Diagnostics().Warnings, expected);
 }
 
 TEST_F(ConvertFileTest, LeavesTheAttachedPictureAndReportsTheSourceParameters) {
