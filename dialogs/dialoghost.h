@@ -12,7 +12,7 @@
 
 namespace pictavo {
 
-enum TPVDialogKind : uint8_t { dkOpenPicture, dkSavePicture, dkProcessingPreview };
+enum TPVDialogKind : uint8_t { dkOpenPicture, dkSavePicture, dkProcessingPreview, dkIOPreview };
 
 // Base of every modal dialog model.
 class TPVDialogModel : public TComponent {

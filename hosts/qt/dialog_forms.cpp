@@ -25,6 +25,8 @@
 #include <string>
 
 #include "dialogs/pvopensavedlg.h"
+#include "hosts/qt/field_editors.h"
+#include "hosts/qt/iopreviews_form.h"
 #include "hosts/qt/previews_form.h"
 #include "hosts/qt/qt_convert.h"
 #include "platform/colors.h"
@@ -49,11 +51,6 @@ QString StartFolder(const TPVFileDialog& model) {
   QDir initial(Q(model.GetInitialDir()));
   if (!model.GetInitialDir().empty() && initial.exists()) return initial.absolutePath();
   return QDir::currentPath();
-}
-
-QString ColorText(int32_t color) {
-  TColor c = static_cast<TColor>(color);
-  return QColor(GetRValue(c), GetGValue(c), GetBValue(c)).name();
 }
 
 }  // namespace
@@ -374,38 +371,8 @@ void SavePictureForm::BuildEditors() {
   const std::vector<TPVSaveField> fields = model_.Fields();
   for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
     const TPVSaveField& f = fields[i];
-    QWidget* widget = nullptr;
-    switch (f.Kind) {
-      case pfkBoolean: {
-        auto* box = new QCheckBox(params_box_);
-        connect(box, &QCheckBox::toggled, this, [this, i](bool on) { WriteField(i, on ? 1 : 0); });
-        widget = box;
-        break;
-      }
-      case pfkInteger: {
-        auto* spin = new QSpinBox(params_box_);
-        spin->setRange(f.Min, f.Max);
-        connect(spin, &QSpinBox::valueChanged, this, [this, i](int v) { WriteField(i, v); });
-        widget = spin;
-        break;
-      }
-      case pfkChoice: {
-        auto* combo = new QComboBox(params_box_);
-        for (const TPVFieldChoice& c : f.Choices) combo->addItem(Q(c.Label), c.Value);
-        connect(combo, &QComboBox::currentIndexChanged, this, [this, i, combo](int index) {
-          if (index >= 0) WriteField(i, combo->itemData(index).toInt());
-        });
-        widget = combo;
-        break;
-      }
-      case pfkColor: {
-        auto* button = new QPushButton(params_box_);
-        connect(button, &QPushButton::clicked, this, [this, i] { PickColor(i); });
-        widget = button;
-        break;
-      }
-    }
-    widget->setObjectName(Q("field_" + f.Name));
+    QWidget* widget = MakeFieldEditor(
+        f, params_box_, [this, i](int32_t v) { WriteField(i, v); }, [this, i] { PickColor(i); });
     params_layout_->addRow(Q(f.Caption(model_.GetMsgLanguage())), widget);
     editors_.push_back({i, widget});
   }
@@ -419,17 +386,8 @@ void SavePictureForm::RefreshEditors() {
   for (const Editor& e : editors_) {
     if (e.field >= static_cast<int>(fields.size())) continue;
     const TPVSaveField& f = fields[e.field];
-    const int32_t value = model_.GetFieldValue(f.Name);
-    e.widget->setEnabled(!f.ReadOnly && f.IsEnabled(model_.Params()));
-    if (auto* box = qobject_cast<QCheckBox*>(e.widget)) {
-      box->setChecked(value != 0);
-    } else if (auto* spin = qobject_cast<QSpinBox*>(e.widget)) {
-      if (spin->value() != value) spin->setValue(value);
-    } else if (auto* combo = qobject_cast<QComboBox*>(e.widget)) {
-      combo->setCurrentIndex(combo->findData(value));
-    } else if (auto* button = qobject_cast<QPushButton*>(e.widget)) {
-      button->setText(ColorText(value));
-    }
+    ShowFieldValue(e.widget, model_.GetFieldValue(f.Name),
+                   !f.ReadOnly && f.IsEnabled(model_.Params()));
   }
   refreshing_ = false;
 }
@@ -445,10 +403,9 @@ void SavePictureForm::WriteField(int field, int value) {
 void SavePictureForm::PickColor(int field) {
   const std::vector<TPVSaveField> fields = model_.Fields();
   if (field < 0 || field >= static_cast<int>(fields.size())) return;
-  const QColor current(ColorText(model_.GetFieldValue(fields[field].Name)));
-  const QColor chosen = QColorDialog::getColor(current, this);
-  if (!chosen.isValid()) return;
-  WriteField(field, static_cast<int>(RGB(chosen.red(), chosen.green(), chosen.blue())));
+  int32_t chosen = 0;
+  if (PickFieldColor(this, model_.GetFieldValue(fields[field].Name), chosen))
+    WriteField(field, chosen);
 }
 
 // ---------------------------------------------------------------------------
@@ -471,6 +428,8 @@ bool ShowPictureDialog(TPVDialogModel& model) {
     }
     case dkProcessingPreview:
       return ShowPreviewsDialog(model, parent);
+    case dkIOPreview:
+      return ShowIOPreviewsDialog(model, parent);
   }
   return false;
 }
