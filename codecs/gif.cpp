@@ -40,6 +40,9 @@ constexpr uint8_t kExtensionIntroducer = 0x21;  // '!'
 constexpr uint8_t kImageSeparator = 0x2C;       // ','
 constexpr uint8_t kTrailer = 0x3B;              // ';'
 constexpr uint8_t kGraphicControlLabel = 0xF9;
+// Writing GIF needs an LZW encoder, which is not installed by default.
+constexpr const char* kNoEncoder =
+    "no GIF LZW encoder is installed (PVUseBuiltinLZW or GIF_LZWCompFunc sets one)";
 constexpr uint8_t kApplicationLabel = 0xFF;
 
 const uint8_t kLoopExt[19] = {kExtensionIntroducer,
@@ -669,11 +672,11 @@ void WriteGifStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,
     if (progress.Report(70)) return;
     TGIFLZWCompFunc enc = Encoder(params);
     if (!enc) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::Unsupported, kNoEncoder);
       return;
     }
     if (!enc(stream, f.height, f.width, params.GIF_Interlaced, f.indices.data(), f.bits)) {
-      progress.Abort();
+      progress.Fail(TPVErrorCode::WriteError, "the GIF LZW encoder failed");
       return;
     }
     uint8_t trailer = kTrailer;
@@ -715,7 +718,10 @@ bool BuildInsertedFrame(TBitmap& bitmap, TIOParamsVals& params, TProgressRec& pr
   if (!PrepareFrame(bitmap, params, progress, true, f)) return false;
   if (progress.Report(30)) return false;
   TGIFLZWCompFunc enc = Encoder(params);
-  if (!enc) return false;
+  if (!enc) {
+    progress.Fail(TPVErrorCode::Unsupported, kNoEncoder);
+    return false;
+  }
   PutGce(frame, params, f);
   frame.push_back(kImageSeparator);
   PutU16(frame, params.GIF_XPos);

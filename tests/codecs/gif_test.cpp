@@ -629,3 +629,31 @@ TEST(GifMultiFrame, InsertAtZeroWithoutControlExtension) {
   EXPECT_EQ(ReadAll(g), std::vector<uint8_t>(40, 'x'));
   EXPECT_EQ(_DeleteGifIm(g, 0, true), 0);
 }
+
+// Without an LZW encoder a GIF cannot be written; the failure says so, for a
+// new file and for a frame added to an existing one.
+TEST(GifWriter, MissingEncoderIsTheReason) {
+  const TGIFLZWCompFunc saved = DefGIF_LZWCOMPFUNC;
+  DefGIF_LZWCOMPFUNC = nullptr;
+  TBitmap b(6, 4, pf24bit);
+  for (bool insert : {false, true}) {
+    Ctx c;
+    TPVDiagnostics diagnostics;
+    c.progress.Diagnostics = &diagnostics;
+    c.params.GIF_LZWCompFunc = nullptr;
+    TMemoryStream s;
+    if (insert) {
+      Ctx w;  // a one-frame GIF to add to
+      WriteGifStream(s, b, w.params, w.progress);
+      ASSERT_FALSE(w.aborting);
+      s.SetPosition(0);
+      EXPECT_EQ(_InsertGifImStream(s, b, c.params, c.progress), 0);
+    } else {
+      WriteGifStream(s, b, c.params, c.progress);
+    }
+    EXPECT_TRUE(c.aborting) << insert;
+    EXPECT_EQ(diagnostics.Error.Code, TPVErrorCode::Unsupported) << insert;
+    EXPECT_NE(diagnostics.Error.Message.find("LZW encoder"), std::string::npos);
+  }
+  DefGIF_LZWCOMPFUNC = saved;
+}

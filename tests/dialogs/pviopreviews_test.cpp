@@ -520,5 +520,31 @@ TEST_F(IOPreviews, TheFontIsACopy) {
   EXPECT_EQ(d.GetFont().GetSize(), 13);
 }
 
+// The I/O component shows this dialog through its factory: a host that edits
+// the JPEG quality and presses OK leaves the edit in IOParams; one that
+// cancels leaves IOParams as they were.
+TEST(IOPreviewsDialogFromTheComponent, OkKeepsTheEditAndCancelDoesNot) {
+  TBitmap picture(20, 10, pf24bit);
+  TPictavoIO io;
+  io.SetAttachedBitmap(&picture);
+  io.IOParams().JPEG_Quality = 80;
+  for (bool ok : {false, true}) {
+    int shown = 0;
+    TPVDialogHostScope host([&](TPVDialogModel& m) {
+      auto* d = dynamic_cast<TfIOPreviews*>(&m);
+      EXPECT_NE(d, nullptr);
+      if (!d) return false;
+      ++shown;
+      EXPECT_EQ(d->Pages(), std::vector<int32_t>{ftJPEG});
+      EXPECT_TRUE(d->Result().Valid());
+      EXPECT_TRUE(d->SetFieldValue("JPEG_Quality", 33));
+      return ok;
+    });
+    EXPECT_EQ(io.DoPreviews(TPreviewParams{ppJPEG}), ok);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(io.IOParams().JPEG_Quality, ok ? 33 : 80);
+  }
+}
+
 }  // namespace
 }  // namespace pictavo
