@@ -21,6 +21,7 @@
 
 #include "apps/viewer/main_window.h"
 #include "dialogs/dialoghost.h"
+#include "dialogs/pviopreviews.h"
 #include "dialogs/pvpreviews.h"
 #include "hosts/qt/host_widget.h"
 #include "hosts/qt/qt_bridge.h"
@@ -181,6 +182,39 @@ TEST(ViewerWindow, EffectsPreviewAppliesTheConfirmedEffectAndUndoTakesItBack) {
     }
   EXPECT_TRUE(undo->isEnabled());
   undo->trigger();
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) ASSERT_EQ(view.Bitmap().GetPixel(x, y), Sample(x, y));
+  std::remove(path.c_str());
+}
+
+// Save options preview shows every format's page over the image; the JPEG
+// quality a user sets there with OK is the one the next save uses, and the
+// image itself is not touched.
+TEST(ViewerWindow, SaveOptionsPreviewKeepsTheConfirmedParameters) {
+  const std::string path = WriteSample();
+  MainWindow window(ViewerOptions{QString::fromStdString(path), false, {}});
+  window.show();
+  TPictavo& view = window.Pictavo();
+  ASSERT_TRUE(SpinUntil([&] { return view.Bitmap().GetWidth() == kW; }));
+  QAction* options = MenuItem(window, "Save &options preview...");
+  ASSERT_TRUE(options);
+  const int before = view.IO().IOParams().JPEG_Quality;
+  int shown = 0;
+  {
+    TPVDialogHostScope host([&](TPVDialogModel& model) {
+      ++shown;
+      auto& dialog = dynamic_cast<TfIOPreviews&>(model);
+      EXPECT_EQ(dialog.Pages().size(), 7u);
+      EXPECT_TRUE(dialog.SelectPage(0));  // JPEG comes first
+      EXPECT_TRUE(dialog.SetFieldValue("JPEG_Quality", before == 40 ? 41 : 40));
+      dialog.Preview();
+      EXPECT_TRUE(dialog.Result().Valid());
+      return true;
+    });
+    options->trigger();
+  }
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(view.IO().IOParams().JPEG_Quality, before == 40 ? 41 : 40);
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW; ++x) ASSERT_EQ(view.Bitmap().GetPixel(x, y), Sample(x, y));
   std::remove(path.c_str());
