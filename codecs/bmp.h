@@ -21,13 +21,10 @@ void BMPReadStream(TStream& stream, TBitmap& bitmap, int64_t blockSize, TIOParam
 // that takes rows; other depths and compressions need the full reader. The
 // headers are read at construction and set the parameters as a load does
 // (blockSize as for BMPReadStream).
-class TPVBmpRows final : public IPVRowSource {
+class TPVBmpRows final : public TPVFileRows {
  public:
   TPVBmpRows(TStream& stream, int64_t blockSize, TIOParamsVals& params, TProgressRec& progress);
   ~TPVBmpRows() override;
-  // The headers were valid (else their reason went to the progress record).
-  bool HeaderRead() const { return read_; }
-  bool Streamable() const { return streamable_; }
   int Width() const override;
   int Height() const override;
   bool RedFirst() const override { return false; }
@@ -38,8 +35,6 @@ class TPVBmpRows final : public IPVRowSource {
   bool ReadChunk(int y);
   std::unique_ptr<State> state_;
   TProgressRec& progress_;
-  bool read_ = false;
-  bool streamable_ = false;
   int next_ = 0;
 };
 

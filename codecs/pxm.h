@@ -18,14 +18,10 @@ void PXMReadStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params, bool
 // writer that takes rows (a grey row is spread to three equal samples, as a
 // load into a bitmap does). The header is read at construction and sets the
 // parameters as PXMReadStream does.
-class TPVPxmRows final : public IPVRowSource {
+class TPVPxmRows final : public TPVFileRows {
  public:
   TPVPxmRows(TStream& stream, TIOParamsVals& params, TProgressRec& progress);
   ~TPVPxmRows() override;
-  // The header was valid (else its reason went to the progress record).
-  bool HeaderRead() const { return read_; }
-  // The rows can be read here; other kinds and depths need the full reader.
-  bool Streamable() const { return streamable_; }
   int Width() const override;
   int Height() const override;
   bool RedFirst() const override { return true; }
@@ -36,8 +32,6 @@ class TPVPxmRows final : public IPVRowSource {
   const uint8_t* Truncated();
   std::unique_ptr<State> state_;
   TProgressRec& progress_;
-  bool read_ = false;
-  bool streamable_ = false;
 };
 
 void PXMWriteStream(TStream& stream, TBitmap& bitmap, TIOParamsVals& params,

@@ -21,6 +21,20 @@ class IPVRowSource {
   virtual const uint8_t* Row(int y) = 0;
 };
 
+// A row source over a file whose header is read when it is made: whether
+// that header was valid, and whether its rows can be given one at a time
+// (other layouts need the format's full reader).
+class TPVFileRows : public IPVRowSource {
+ public:
+  // False when the header was not valid; its reason went to the progress record.
+  bool HeaderRead() const { return read_; }
+  bool Streamable() const { return streamable_; }
+
+ protected:
+  bool read_ = false;
+  bool streamable_ = false;
+};
+
 // The rows of a pf24bit bitmap, in any order.
 class TPVBitmapRows final : public IPVRowSource {
  public:

@@ -5,7 +5,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "codecs/bmp.h"
@@ -26,27 +25,11 @@ bool WriterTakesRows(int32_t key, const TIOParamsVals& params) {
   return false;
 }
 
-// A reader that gives rows, with what it made of the file's header.
-struct TOpenedRows {
-  std::unique_ptr<IPVRowSource> rows;
-  bool headerRead = false;
-  bool streamable = false;
-};
-
-template <class TRows, class... Args>
-TOpenedRows Opened(Args&&... args) {
-  auto rows = std::make_unique<TRows>(std::forward<Args>(args)...);
-  TOpenedRows opened;
-  opened.headerRead = rows->HeaderRead();
-  opened.streamable = rows->Streamable();
-  opened.rows = std::move(rows);
-  return opened;
-}
-
-TOpenedRows OpenRows(int32_t key, TFileStream& file, TIOParamsVals& params,
-                     TProgressRec& progress) {
-  if (key == ftBMP) return Opened<TPVBmpRows>(file, file.GetSize(), params, progress);
-  return Opened<TPVPxmRows>(file, params, progress);
+// The row reader of a source format that has one.
+std::unique_ptr<TPVFileRows> OpenRows(int32_t key, TFileStream& file, TIOParamsVals& params,
+                                      TProgressRec& progress) {
+  if (key == ftBMP) return std::make_unique<TPVBmpRows>(file, file.GetSize(), params, progress);
+  return std::make_unique<TPVPxmRows>(file, params, progress);
 }
 
 }  // namespace
@@ -71,13 +54,13 @@ bool TPictavoIO::ConvertRows(const std::string& source, const std::string& dest,
   BeginOperation(progress);
   std::unique_ptr<TFileStream> file = OpenForLoad(source);
   ClearLists();
-  TOpenedRows opened = OpenRows(inKey, *file, *params_, progress);
-  if (!opened.headerRead) {
+  const std::unique_ptr<TPVFileRows> opened = OpenRows(inKey, *file, *params_, progress);
+  if (!opened->HeaderRead()) {
     CheckReadError(*file);
     return true;  // the reason is recorded, as a load would
   }
-  if (!opened.streamable) return false;
-  IPVRowSource& rows = *opened.rows;
+  if (!opened->Streamable()) return false;
+  IPVRowSource& rows = *opened;
   params_->FileName = source;
   params_->FileType = inKey;
   // The hook sees the parameters a load would have left; a copy first, since

@@ -33,6 +33,7 @@
 #include "formats/registry.h"
 #include "io/pictavoio.h"
 #include "platform/bitmap.h"
+#include "tests/codecs/gif_coders.h"
 #include "tests_qt/modal_test_util.h"
 #include "view/pictavo.h"
 
@@ -190,23 +191,7 @@ TEST_F(PictureDialogForms, OpenFormEntersFoldersAndRefusesNothingTyped) {
   EXPECT_EQ(pv.ExecuteOpenDialog(dir_, "PNG|*.png|BMP|*.bmp", false), File("other.bmp"));
 }
 
-// Installs the library's GIF coders for one test (an application chooses
-// them; none is installed by default).
-class GifCoders {
- public:
-  GifCoders() : dec_(DefGIF_LZWDECOMPFUNC), enc_(DefGIF_LZWCOMPFUNC) {
-    DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
-    DefGIF_LZWCOMPFUNC = GIFLZWCompress;
-  }
-  ~GifCoders() {
-    DefGIF_LZWDECOMPFUNC = dec_;
-    DefGIF_LZWCOMPFUNC = enc_;
-  }
-
- private:
-  TGIFLZWDecompFunc dec_;
-  TGIFLZWCompFunc enc_;
-};
+using testutil::GifCoders;
 
 TEST_F(PictureDialogForms, OpenFormStepsTheFramesOfAGif) {
   GifCoders coders;

@@ -26,6 +26,7 @@
 
 #include "dialogs/pvopensavedlg.h"
 #include "hosts/qt/field_editors.h"
+#include "hosts/qt/form_buttons.h"
 #include "hosts/qt/iopreviews_form.h"
 #include "hosts/qt/previews_form.h"
 #include "hosts/qt/qt_convert.h"
@@ -116,17 +117,13 @@ void PictureFileForm::BuildLayout(QWidget* side) {
   top->addLayout(browser, 1);
   top->addWidget(side);
 
-  auto* ok = new QPushButton(Q(base_model_.Caption(PVMSG_OK)), this);
-  ok->setObjectName("okButton");
-  ok->setDefault(true);
-  connect(ok, &QPushButton::clicked, this, &PictureFileForm::OkClicked);
-  auto* cancel = new QPushButton(Q(base_model_.Caption(PVMSG_CANCEL)), this);
-  cancel->setObjectName("cancelButton");
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  const TFormButtons okCancel = MakeOkCancel(this, this, Q(base_model_.Caption(PVMSG_OK)),
+                                             Q(base_model_.Caption(PVMSG_CANCEL)));
+  connect(okCancel.ok, &QPushButton::clicked, this, &PictureFileForm::OkClicked);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
+  buttons->addWidget(okCancel.ok);
+  buttons->addWidget(okCancel.cancel);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top, 1);

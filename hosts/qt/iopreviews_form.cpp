@@ -15,6 +15,7 @@
 
 #include "core/conversions.h"
 #include "hosts/qt/field_editors.h"
+#include "hosts/qt/form_buttons.h"
 #include "hosts/qt/qt_convert.h"
 
 namespace pictavo::qt {
@@ -129,19 +130,14 @@ QWidget* IOPreviewsForm::BuildButtons() {
     model_.Preview();
     Refresh();
   });
-  auto* ok = new QPushButton(Q(c.Ok), box);
-  ok->setObjectName("okButton");
-  ok->setDefault(true);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  auto* cancel = new QPushButton(Q(c.Cancel), box);
-  cancel->setObjectName("cancelButton");
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  const TFormButtons buttons = MakeOkCancel(this, box, Q(c.Ok), Q(c.Cancel));
+  connect(buttons.ok, &QPushButton::clicked, this, &QDialog::accept);
   row->addLayout(sizes);
   row->addStretch(1);
   row->addWidget(lock_);
   row->addWidget(preview_);
-  row->addWidget(ok);
-  row->addWidget(cancel);
+  row->addWidget(buttons.ok);
+  row->addWidget(buttons.cancel);
   return box;
 }
 

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "hosts/qt/form_buttons.h"
 #include "hosts/qt/qt_convert.h"
 #include "platform/canvas.h"
 #include "platform/colors.h"
@@ -319,19 +320,14 @@ QWidget* PreviewsForm::BuildButtons() {
   copy->setObjectName("copyButton");
   copy->setToolTip(Q(c.CopyHint));
   connect(copy, &QPushButton::clicked, this, [this] { Act([&] { model_.CopyResultToSource(); }); });
-  auto* ok = new QPushButton(Q(c.Ok), box);
-  ok->setObjectName("okButton");
-  ok->setDefault(true);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  auto* cancel = new QPushButton(Q(c.Cancel), box);
-  cancel->setObjectName("cancelButton");
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  const TFormButtons buttons = MakeOkCancel(this, box, Q(c.Ok), Q(c.Cancel));
+  connect(buttons.ok, &QPushButton::clicked, this, &QDialog::accept);
   row->addWidget(lock_);
   row->addWidget(preview_);
   row->addWidget(copy);
   row->addStretch(1);
-  row->addWidget(ok);
-  row->addWidget(cancel);
+  row->addWidget(buttons.ok);
+  row->addWidget(buttons.cancel);
   return box;
 }
 

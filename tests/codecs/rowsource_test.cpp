@@ -82,20 +82,27 @@ TEST(RowSource, WritersGiveTheBitmapsBytesFromRedFirstRows) {
   ExpectSameBytes(WritePNGStream, WritePNGRows, params);
 }
 
+// A progress record that keeps the abort flag and the reason.
+struct TRecorded {
+  TRecorded() {
+    progress.Aborting = &aborted;
+    progress.Diagnostics = &diagnostics;
+  }
+  TPVDiagnostics diagnostics;
+  bool aborted = false;
+  TProgressRec progress;
+};
+
 TEST(RowSource, FailuresStopTheWriteWithTheirReason) {
   const std::vector<uint8_t> rgb = TestPicture(9, 8);
   for (TWriteRows write : {&WriteJPegRows, &WritePNGRows}) {
-    TPVDiagnostics diagnostics;
-    bool aborted = false;
-    TProgressRec progress;
-    progress.Aborting = &aborted;
-    progress.Diagnostics = &diagnostics;
+    TRecorded r;
     TIOParamsVals params;
     TMemoryStream out;
-    TRgbRows rows(rgb, 9, 8, progress, 5);
-    write(out, rows, params, progress);
-    EXPECT_TRUE(aborted);
-    EXPECT_EQ(diagnostics.Error.Code, TPVErrorCode::Truncated);
+    TRgbRows rows(rgb, 9, 8, r.progress, 5);
+    write(out, rows, params, r.progress);
+    EXPECT_TRUE(r.aborted);
+    EXPECT_EQ(r.diagnostics.Error.Code, TPVErrorCode::Truncated);
   }
   // A palette, one-bit or interlaced PNG cannot be written a row at a time.
   for (int layout = 0; layout < 3; ++layout) {
@@ -104,16 +111,12 @@ TEST(RowSource, FailuresStopTheWriteWithTheirReason) {
     if (layout == 1) params.BitsPerSample = 1;
     if (layout == 2) params.PNG_Interlaced = true;
     EXPECT_FALSE(PNGWritesRows(params));
-    TPVDiagnostics diagnostics;
-    bool aborted = false;
-    TProgressRec progress;
-    progress.Aborting = &aborted;
-    progress.Diagnostics = &diagnostics;
+    TRecorded r;
     TMemoryStream out;
-    TRgbRows rows(rgb, 9, 8, progress);
-    WritePNGRows(out, rows, params, progress);
-    EXPECT_TRUE(aborted);
-    EXPECT_EQ(diagnostics.Error.Code, TPVErrorCode::Unsupported) << layout;
+    TRgbRows rows(rgb, 9, 8, r.progress);
+    WritePNGRows(out, rows, params, r.progress);
+    EXPECT_TRUE(r.aborted);
+    EXPECT_EQ(r.diagnostics.Error.Code, TPVErrorCode::Unsupported) << layout;
     EXPECT_EQ(out.GetSize(), 0);
   }
 }

@@ -8,6 +8,7 @@
 #include "codecs/gif.h"
 #include "dialog_test_util.h"
 #include "io/registry.h"
+#include "tests/codecs/gif_coders.h"
 
 namespace pictavo {
 namespace {
@@ -253,23 +254,7 @@ TEST(PVFilePreview, PagesOfATiffFile) {
   EXPECT_FALSE(none.Picture);
 }
 
-// The GIF coders are the application's to install; the test installs them
-// for its own duration.
-class GifCoders {
- public:
-  GifCoders() : dec_(DefGIF_LZWDECOMPFUNC), enc_(DefGIF_LZWCOMPFUNC) {
-    DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
-    DefGIF_LZWCOMPFUNC = GIFLZWCompress;
-  }
-  ~GifCoders() {
-    DefGIF_LZWDECOMPFUNC = dec_;
-    DefGIF_LZWCOMPFUNC = enc_;
-  }
-
- private:
-  TGIFLZWDecompFunc dec_;
-  TGIFLZWCompFunc enc_;
-};
+using testutil::GifCoders;
 
 TEST(PVFilePreview, FramesOfAnAnimatedGif) {
   GifCoders coders;

@@ -16,6 +16,7 @@
 #include "core/conversions.h"
 #include "dialog_test_util.h"
 #include "io/pictavoio.h"
+#include "tests/codecs/gif_coders.h"
 
 namespace pictavo {
 namespace {
@@ -81,23 +82,7 @@ std::unique_ptr<TBitmap> SaveAndLoad(const TBitmap& source, const TIOParamsVals&
   return loaded;
 }
 
-// The GIF coders are the application's to install; a test that saves GIF
-// installs them for its own duration.
-class GifCoders {
- public:
-  GifCoders() : dec_(DefGIF_LZWDECOMPFUNC), enc_(DefGIF_LZWCOMPFUNC) {
-    DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
-    DefGIF_LZWCOMPFUNC = GIFLZWCompress;
-  }
-  ~GifCoders() {
-    DefGIF_LZWDECOMPFUNC = dec_;
-    DefGIF_LZWCOMPFUNC = enc_;
-  }
-
- private:
-  TGIFLZWDecompFunc dec_;
-  TGIFLZWCompFunc enc_;
-};
+using testutil::GifCoders;
 
 class IOPreviews : public ::testing::Test {
  protected:
